@@ -1,0 +1,49 @@
+// Portable side of the platform doors: messages go to a replaceable sink (tests capture them,
+// tools print them), the abort poll asks a replaceable hook, drawing forwards to the surface.
+#include "app/Common.h"
+#include "app/CommonPortable.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+void PrintMessage(void*, QWnd, const char* msg, const char* title, int16_t) {
+    std::fprintf(stderr, "[%s] %s\n", title ? title : "", msg ? msg : "");
+}
+
+MessageSink gMessageSink = PrintMessage;
+void* gMessageContext = nullptr;
+AbortHook gAbortHook = nullptr;
+void* gAbortContext = nullptr;
+
+}  // namespace
+
+void SetMessageSink(MessageSink sink, void* context) {
+    gMessageSink = sink ? sink : PrintMessage;
+    gMessageContext = sink ? context : nullptr;
+}
+
+void SetAbortHook(AbortHook hook, void* context) {
+    gAbortHook = hook;
+    gAbortContext = context;
+}
+
+void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
+    gMessageSink(gMessageContext, ParentW, Msg, Title, AlertType);
+}
+
+int32_t UserAbort() {
+    return gAbortHook ? gAbortHook(gAbortContext) : 0;
+}
+
+void* SetWaitCursor() {
+    return nullptr;
+}
+
+void RestoreCursor(void*) {}
+
+double ElapsedMilliseconds() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}

@@ -1,0 +1,65 @@
+// The program's narrow doors to the platform: message box, line and text drawing, keyboard
+// poll, cursor and clock. The portable core calls only these; Common_win.cpp implements them
+// with Win32, Common.cpp implements them for tests and tools on any system.
+#pragma once
+
+#include <cstdint>
+
+// An opaque owner window. Under Win32 (STRICT handles) this is the very type HWND.
+struct HWND__;
+using QWnd = HWND__*;
+
+struct QRect {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+
+struct QPoint {
+    int32_t x;
+    int32_t y;
+};
+
+// A colour in the 0x00BBGGRR layout.
+using QColor = uint32_t;
+
+// Text placement flags, with the platform's values.
+constexpr uint32_t kDtCenter = 0x01;
+constexpr uint32_t kDtRight = 0x02;
+constexpr uint32_t kDtVCenter = 0x04;
+constexpr uint32_t kDtBottom = 0x08;
+constexpr uint32_t kDtSingleLine = 0x20;
+
+// Message-box styles used by the program.
+constexpr int16_t kMbOk = 0x00;
+constexpr int16_t kMbIconInformation = 0x40;
+
+// A device to draw on: a window or printer device context, or a raster canvas in memory.
+class DrawSurface {
+  public:
+    virtual ~DrawSurface() = default;
+    virtual void SetPixel(int32_t x, int32_t y, QColor color) = 0;
+    virtual void MoveTo(int32_t x, int32_t y, QPoint* oldPoint) = 0;
+    // Draws with the selected pen from the current position to (x, y), which becomes current.
+    virtual void LineTo(int32_t x, int32_t y) = 0;
+    // Selects a solid pen of width 1 until RestorePen.
+    virtual void SelectSolidPen(QColor color) = 0;
+    virtual void RestorePen() = 0;
+    virtual void DrawText(const char* text, int32_t count, const QRect& rect, uint32_t format) = 0;
+};
+
+void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType);
+void MyMoveToEx(DrawSurface* hdc, int16_t x, int16_t y, QPoint* OldPoint);
+void MyLineTo(DrawSurface* hdc, int16_t x, int16_t y);
+void MyDrawText(DrawSurface* hdc, const char* lpString, int16_t nCount, const QRect* lpRect,
+                uint32_t uFormat);
+// Non-zero when a key-down waits at the head of the keyboard messages: the user asks to stop.
+int32_t UserAbort();
+
+// Wait cursor for long passes: returns a token for RestoreCursor.
+void* SetWaitCursor();
+void RestoreCursor(void* previous);
+
+// Elapsed time in milliseconds on a steady clock (never processor time).
+double ElapsedMilliseconds();

@@ -1,0 +1,55 @@
+// Win32 side of the platform doors.
+#include "app/Common.h"
+
+#include <windows.h>
+
+void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
+    MessageBoxA(ParentW, Msg, Title, static_cast<UINT>(static_cast<int32_t>(AlertType)));
+}
+
+namespace {
+
+// A queue peek costs a round trip to the window server (about 40 us under Wine), so the poll
+// looks at the queue only when a few milliseconds have passed since its last look.
+constexpr DWORD kPollIntervalMs = 4;
+DWORD gLastPeek = 0;
+bool gPeekedOnce = false;
+
+bool PollIsDue() {
+    const DWORD now = GetTickCount();
+    if (gPeekedOnce && now - gLastPeek < kPollIntervalMs) {
+        return false;
+    }
+    gPeekedOnce = true;
+    gLastPeek = now;
+    return true;
+}
+
+}  // namespace
+
+int32_t UserAbort() {
+    if (!PollIsDue()) {
+        return 0;
+    }
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, WM_KEYFIRST, 0x108, PM_NOREMOVE)) {
+        return 0;
+    }
+    return msg.message == WM_KEYDOWN ? 1 : 0;
+}
+
+void* SetWaitCursor() {
+    return SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+}
+
+void RestoreCursor(void* previous) {
+    SetCursor(static_cast<HCURSOR>(previous));
+}
+
+double ElapsedMilliseconds() {
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}

@@ -1,0 +1,150 @@
+// Evaluation cost per sample over the default walk (-100 to 100, 10,000 iterations, 10,001
+// samples): Quorvy's evaluator, its plain tree walk, the formula compiled as C++, and muparser.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/Analize.h"
+#include "engine/Eval.h"
+#include "settings/Prefs.h"
+#ifdef QUORVY_HAVE_MUPARSER
+#include <muParser.h>
+#endif
+
+namespace {
+
+struct Formula {
+    const char* quorvy;
+    const char* muparser;
+    double (*compiled)(double);
+};
+
+const Formula kFormulas[] = {
+    {"2SIN(X)*X", "2*sin(x)*x", [](double x) { return 2 * std::sin(x) * x; }},
+    {"LOG(X)+X/2", "ln(x)+x/2", [](double x) { return std::log(x) + x / 2; }},
+    {"SQRT(ABS(X))*COS(X)", "sqrt(abs(x))*cos(x)",
+     [](double x) { return std::sqrt(std::fabs(x)) * std::cos(x); }},
+};
+
+const std::vector<double>& Samples() {
+    static const std::vector<double> xs = [] {
+        std::vector<double> v;
+        InitGVars();
+        for (double x = gPrefs.MinX; x < gPrefs.MaxX; x += g_DeltaX) {
+            v.push_back(x);
+        }
+        return v;
+    }();
+    return xs;
+}
+
+void Parse(const Formula& f) {
+    std::snprintf(gPrefs.UserFnStr, sizeof gPrefs.UserFnStr, "%s", f.quorvy);
+    ManageTree();
+}
+
+template <typename Eval>
+void RunSamples(benchmark::State& state, Eval eval) {
+    const auto& xs = Samples();
+    for (auto _ : state) {
+        double sum = 0;
+        for (double x : xs) {
+            sum += eval(x);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(xs.size()));
+}
+
+void BM_Quorvy(benchmark::State& state, const Formula* f) {
+    Parse(*f);
+    RunSamples(state, [](double x) {
+        const double y = Evaluate_Tree(x);
+        return g_fEvalError ? 0.0 : y;
+    });
+}
+
+void BM_TreeWalk(benchmark::State& state, const Formula* f) {
+    Parse(*f);
+    RunSamples(state, [](double x) {
+        g_x = x;
+        g_fEvalError = 0;
+        const double y = Evaluate_SubTree(g_hRoot);
+        return g_fEvalError ? 0.0 : y;
+    });
+}
+
+void BM_Compiled(benchmark::State& state, const Formula* f) {
+    RunSamples(state, f->compiled);
+}
+
+#ifdef QUORVY_HAVE_MUPARSER
+void BM_Muparser(benchmark::State& state, const Formula* f) {
+    mu::Parser parser;
+    double x = 0;
+    parser.DefineVar("x", &x);
+    parser.SetExpr(f->muparser);
+    RunSamples(state, [&](double value) {
+        x = value;
+        return parser.Eval();
+    });
+}
+#endif
+
+// Keeps ns per sample of every run for the summary.
+class CollectingReporter : public benchmark::ConsoleReporter {
+  public:
+    std::map<std::string, double> nsPerSample;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        // With repetitions, the fastest one: the least disturbed by other load on the machine.
+        for (const auto& run : runs) {
+            if (run.run_type != Run::RT_Iteration) {
+                continue;
+            }
+            const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+            const double ns = seconds * 1e9 / static_cast<double>(Samples().size());
+            auto [it, fresh] = nsPerSample.emplace(run.run_name.function_name, ns);
+            if (!fresh && ns < it->second) {
+                it->second = ns;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (const auto& f : kFormulas) {
+        const std::string name = f.quorvy;
+        benchmark::RegisterBenchmark(("quorvy/" + name).c_str(), BM_Quorvy, &f);
+        benchmark::RegisterBenchmark(("treewalk/" + name).c_str(), BM_TreeWalk, &f);
+        benchmark::RegisterBenchmark(("compiled/" + name).c_str(), BM_Compiled, &f);
+#ifdef QUORVY_HAVE_MUPARSER
+        benchmark::RegisterBenchmark(("muparser/" + name).c_str(), BM_Muparser, &f);
+#endif
+    }
+    benchmark::Initialize(&argc, argv);
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\n%-22s %10s %10s %10s %10s %12s %12s\n", "formula (ns/sample)", "quorvy",
+                "treewalk", "compiled", "muparser", "vs compiled", "vs muparser");
+    for (const auto& f : kFormulas) {
+        const std::string name = f.quorvy;
+        auto ns = [&](const char* kind) {
+            auto it = reporter.nsPerSample.find(std::string(kind) + "/" + name);
+            return it == reporter.nsPerSample.end() ? NAN : it->second;
+        };
+        const double q = ns("quorvy");
+        std::printf("%-22s %10.2f %10.2f %10.2f %10.2f %11.2fx %11.2fx\n", f.quorvy, q,
+                    ns("treewalk"), ns("compiled"), ns("muparser"), q / ns("compiled"),
+                    q / ns("muparser"));
+    }
+    g_hRoot = DeleteTree(g_hRoot);
+    return 0;
+}

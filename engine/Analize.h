@@ -1,0 +1,36 @@
+// Formula parser: normalisation of the formula text and recursive descent into the tree, plus
+// node creation and release and the parenthesis count of the formula dialog.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/Globals.h"
+
+// Entry point: normalise gPrefs.UserFnStr into g_szInternalFn and rebuild g_hRoot.
+void ManageTree();
+// 0 when the text holds as many "(" as ")", -1 otherwise (order is not checked).
+int16_t ParentsBalanced(const char* str);
+
+_FNCNODE* NodeAlloc(char op, double val, _FNCNODE* Left, _FNCNODE* Right, NodeTypes NewType);
+// Releases a whole subtree; always returns null so the caller can store it back.
+_FNCNODE* DeleteTree(_FNCNODE* FromThisNode);
+
+// Normalisation steps, in the order ManageTree applies them.
+void Trim(char* Str);
+void ToUpperCase(char* szStr);
+void Find_Minus(char* s);
+void SubstTok();
+
+_FNCNODE* AddTreeParser(const char* szS, uint32_t Len);
+_FNCNODE* AllocateAnOperator(const char* pStart, const char* op_point, uint32_t wLen);
+const char* Search_MaxPriority_PlusMinus(const char* szStr, uint32_t Len);
+const char* Search_MaxPriority_MulDiv(const char* szStr, uint32_t Len);
+int32_t Is_a_Tok(const char* pStart);
+int32_t Is_a_Number(const char* pStart);
+// Reads the digit run at start, at most *Len characters; on return *Len holds the digit count.
+double GetNumValue(const char* start, uint32_t* Len);
+int16_t DebugMessage(const char* Msg, const char* MyString, uint32_t Len);
+
+// Bumped whenever a node is created or released, so that a compiled copy of a tree can tell
+// that the tree it was made from may be gone.
+extern uint32_t g_TreeGeneration;

@@ -1,0 +1,138 @@
+#include "engine/Eval.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+
+#include "app/Common.h"
+#include "engine/Analize.h"
+#include "engine/EvalProgram.h"
+#include "engine/Functions.h"
+#include "settings/Prefs.h"
+
+namespace {
+
+constexpr size_t kTraceBufferSize = 200;
+
+// Nodes entered so far in the evaluation under way; shown in the trace titles only.
+uint32_t NRecursion = 0;
+
+// The current tree compiled for untraced evaluation, remade whenever the tree may differ.
+struct CompiledTree {
+    EvalProgram program;
+    const _FNCNODE* root = nullptr;
+    uint32_t generation = 0;
+    bool usable = false;
+};
+CompiledTree gCompiled;
+
+const EvalProgram* ProgramFor(const _FNCNODE* root) {
+    if (gCompiled.root != root || gCompiled.generation != g_TreeGeneration) {
+        gCompiled.root = root;
+        gCompiled.generation = g_TreeGeneration;
+        gCompiled.usable = gCompiled.program.Compile(root);
+    }
+    return gCompiled.usable ? &gCompiled.program : nullptr;
+}
+
+// The trace shows values rounded to single precision, as "%f"; beyond the single-precision
+// range they become infinities (the error value shows as -inf), written the same everywhere.
+void FormatTraceValue(char* buffer, size_t size, double val) {
+    if (std::isnan(val)) {
+        std::snprintf(buffer, size, "nan");
+        return;
+    }
+    const float rounded = std::fabs(val) <= FLT_MAX ? static_cast<float>(val)
+                          : val > 0.0               ? HUGE_VALF
+                                                    : -HUGE_VALF;
+    if (std::isinf(rounded)) {
+        std::snprintf(buffer, size, rounded > 0 ? "inf" : "-inf");
+        return;
+    }
+    std::snprintf(buffer, size, "%f", static_cast<double>(rounded));
+}
+
+void ShowTrace(const char* title, const char* text) {
+    char fullTitle[kTraceBufferSize];
+    std::snprintf(fullTitle, sizeof fullTitle, "%s %u ", title, static_cast<unsigned>(NRecursion));
+    ShowMyMessage(nullptr, text, fullTitle, kMbOk);
+}
+
+}  // namespace
+
+double Evaluate_Tree(double x) {
+    g_x = x;
+    g_fEvalError = 0;
+    NRecursion = 0;
+    if (gPrefs.bEnableEvalDebug == 0 && g_hRoot != nullptr) {
+        if (const EvalProgram* program = ProgramFor(g_hRoot)) {
+            int32_t error = 0;
+            const double y = program->Run(x, error);
+            g_fEvalError = error;
+            return y;
+        }
+    }
+    return Evaluate_SubTree(g_hRoot);
+}
+
+double Evaluate_SubTree(const _FNCNODE* subtree) {
+    if (subtree == nullptr || g_fEvalError != 0) {
+        return 0.0;
+    }
+    ++NRecursion;
+    switch (subtree->Type) {
+        case IsAToken: {
+            DebugSymbol("before calling CalcOnToken in Evaluate_SubTree (g_x)", g_x,
+                        subtree->OperatorOrToken);
+            const double argument = Evaluate_SubTree(subtree->Left);
+            return CalcOnToken(subtree->OperatorOrToken, argument);
+        }
+        case IsAnOperator: {
+            const double left = Evaluate_SubTree(subtree->Left);
+            const double right = Evaluate_SubTree(subtree->Right);
+            return ProcessOperator(subtree->OperatorOrToken, left, right);
+        }
+        case IsAValue:
+            return subtree->Value;
+        case IsAnX:
+            return g_x;
+        default:
+            return 0.0;
+    }
+}
+
+double CalcOnToken(char T, double thisValue) {
+    DebugSymbol("switching in CalcOnToken", thisValue, T);
+    int32_t error = 0;
+    const double result = ApplyFunction(T, thisValue, error);
+    if (error) {
+        g_fEvalError = 1;
+    }
+    DebugEvaluate("exiting CalcOnToken ", result);
+    return result;
+}
+
+double ProcessOperator(char O, double LeftArg, double RightArg) {
+    return ApplyOperator(O, LeftArg, RightArg);
+}
+
+void DebugEvaluate(const char* title, double val) {
+    if (gPrefs.bEnableEvalDebug == 0) {
+        return;
+    }
+    char text[kTraceBufferSize];
+    FormatTraceValue(text, sizeof text, val);
+    ShowTrace(title, text);
+}
+
+void DebugSymbol(const char* title, double val, char tok) {
+    if (gPrefs.bEnableEvalDebug == 0) {
+        return;
+    }
+    char value[64];  // a single-precision "%f" needs at most 47
+    FormatTraceValue(value, sizeof value, val);
+    const bool known = tok >= 1 && tok <= kTokenCount;
+    char text[kTraceBufferSize];
+    std::snprintf(text, sizeof text, "%s of %s", known ? StrTok[tok - 1] : "?", value);
+    ShowTrace(title, text);
+}

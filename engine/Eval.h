@@ -1,0 +1,13 @@
+// Formula evaluator: the value of the current tree at one X, with the error flag for points
+// where the formula is undefined.
+#pragma once
+
+#include "engine/Globals.h"
+
+// Sets g_x, clears g_fEvalError, returns the value of g_hRoot (0.0 when there is no tree).
+double Evaluate_Tree(double x);
+double Evaluate_SubTree(const _FNCNODE* subtree);
+double CalcOnToken(char T, double thisValue);
+double ProcessOperator(char O, double LeftArg, double RightArg);
+void DebugEvaluate(const char* title, double val);
+void DebugSymbol(const char* title, double val, char tok);

@@ -1,0 +1,212 @@
+#include "engine/EvalProgram.h"
+
+#include "engine/Functions.h"
+
+namespace {
+
+bool IsConstantOperand(const _FNCNODE* node) {
+    return node == nullptr || node->Type == IsAValue;
+}
+
+double ConstantOf(const _FNCNODE* node) {
+    return node != nullptr ? node->Value : 0.0;
+}
+
+bool IsVariable(const _FNCNODE* node) {
+    return node != nullptr && node->Type == IsAnX;
+}
+
+constexpr char kOperators[] = "+-*/";
+
+// Position of the operator in "+-*/", or -1.
+int OperatorIndex(char c) {
+    for (int i = 0; i < 4; ++i) {
+        if (kOperators[i] == c) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool EvalProgram::Compile(const _FNCNODE* root) {
+    count_ = 0;
+    if (!Emit(root)) {
+        count_ = 0;
+        return false;
+    }
+    for (int i = 0; i < count_; ++i) {
+        operandEnd_[code_[i].start] = static_cast<uint16_t>(i);
+    }
+    return true;
+}
+
+bool EvalProgram::Append(Op op, char code, double k, int start) {
+    if (count_ >= kCapacity) {
+        return false;
+    }
+    code_[count_++] = Instr{op, static_cast<uint16_t>(start), k, FunctionFor(code)};
+    return true;
+}
+
+bool EvalProgram::AppendBinary(Op addForm, char op, double k, int start) {
+    const int offset = OperatorIndex(op);
+    return Append(static_cast<Op>(static_cast<int>(addForm) + offset), 0, k, start);
+}
+
+// Postfix order: a node's operands come before it, the left one first. An X or a constant
+// operand is folded into its parent's instruction.
+bool EvalProgram::Emit(const _FNCNODE* node) {
+    const int start = count_;
+    if (count_ >= kCapacity) {
+        return false;  // also bounds the recursion on hand-built degenerate trees
+    }
+    if (node == nullptr) {
+        return Append(Op::PushK, 0, 0.0, start);
+    }
+    const char code = node->OperatorOrToken;
+    const _FNCNODE* left = node->Left;
+    const _FNCNODE* right = node->Right;
+    switch (node->Type) {
+        case IsAnX:
+            return Append(Op::PushX, 0, 0.0, start);
+        case IsAValue:
+            return Append(Op::PushK, 0, node->Value, start);
+        case IsAToken:
+            if (code < 1 || code > kTokenCount) {
+                return false;
+            }
+            if (IsVariable(left)) {
+                return Append(Op::CallX, code, 0.0, start);
+            }
+            return Emit(left) && Append(Op::Call, code, 0.0, start);
+        case IsAnOperator:
+            if (OperatorIndex(code) < 0) {
+                return false;
+            }
+            if (IsVariable(right)) {
+                return Emit(left) && AppendBinary(Op::AddX, code, 0.0, start);
+            }
+            if (IsConstantOperand(right)) {
+                return Emit(left) && AppendBinary(Op::AddK, code, ConstantOf(right), start);
+            }
+            if (IsConstantOperand(left)) {
+                return Emit(right) && AppendBinary(Op::KAdd, code, ConstantOf(left), start);
+            }
+            return Emit(left) && Emit(right) && AppendBinary(Op::Add, code, 0.0, start);
+        default:
+            return false;
+    }
+}
+
+double EvalProgram::Run(double x, int32_t& error) const {
+    double stack[kCapacity];
+    int sp = 0;
+    double acc = 0.0;
+    for (int i = 0; i < count_; ++i) {
+        const Instr& in = code_[i];
+        switch (in.op) {
+            case Op::PushX:
+                stack[sp++] = acc;
+                acc = x;
+                break;
+            case Op::PushK:
+                stack[sp++] = acc;
+                acc = in.k;
+                break;
+            case Op::CallX:
+                stack[sp++] = acc;
+                acc = in.function(x, error);
+                if (error) {
+                    return RunAfterError(i, acc, stack, sp, error);
+                }
+                break;
+            case Op::Call:
+                acc = in.function(acc, error);
+                if (error) {
+                    return RunAfterError(i, acc, stack, sp, error);
+                }
+                break;
+            case Op::Add:
+                acc = stack[--sp] + acc;
+                break;
+            case Op::Sub:
+                acc = stack[--sp] - acc;
+                break;
+            case Op::Mul:
+                acc = stack[--sp] * acc;
+                break;
+            case Op::Div:
+                acc = stack[--sp] / acc;
+                break;
+            case Op::AddX:
+                acc = acc + x;
+                break;
+            case Op::SubX:
+                acc = acc - x;
+                break;
+            case Op::MulX:
+                acc = acc * x;
+                break;
+            case Op::DivX:
+                acc = acc / x;
+                break;
+            case Op::AddK:
+                acc = acc + in.k;
+                break;
+            case Op::SubK:
+                acc = acc - in.k;
+                break;
+            case Op::MulK:
+                acc = acc * in.k;
+                break;
+            case Op::DivK:
+                acc = acc / in.k;
+                break;
+            case Op::KAdd:
+                acc = in.k + acc;
+                break;
+            case Op::KSub:
+                acc = in.k - acc;
+                break;
+            case Op::KMul:
+                acc = in.k * acc;
+                break;
+            case Op::KDiv:
+                acc = in.k / acc;
+                break;
+        }
+    }
+    return acc;
+}
+
+// After a domain error the tree walk still finishes the nodes it had entered (the ancestors
+// of the failed function), but every node it enters afterwards yields 0.0 unevaluated. In
+// postfix order such a node is a whole operand that starts after the failed instruction.
+double EvalProgram::RunAfterError(int failed, double acc, double* stack, int sp,
+                                  int32_t& error) const {
+    int i = failed + 1;
+    while (i < count_) {
+        const Instr& in = code_[i];
+        if (in.start > failed) {
+            stack[sp++] = acc;
+            acc = 0.0;
+            i = operandEnd_[in.start] + 1;
+            continue;
+        }
+        if (in.op == Op::Call) {
+            acc = in.function(acc, error);
+        } else if (in.op >= Op::Add && in.op <= Op::Div) {
+            acc = ApplyOperator(OperatorOf(in.op), stack[--sp], acc);
+        } else if (in.op >= Op::AddX && in.op <= Op::DivK) {
+            // X or a constant on the right is entered after the failure
+            acc = ApplyOperator(OperatorOf(in.op), acc, 0.0);
+        } else if (in.op >= Op::KAdd && in.op <= Op::KDiv) {
+            // a constant on the left was entered before it
+            acc = ApplyOperator(OperatorOf(in.op), in.k, acc);
+        }
+        ++i;
+    }
+    return acc;
+}

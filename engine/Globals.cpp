@@ -1,0 +1,16 @@
+#include "engine/Globals.h"
+
+const char* const StrTok[kTokenCount] = {
+    "ARCSINH", "ARCSIN", "ARCCOSH", "ARCCOS", "ARCTANH", "ARCTAN", "CTAN", "TANH", "TAN",
+    "SINH",    "SIN",    "COSH",    "COS",    "LOG",     "SQRT",   "ABS",  "EXP",
+};
+
+_FNCNODE* g_hRoot = nullptr;
+char g_szInternalFn[kFormulaCapacity] = "";
+int32_t g_bOnErrorNotDraw = 0;
+
+double g_x = 0.0;
+int32_t g_fEvalError = 0;
+
+double g_DrawingTime = 0.0;
+double g_ExportingTime = 0.0;

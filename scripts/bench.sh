@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the native flavour and prints the evaluation benchmark: ns per sample of Quorvy's
+# evaluator beside the plain tree walk, compiled C++ and muparser, with the ratios.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build/native -G Ninja >/dev/null
+cmake --build build/native --target bench_eval
+build/native/bench/bench_eval --benchmark_min_time=0.3 --benchmark_repetitions=3

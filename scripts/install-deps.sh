@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Quorvy need, skipping what is already
+# there. Safe to run again; needs root (or sudo) on Debian 12.
+set -euo pipefail
+
+native=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
+        libbenchmark-dev libmuparser-dev valgrind clang-format)
+windows=(g++-mingw-w64-i686 mingw-w64-tools)
+wine=(wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils)
+
+missing=()
+for p in "${native[@]}" "${windows[@]}" "${wine[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

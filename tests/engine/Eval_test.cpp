@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "engine/Functions.h"
+#include "support/Formula.h"
+#include "support/MessageCapture.h"
+
+namespace {
+
+using EvalTest = EngineTest;
+
+uint64_t Bits(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+double EvaluateFormula(const char* formula, double x) {
+    ParseFormula(formula);
+    return Evaluate_Tree(x);
+}
+
+struct ValueCase {
+    const char* formula;
+    double x;
+    double expected;
+};
+
+TEST_F(EvalTest, Results) {
+    const ValueCase cases[] = {
+        {"1-2+3", 0, 2},
+        {"10-2-3", 0, 5},
+        {"8/4/2", 0, 1},
+        {"8/2*4", 0, 16},
+        {"-X+1", 2, -1},
+        {"1/2X", 4, 0.125},
+        {"2X", 3, 6},
+        {"X2", 3, 6},
+        {"XX", 3, 9},
+        {"2(X+1)", 3, 8},
+        {"X(X+1)", 3, 12},
+        {"2SIN(X)*X", 1, 2 * std::sin(1.0) * 1},
+        {"LOG(X)+X/2", 4, std::log(4.0) + 2},
+        {"SQRT(ABS(X))*COS(X)", -4, 2 * std::cos(-4.0)},
+        {"SIN2X", 0.25, std::sin(0.5)},
+        {"SIN X+1", 0.5, std::sin(0.5) + 1},
+        {"16777217", 0, 16777217},
+        {"007X", 2, 14},
+        {"CTAN(X)", 1, 1 / std::tan(1.0)},
+        {"ARCSINH(X)", -2, std::asinh(-2.0)},
+        {"ARCCOSH(X)", 1, 0},
+        {"ARCCOSH(X)", 3, std::acosh(3.0)},
+        {"ARCTANH(X)", 0.5, std::atanh(0.5)},
+        {"ARCSIN(X)", 1, std::asin(1.0)},
+        {"ARCCOS(X)", -1, std::acos(-1.0)},
+        {"ARCTAN(X)", 1, std::atan(1.0)},
+        {"TANH(X)+TAN(X)", 0.3, std::tanh(0.3) + std::tan(0.3)},
+        {"SINH(X)-COSH(X)", 0.3, std::sinh(0.3) - std::cosh(0.3)},
+        {"EXP(X)", 1, std::exp(1.0)},
+        {"SQRT(X)", 0, 0},
+        {"LOG(X)", 1, 0},
+        {"X+SIN", 5, 5 + std::sin(0.0)},
+        {"X+Y", 5, 5},
+        {"3.5*X", 2, 0},
+    };
+    for (const auto& c : cases) {
+        MessageCapture capture;
+        const double y = EvaluateFormula(c.formula, c.x);
+        EXPECT_EQ(g_fEvalError, 0) << c.formula << " at " << c.x;
+        EXPECT_DOUBLE_EQ(y, c.expected) << c.formula << " at " << c.x;
+        EXPECT_EQ(g_x, c.x);
+    }
+    EXPECT_NEAR(EvaluateFormula("CTAN(X)", 1), 0.642093, 1e-6);
+}
+
+TEST_F(EvalTest, UndefinedPointsRaiseTheFlag) {
+    const struct {
+        const char* formula;
+        double x;
+    } cases[] = {
+        {"LOG(X)", 0},          {"LOG(X)", -1},        {"SQRT(X)", -0.0001}, {"ARCSIN(X)", 1.0001},
+        {"ARCSIN(X)", -1.0001}, {"ARCCOS(X)", 1.0001}, {"ARCTANH(X)", 1},    {"ARCTANH(X)", -1},
+        {"ARCCOSH(X)", 0.5},    {"CTAN(X)", 0},        {"LOG(0/X)", 0},      {"SQRT(0/X)", 0},
+        {"ARCSIN(0/X)", 0},
+    };
+    for (const auto& c : cases) {
+        const double y = EvaluateFormula(c.formula, c.x);
+        EXPECT_EQ(g_fEvalError, 1) << c.formula << " at " << c.x;
+        EXPECT_EQ(Bits(y), Bits(kEvalErrorValue)) << c.formula << " at " << c.x;
+    }
+    EXPECT_EQ(Bits(kEvalErrorValue), 0xE974E718D7D7625Aull);
+}
+
+TEST_F(EvalTest, NonFiniteResultsWithoutAnError) {
+    double y = EvaluateFormula("1/X", 0);
+    EXPECT_EQ(g_fEvalError, 0);
+    EXPECT_TRUE(std::isinf(y) && y > 0);
+    y = EvaluateFormula("0/X", 0);
+    EXPECT_EQ(g_fEvalError, 0);
+    EXPECT_TRUE(std::isnan(y));
+    y = EvaluateFormula("EXP(X)", 1000);
+    EXPECT_EQ(g_fEvalError, 0);
+    EXPECT_TRUE(std::isinf(y));
+    y = EvaluateFormula("CTAN(0/X)", 0);  // NaN passes the cotangent's test
+    EXPECT_EQ(g_fEvalError, 0);
+    EXPECT_TRUE(std::isnan(y));
+}
+
+TEST_F(EvalTest, AbsOfZeroIsNegativeZero) {
+    const double y = EvaluateFormula("ABS(X)", 0);
+    EXPECT_EQ(y, 0.0);
+    EXPECT_TRUE(std::signbit(y));
+    EXPECT_EQ(EvaluateFormula("ABS(X)", -3), 3);
+}
+
+TEST_F(EvalTest, TheRestOfTheTreeIsSkippedAfterAnError) {
+    double y = EvaluateFormula("LOG(X)+5", -1);
+    EXPECT_EQ(g_fEvalError, 1);
+    EXPECT_EQ(Bits(y), Bits(kEvalErrorValue));
+    y = EvaluateFormula("SIN(LOG(X))", -1);
+    EXPECT_EQ(g_fEvalError, 1);
+    EXPECT_EQ(Bits(y), Bits(std::sin(kEvalErrorValue)));
+    y = EvaluateFormula("2*SQRT(X)*X", -1);  // the last X is entered after the error: 0
+    EXPECT_EQ(g_fEvalError, 1);
+    EXPECT_EQ(Bits(y), Bits(2 * kEvalErrorValue * 0.0));
+}
+
+TEST_F(EvalTest, NoTreeIsZeroWithoutError) {
+    EXPECT_EQ(Evaluate_Tree(12.5), 0.0);
+    EXPECT_EQ(g_fEvalError, 0);
+}
+
+TEST_F(EvalTest, EachEvaluationClearsTheFlag) {
+    ParseFormula("LOG(X)");
+    Evaluate_Tree(-1);
+    ASSERT_EQ(g_fEvalError, 1);
+    Evaluate_Tree(1);
+    EXPECT_EQ(g_fEvalError, 0);
+}
+
+TEST_F(EvalTest, PartialTreeEvaluatesAbsentPartsAsZero) {
+    g_hRoot =
+        NodeAlloc('+', 0.0, NodeAlloc('X', 0.0, nullptr, nullptr, IsAnX), nullptr, IsAnOperator);
+    EXPECT_EQ(Evaluate_Tree(7), 7);
+    EXPECT_EQ(g_fEvalError, 0);
+}
+
+TEST_F(EvalTest, TreeBuiltByHandIsSeenAfterItChanges) {
+    g_hRoot = NodeAlloc('X', 0.0, nullptr, nullptr, IsAnX);
+    EXPECT_EQ(Evaluate_Tree(3), 3);
+    g_hRoot = DeleteTree(g_hRoot);
+    g_hRoot = NodeAlloc('N', 9.0, nullptr, nullptr, IsAValue);
+    EXPECT_EQ(Evaluate_Tree(3), 9);
+}
+
+struct TraceBox {
+    const char* title;
+    const char* text;
+};
+
+TEST_F(EvalTest, TraceOfSineAtOneHalf) {
+    ParseFormula("SIN(X)");
+    gPrefs.bEnableEvalDebug = 1;
+    MessageCapture capture;
+    EXPECT_DOUBLE_EQ(Evaluate_Tree(0.5), std::sin(0.5));
+    const TraceBox expected[] = {
+        {"before calling CalcOnToken in Evaluate_SubTree (g_x) 1 ", "SIN of 0.500000"},
+        {"switching in CalcOnToken 2 ", "SIN of 0.500000"},
+        {"exiting CalcOnToken  2 ", "0.479426"},
+    };
+    ASSERT_EQ(capture.messages().size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(capture.messages()[i].title, expected[i].title) << "box " << i + 1;
+        EXPECT_EQ(capture.messages()[i].text, expected[i].text) << "box " << i + 1;
+        EXPECT_EQ(capture.messages()[i].owner, nullptr);
+        EXPECT_EQ(capture.messages()[i].style, 0);
+    }
+}
+
+TEST_F(EvalTest, TraceWritesTheErrorValueAndSkipsTheRest) {
+    ParseFormula("LOG(X)+SQRT(X)");
+    gPrefs.bEnableEvalDebug = 1;
+    MessageCapture capture;
+    Evaluate_Tree(-1);
+    ASSERT_EQ(capture.messages().size(), 3u);  // the square root is never entered
+    EXPECT_EQ(capture.messages()[0].text, "LOG of -1.000000");
+    EXPECT_EQ(capture.messages()[2].text, "-inf");
+    EXPECT_EQ(capture.messages()[2].title, "exiting CalcOnToken  3 ");
+}
+
+TEST_F(EvalTest, NoTraceWhenSwitchedOff) {
+    ParseFormula("SIN(X)");
+    MessageCapture capture;
+    Evaluate_Tree(0.5);
+    EXPECT_TRUE(capture.messages().empty());
+}
+
+// The untraced evaluation runs a compiled copy of the tree; the traced one walks the tree.
+// Both must agree to the bit, flag included, also after domain errors.
+void ExpectSameAsTreeWalk(const std::string& formula, double x) {
+    ParseFormula(formula);
+    gPrefs.bEnableEvalDebug = 0;
+    const double fast = Evaluate_Tree(x);
+    const int32_t fastFlag = g_fEvalError;
+    gPrefs.bEnableEvalDebug = 1;
+    const double walked = Evaluate_Tree(x);
+    const int32_t walkedFlag = g_fEvalError;
+    gPrefs.bEnableEvalDebug = 0;
+    EXPECT_EQ(fastFlag, walkedFlag) << formula << " at " << x;
+    if (std::isnan(fast) && std::isnan(walked)) {
+        return;  // which NaN comes out of two NaN operands depends on operand order in code
+    }
+    EXPECT_EQ(Bits(fast), Bits(walked))
+        << formula << " at " << x << ": " << fast << " vs " << walked;
+}
+
+TEST_F(EvalTest, CompiledEvaluationMatchesTheTreeWalk) {
+    MessageCapture capture;
+    const char* formulas[] = {
+        "2SIN(X)*X",
+        "LOG(X)+X/2",
+        "SQRT(ABS(X))*COS(X)",
+        "LOG(X)+5",
+        "5+LOG(X)*X",
+        "SIN(LOG(X))",
+        "X*(LOG(X)+X)-3",
+        "(LOG(X)+2)/(SQRT(X)+X)",
+        "2-SQRT(X)*3+X",
+        "ARCSIN(X)+ARCCOS(X)*2X",
+        "3/LOG(X)X",
+        "X-(2-(X-LOG(X)))*X",
+        "SQRT(X)(X+1)",
+        "2*-X",
+        "X+Y",
+        "CTAN(X)-ARCTANH(X)",
+        "EXP(LOG(X)+LOG(X))",
+        "ARCCOSH(X)*ARCCOSH(X)",
+        "1/X-0/X",
+        "(X+SIN)*2",
+    };
+    const double xs[] = {-2, -1, -0.5, 0, 0.5, 1, 2, 1e300, -1e300};
+    for (const char* formula : formulas) {
+        for (double x : xs) {
+            ExpectSameAsTreeWalk(formula, x);
+        }
+    }
+}
+
+// Random formulas from the language's pieces, compared at random points.
+std::string RandomFormula(std::mt19937& rng, int depth) {
+    const char* leaves[] = {"X", "2", "0", "1"};
+    const char* functions[] = {"LOG",     "SQRT", "SIN", "ARCSIN", "ARCCOSH",
+                               "ARCTANH", "CTAN", "ABS", "EXP"};
+    const char operators[] = {'+', '-', '*', '/'};
+    std::uniform_int_distribution<int> pick(0, 9);
+    const int kind = depth <= 0 ? 0 : pick(rng);
+    if (kind < 3) {
+        return leaves[pick(rng) % 4];
+    }
+    if (kind < 6) {
+        return std::string(functions[pick(rng) % 9]) + "(" + RandomFormula(rng, depth - 1) + ")";
+    }
+    return "(" + RandomFormula(rng, depth - 1) + operators[pick(rng) % 4] +
+           RandomFormula(rng, depth - 1) + ")";
+}
+
+TEST_F(EvalTest, CompiledEvaluationMatchesTheTreeWalkOnRandomFormulas) {
+    MessageCapture capture;
+    std::mt19937 rng(20261207);
+    std::uniform_real_distribution<double> xs(-3.0, 3.0);
+    for (int i = 0; i < 400; ++i) {
+        const std::string formula = RandomFormula(rng, 5);
+        if (formula.size() > 255) {
+            continue;
+        }
+        for (int j = 0; j < 4; ++j) {
+            ExpectSameAsTreeWalk(formula, xs(rng));
+        }
+        capture.Clear();
+    }
+}
+
+}  // namespace
