@@ -2,6 +2,7 @@
 // tools print them), the abort poll asks a replaceable hook, drawing forwards to the surface.
 #include "app/Common.h"
 #include "app/CommonPortable.h"
+#include "app/IniFile.h"
 
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,8 @@ MessageSink gMessageSink = PrintMessage;
 void* gMessageContext = nullptr;
 AbortHook gAbortHook = nullptr;
 void* gAbortContext = nullptr;
+std::string gProfileDirectory = ".";
+int gInvalidateRequests = 0;
 
 }  // namespace
 
@@ -46,4 +49,29 @@ void RestoreCursor(void*) {}
 double ElapsedMilliseconds() {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+void InvalidateMainWindow() {
+    ++gInvalidateRequests;
+}
+
+int InvalidateRequests() {
+    return gInvalidateRequests;
+}
+
+void SetProfileDirectory(const char* directory) {
+    gProfileDirectory = directory;
+}
+
+std::string ProfilePath(const char* fileName) {
+    return gProfileDirectory + "/" + fileName;
+}
+
+uint32_t ProfileRead(const char* section, const char* key, const char* defaultText, char* buffer,
+                     uint32_t size, const char* fileName) {
+    return IniRead(ProfilePath(fileName), section, key, defaultText, buffer, size);
+}
+
+void ProfileWrite(const char* section, const char* key, const char* value, const char* fileName) {
+    IniWrite(ProfilePath(fileName), section, key, value);
 }

@@ -46,7 +46,7 @@ class DrawSurface {
     // Selects a solid pen of width 1 until RestorePen.
     virtual void SelectSolidPen(QColor color) = 0;
     virtual void RestorePen() = 0;
-    virtual void DrawText(const char* text, int32_t count, const QRect& rect, uint32_t format) = 0;
+    virtual void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) = 0;
 };
 
 void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType);
@@ -63,3 +63,13 @@ void RestoreCursor(void* previous);
 
 // Elapsed time in milliseconds on a steady clock (never processor time).
 double ElapsedMilliseconds();
+
+// Asks for the whole client area of the main window to be repainted (erasing it first).
+void InvalidateMainWindow();
+
+// Private-profile (INI) storage. A missing file, section or key gives the default text; the
+// value is cut to size - 1 characters and zero-terminated; the result is its length. Writing
+// creates file, section and key as needed and replaces an existing key where it stands.
+uint32_t ProfileRead(const char* section, const char* key, const char* defaultText, char* buffer,
+                     uint32_t size, const char* fileName);
+void ProfileWrite(const char* section, const char* key, const char* value, const char* fileName);

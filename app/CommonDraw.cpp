@@ -12,5 +12,5 @@ void MyLineTo(DrawSurface* hdc, int16_t x, int16_t y) {
 
 void MyDrawText(DrawSurface* hdc, const char* lpString, int16_t nCount, const QRect* lpRect,
                 uint32_t uFormat) {
-    hdc->DrawText(lpString, nCount, *lpRect, uFormat);
+    hdc->PlaceText(lpString, nCount, *lpRect, uFormat);
 }

@@ -1,6 +1,8 @@
 // Hooks of the portable platform side: where message boxes go and what the abort poll answers.
 #pragma once
 
+#include <string>
+
 #include "app/Common.h"
 
 using MessageSink = void (*)(void* context, QWnd owner, const char* msg, const char* title,
@@ -11,3 +13,11 @@ using AbortHook = int32_t (*)(void* context);
 void SetMessageSink(MessageSink sink, void* context);
 // A null hook makes UserAbort answer 0.
 void SetAbortHook(AbortHook hook, void* context);
+
+// Folder of the INI files named by the profile calls (the Windows folder on Windows); "." at
+// start.
+void SetProfileDirectory(const char* directory);
+std::string ProfilePath(const char* fileName);
+
+// How many times the main window was asked to repaint.
+int InvalidateRequests();

@@ -1,5 +1,6 @@
 // Win32 side of the platform doors.
 #include "app/Common.h"
+#include "engine/Globals.h"
 
 #include <windows.h>
 
@@ -52,4 +53,19 @@ double ElapsedMilliseconds() {
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&now);
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+void InvalidateMainWindow() {
+    RECT client;
+    GetClientRect(g_MainWnd, &client);
+    InvalidateRect(g_MainWnd, &client, TRUE);
+}
+
+uint32_t ProfileRead(const char* section, const char* key, const char* defaultText, char* buffer,
+                     uint32_t size, const char* fileName) {
+    return GetPrivateProfileStringA(section, key, defaultText, buffer, size, fileName);
+}
+
+void ProfileWrite(const char* section, const char* key, const char* value, const char* fileName) {
+    WritePrivateProfileStringA(section, key, value, fileName);
 }

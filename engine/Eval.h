@@ -2,6 +2,8 @@
 // where the formula is undefined.
 #pragma once
 
+#include <cmath>
+
 #include "engine/Globals.h"
 
 // Sets g_x, clears g_fEvalError, returns the value of g_hRoot (0.0 when there is no tree).
@@ -11,3 +13,9 @@ double CalcOnToken(char T, double thisValue);
 double ProcessOperator(char O, double LeftArg, double RightArg);
 void DebugEvaluate(const char* title, double val);
 void DebugSymbol(const char* title, double val, char tok);
+
+// What the range pass, the drawing pass and the export count as a point without a value: a
+// raised error flag, or a result that is infinite or not a number (1/X at 0, EXP(1000)).
+inline bool IsUndefinedSample(double y) {
+    return g_fEvalError != 0 || !std::isfinite(y);
+}

@@ -14,3 +14,5 @@ int32_t g_fEvalError = 0;
 
 double g_DrawingTime = 0.0;
 double g_ExportingTime = 0.0;
+
+QWnd g_MainWnd = nullptr;

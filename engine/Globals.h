@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "app/Common.h"
+
 enum NodeTypes : uint8_t {
     IsAToken = 1,      // a function applied to Left
     IsAnOperator = 2,  // Left op Right
@@ -55,3 +57,6 @@ extern int32_t g_fEvalError;
 // Durations of the last drawing pass and the last export, in seconds.
 extern double g_DrawingTime;
 extern double g_ExportingTime;
+
+// The main window: target of redraw requests and owner of the help message.
+extern QWnd g_MainWnd;

@@ -1,13 +1,25 @@
 #include "settings/Prefs.h"
 
+#include <cmath>
+
+#include "settings/W_prefs.h"
+
 _PrefsStruct gPrefs = {};
 const QRect InitialRect = {40, 30, 430, 430};
 double g_DeltaX = 0.0;
 
+namespace {
+
+void SetDefaultWalk() {
+    gPrefs.MinX = kDefaultMinX;
+    gPrefs.MaxX = kDefaultMaxX;
+    gPrefs.Iterations = kDefaultIterations;
+}
+
+}  // namespace
+
 void InitPrefs() {
-    gPrefs.MinX = -100.0;
-    gPrefs.MaxX = 100.0;
-    gPrefs.Iterations = 10000;
+    SetDefaultWalk();
     gPrefs.bEnableParsingDebug = 0;
     gPrefs.bEnableEvalDebug = 0;
     gPrefs.bAutoScaleX = 1;
@@ -26,4 +38,46 @@ void ComputeDeltaX() {
 void InitGVars() {
     InitPrefs();
     ComputeDeltaX();
+}
+
+bool IterationsAcceptable(long long iterations) {
+    return iterations > 0;
+}
+
+bool RangeAcceptable(double minX, double maxX, long long iterations) {
+    const double span = maxX - minX;
+    if (!(span > 0.0) || !std::isfinite(span)) {
+        return false;
+    }
+    if (!IterationsAcceptable(iterations)) {
+        return true;  // the count has its own check; the range itself is fine
+    }
+    const double step = span / static_cast<double>(iterations);
+    return minX + step > minX && maxX + step > maxX;
+}
+
+namespace {
+
+void KeepUsableRange() {
+    if (IterationsAcceptable(gPrefs.Iterations) &&
+        RangeAcceptable(gPrefs.MinX, gPrefs.MaxX, gPrefs.Iterations)) {
+        return;
+    }
+    SetDefaultWalk();
+}
+
+}  // namespace
+
+int32_t ReadPreferences() {
+    const int32_t result = ReadWinPrefs();
+    if (gPrefs.bSaveWinPos == 0) {
+        gPrefs.WPosRect = InitialRect;
+    }
+    KeepUsableRange();
+    ComputeDeltaX();
+    return result;
+}
+
+void WritePreferences() {
+    WriteWinPrefs();
 }

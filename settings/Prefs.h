@@ -20,6 +20,10 @@ struct _PrefsStruct {
     char DecimalPoint[2];
 };
 
+constexpr double kDefaultMinX = -100.0;
+constexpr double kDefaultMaxX = 100.0;
+constexpr uint32_t kDefaultIterations = 10000;
+
 extern _PrefsStruct gPrefs;
 extern const QRect InitialRect;
 extern double g_DeltaX;
@@ -28,3 +32,32 @@ void InitPrefs();
 void InitGVars();
 // g_DeltaX = (MaxX - MinX) / Iterations.
 void ComputeDeltaX();
+
+// Reads Quorvy.ini over the current record, then the X step; returns 1. Values that would give
+// no usable X walk put MinX, MaxX and Iterations back to their defaults.
+int32_t ReadPreferences();
+void WritePreferences();
+
+// The rules for a usable X walk, shared by the settings dialog and the file reader.
+bool IterationsAcceptable(long long iterations);
+// MaxX - MinX is positive and finite and, with a usable count, the step still advances X at
+// both ends of the range.
+bool RangeAcceptable(double minX, double maxX, long long iterations);
+
+// The X walk of the range pass, the drawing pass and the export: MinX, then X plus the step
+// accumulated in double precision, while X < MaxX. It also ends when adding the step no longer
+// increases X, and when visit returns false.
+template <typename Visit>
+void WalkX(Visit visit) {
+    double x = gPrefs.MinX;
+    while (x < gPrefs.MaxX) {
+        if (!visit(x)) {
+            return;
+        }
+        const double next = x + g_DeltaX;
+        if (!(next > x)) {
+            return;
+        }
+        x = next;
+    }
+}

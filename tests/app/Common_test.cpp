@@ -51,7 +51,7 @@ class RecordingSurface : public DrawSurface {
     }
     void SelectSolidPen(QColor) override {}
     void RestorePen() override {}
-    void DrawText(const char* text, int32_t count, const QRect& r, uint32_t format) override {
+    void PlaceText(const char* text, int32_t count, const QRect& r, uint32_t format) override {
         calls.push_back("text " + std::string(text, static_cast<size_t>(count)) + " " +
                         std::to_string(r.right) + " " + std::to_string(format));
     }

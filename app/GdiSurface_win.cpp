@@ -1,0 +1,33 @@
+#include "app/GdiSurface_win.h"
+
+void GdiSurface::SetPixel(int32_t x, int32_t y, QColor color) {
+    SetPixelV(dc_, x, y, color);
+}
+
+void GdiSurface::MoveTo(int32_t x, int32_t y, QPoint* oldPoint) {
+    POINT previous;
+    MoveToEx(dc_, x, y, &previous);
+    if (oldPoint != nullptr) {
+        *oldPoint = {previous.x, previous.y};
+    }
+}
+
+void GdiSurface::LineTo(int32_t x, int32_t y) {
+    ::LineTo(dc_, x, y);
+}
+
+void GdiSurface::SelectSolidPen(QColor color) {
+    pen_ = CreatePen(PS_SOLID, 1, color);
+    previousPen_ = SelectObject(dc_, pen_);
+}
+
+void GdiSurface::RestorePen() {
+    SelectObject(dc_, previousPen_);
+    DeleteObject(pen_);
+    pen_ = nullptr;
+}
+
+void GdiSurface::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {
+    RECT r = {rect.left, rect.top, rect.right, rect.bottom};
+    DrawTextA(dc_, text, count, &r, format);
+}

@@ -1,0 +1,13 @@
+// A portable private-profile store: key=value lines in [sections] of a text file, read and
+// written the way the Windows profile calls do (names matched without regard to case, blanks
+// around names and values trimmed, matching quotes removed on read, first duplicate wins, other
+// lines kept untouched, CRLF line ends in new files).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+uint32_t IniRead(const std::string& path, const char* section, const char* key,
+                 const char* defaultText, char* buffer, uint32_t size);
+// False when the file could not be written.
+bool IniWrite(const std::string& path, const char* section, const char* key, const char* value);

@@ -1,0 +1,216 @@
+#include "plot/Draw.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/Eval.h"
+#include "plot/NumberText.h"
+#include "plot/Pixels.h"
+#include "settings/Prefs.h"
+
+double gMinY = 0.0;
+double gMaxY = 0.0;
+double gRangeOfY = 0.0;
+double X_WhereMinY = 0.0;
+double X_WhereMaxY = 0.0;
+
+namespace {
+
+constexpr size_t kLineSize = 100;
+constexpr uint32_t kBottomLeft = kDtSingleLine | kDtBottom;
+constexpr uint32_t kBottomRight = kDtSingleLine | kDtBottom | kDtRight;
+constexpr uint32_t kBottomCentre = kDtSingleLine | kDtBottom | kDtCenter;
+constexpr uint32_t kCentred = kDtSingleLine | kDtVCenter | kDtCenter;
+constexpr int32_t kInfoLineHeight = 20;
+
+using Line = char[kLineSize];
+
+// before + number + after; a number too long for the line switches to exponent form rather
+// than being cut.
+void NumberLine(Line& line, const char* before, double value, int width, int precision,
+                const char* after) {
+    const size_t beforeLength = std::strlen(before);
+    const size_t afterLength = std::strlen(after);
+    const size_t room = kLineSize - beforeLength - afterLength;  // for the number and the NUL
+    std::memcpy(line, before, beforeLength);
+    FormatNumber(line + beforeLength, room, value, width, precision);
+    const size_t numberLength = std::strlen(line + beforeLength);
+    std::memcpy(line + beforeLength + numberLength, after, afterLength + 1);
+}
+
+void Text(DrawSurface* hDc, const char* text, const QRect& rect, uint32_t format) {
+    MyDrawText(hDc, text, static_cast<int16_t>(std::strlen(text)), &rect, format);
+}
+
+void DrawLabels(DrawSurface* hDc, const QRect& rect) {
+    Line line;
+    NumberLine(line, "xMin", gPrefs.MinX, 9, 0, " ");
+    Text(hDc, line, rect, kBottomLeft);
+    NumberLine(line, "xMax", gPrefs.MaxX, 9, 0, " ");
+    Text(hDc, line, rect, kBottomRight);
+    char count[32];
+    std::snprintf(count, sizeof count, "; iter. %ld", static_cast<long>(gPrefs.Iterations));
+    NumberLine(line, "delta ", g_DeltaX, 9, 3, count);
+    Text(hDc, line, rect, kBottomCentre);
+}
+
+// The row of Y = 0 under automatic Y scaling, else the middle row.
+bool AxisRow(int16_t height, int16_t* v) {
+    if (gPrefs.bAutoScaleY && g_hRoot != nullptr) {
+        return ToCoordinate(gMinY / gScaleYFactor + height, v);
+    }
+    *v = static_cast<int16_t>(height / 2);
+    return true;
+}
+
+// The column of X = 0 under automatic X scaling, else the middle column.
+bool AxisColumn(int16_t width, int16_t* h) {
+    if (gPrefs.bAutoScaleX && g_hRoot != nullptr) {
+        return ToCoordinate(-gPrefs.MinX / gScaleXFactor, h);
+    }
+    *h = static_cast<int16_t>(width / 2);
+    return true;
+}
+
+int16_t Coord(int32_t value) {
+    return static_cast<int16_t>(value);
+}
+
+// Full width, with a small closed arrowhead at the right edge.
+void DrawXAxis(DrawSurface* hDc, const QRect& r, int16_t v) {
+    MyMoveToEx(hDc, Coord(r.left), v, nullptr);
+    MyLineTo(hDc, Coord(r.right), v);
+    MyLineTo(hDc, Coord(r.right - 2), Coord(v - 2));
+    MyLineTo(hDc, Coord(r.right - 2), Coord(v + 2));
+    MyLineTo(hDc, Coord(r.right), v);
+}
+
+// Full height, with the arrowhead at the top.
+void DrawYAxis(DrawSurface* hDc, const QRect& r, int16_t h) {
+    MyMoveToEx(hDc, h, Coord(r.bottom), nullptr);
+    MyLineTo(hDc, h, Coord(r.top));
+    MyLineTo(hDc, Coord(h - 2), Coord(r.top + 2));
+    MyLineTo(hDc, Coord(h + 2), Coord(r.top + 2));
+    MyLineTo(hDc, h, Coord(r.top));
+}
+
+// One sample of the drawing pass; false once a key asks to stop.
+bool DrawSample(double x) {
+    const double y = Evaluate_Tree(x);
+    const bool undefined = IsUndefinedSample(y);
+    MapAndDraw(x, undefined ? 0.0 : y, undefined ? 1 : 0);
+    return UserAbort() == 0;
+}
+
+// One sample of the range pass: the first X of each extreme wins.
+bool MeasureSample(double x) {
+    const double y = Evaluate_Tree(x);
+    if (!IsUndefinedSample(y)) {
+        if (y > gMaxY) {
+            gMaxY = y;
+            X_WhereMaxY = x;
+        }
+        if (y < gMinY) {
+            gMinY = y;
+            X_WhereMinY = x;
+        }
+    }
+    return UserAbort() == 0;
+}
+
+}  // namespace
+
+void PrecalcRangeOfY() {
+    gMinY = kNoMinY;
+    gMaxY = kNoMaxY;
+    X_WhereMinY = gPrefs.MinX;
+    X_WhereMaxY = gPrefs.MinX;
+    WalkX(MeasureSample);
+    gRangeOfY = gMaxY - gMinY;
+}
+
+void DrawInThisContext(DrawSurface* hDc, const QRect* inRect) {
+    void* previousCursor = SetWaitCursor();
+    const double start = ElapsedMilliseconds();
+    DrawLabels(hDc, *inRect);
+    if (g_hRoot != nullptr) {
+        DrawCurve(hDc, inRect);
+    } else {
+        DrawAxes(hDc, inRect);
+        Text(hDc, "Nessuna funzione da visualizzare. Scusa!", *inRect, kCentred);
+    }
+    RestoreCursor(previousCursor);
+    g_DrawingTime = (ElapsedMilliseconds() - start) * 0.001;
+}
+
+void DrawCurve(DrawSurface* hDc, const QRect* Prec) {
+    if (g_bOnErrorNotDraw) {
+        Text(hDc, "Funzione non valida", *Prec, kBottomCentre);
+        return;
+    }
+    PrepareForScaling(hDc, Prec);
+    if (gPrefs.bDontDraw) {
+        return;
+    }
+    DrawAxes(hDc, Prec);
+    WalkX(DrawSample);
+}
+
+void DrawAxes(DrawSurface* hDc, const QRect* Prec) {
+    hDc->SelectSolidPen(AxisColor);
+    const int16_t height = Coord(Prec->bottom - Prec->top);
+    const int16_t width = Coord(Prec->right - Prec->left);
+    int16_t v = 0;
+    int16_t h = 0;
+    // An axis whose place lies beyond the 16-bit range is left out on its own.
+    const bool rowFits = AxisRow(height, &v);
+    const bool columnFits = AxisColumn(width, &h);
+    const bool negative = (rowFits && v < 0) || (columnFits && h < 0);
+    if (!negative) {
+        if (rowFits) {
+            DrawXAxis(hDc, *Prec, v);
+        }
+        if (columnFits) {
+            DrawYAxis(hDc, *Prec, h);
+        }
+    }
+    hDc->RestorePen();
+}
+
+void ForceRedraw() {
+    InvalidateMainWindow();
+    PrecalcRangeOfY();
+}
+
+void DrawInfoLines(DrawSurface* hDc, const QRect* client) {
+    QRect band = *client;
+    band.bottom = band.top + kInfoLineHeight;
+    Line line;
+    auto nextLine = [&band] { band.bottom += kInfoLineHeight; };
+    if (gPrefs.bAutoScaleY) {
+        NumberLine(line, "Min Y        ", gMinY, 9, 4, "");
+        Text(hDc, line, band, kBottomLeft);
+        NumberLine(line, "in X = ", X_WhereMinY, 9, 4, "");
+        Text(hDc, line, band, kBottomRight);
+        nextLine();
+        NumberLine(line, "Max Y        ", gMaxY, 9, 4, "");
+        Text(hDc, line, band, kBottomLeft);
+        NumberLine(line, "in X = ", X_WhereMaxY, 9, 4, "");
+        Text(hDc, line, band, kBottomRight);
+        nextLine();
+        NumberLine(line, "intervallo Y   ", gRangeOfY, 9, 4, " ");
+        Text(hDc, line, band, kBottomLeft);
+        nextLine();
+        NumberLine(line, "Fatt.Scala Y ", gScaleYFactor, 9, 4, " ");
+        Text(hDc, line, band, kBottomLeft);
+        nextLine();
+    } else {
+        Text(hDc, "le Info sono disponibili solo se attivi AutoScala Y", band, kBottomLeft);
+        nextLine();
+    }
+    NumberLine(line, "Tempo di disegno ", g_DrawingTime, 3, 2, "");
+    Text(hDc, line, band, kBottomLeft);
+    nextLine();
+    NumberLine(line, "Tempo di Export ", g_ExportingTime, 3, 2, "");
+    Text(hDc, line, band, kBottomLeft);
+}

@@ -1,0 +1,51 @@
+// A drawing surface in memory: a grid of 0x00BBGGRR pixels that lines and pixels are drawn
+// into as a device context would draw them, and a list of the texts placed on it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/Common.h"
+
+struct PlacedText {
+    std::string text;
+    QRect rect;
+    uint32_t format;
+};
+
+class RasterCanvas : public DrawSurface {
+  public:
+    static constexpr QColor kWhite = 0x00FFFFFF;
+
+    RasterCanvas(int width, int height, QColor background = kWhite);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    QColor Pixel(int x, int y) const;
+    int CountPixels(QColor color) const;
+    const std::vector<PlacedText>& texts() const { return texts_; }
+    // How many single-pixel writes reached the canvas (lines not counted).
+    long pixelWrites() const { return pixelWrites_; }
+    // Writes the picture as a binary PPM file; false when it cannot be written.
+    bool SavePpm(const std::string& path) const;
+
+    void SetPixel(int32_t x, int32_t y, QColor color) override;
+    void MoveTo(int32_t x, int32_t y, QPoint* oldPoint) override;
+    // Like a device context: every pixel of the line but the last one.
+    void LineTo(int32_t x, int32_t y) override;
+    void SelectSolidPen(QColor color) override;
+    void RestorePen() override;
+    void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) override;
+
+  private:
+    void Plot(int32_t x, int32_t y, QColor color);
+
+    int width_;
+    int height_;
+    std::vector<QColor> pixels_;
+    std::vector<PlacedText> texts_;
+    std::vector<QColor> penStack_;
+    QColor pen_ = 0;  // the default pen is black
+    QPoint position_ = {0, 0};
+    long pixelWrites_ = 0;
+};

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/IniFile.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+  protected:
+    std::string Read(const char* section, const char* key, const char* def = "dflt",
+                     uint32_t size = 64) {
+        char buffer[300];
+        const uint32_t n = IniRead(dir.File("t.ini"), section, key, def, buffer, size);
+        EXPECT_EQ(n, std::string(buffer).size());
+        return buffer;
+    }
+    TempDir dir;
+};
+
+TEST_F(IniFileTest, ReadsAsTheWindowsProfileCallsDo) {
+    dir.Write("t.ini",
+              "; comment line\r\n"
+              "[Other]\r\nKey=other\r\n"
+              "[quorvy]\r\n"
+              "  Key  =  padded value  \r\n"
+              "key=second\r\n"
+              "Quoted=\"a b\"\r\n"
+              "Single='c'\r\n"
+              "Inline=5 ; note\r\n"
+              "Empty=\r\n"
+              "Long=0123456789\r\n");
+    const struct {
+        const char* key;
+        const char* expected;
+    } cases[] = {
+        {"Key", "padded value"}, {"KEY", "padded value"}, {"Quoted", "a b"},   {"Single", "c"},
+        {"Inline", "5 ; note"},  {"Empty", ""},           {"Missing", "dflt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Read("Quorvy", c.key), c.expected) << c.key;
+    }
+    EXPECT_EQ(Read("Other", "key"), "other");
+    EXPECT_EQ(Read("Nowhere", "Key"), "dflt");
+    EXPECT_EQ(Read("Quorvy", "Long", "", 5), "0123");
+}
+
+TEST_F(IniFileTest, MissingFileGivesTheDefaultWithoutTrailingBlanks) {
+    EXPECT_EQ(Read("Quorvy", "MinX", "     -100 "), "     -100");
+    EXPECT_FALSE(dir.Exists("t.ini"));
+}
+
+TEST_F(IniFileTest, WritingCreatesFileSectionAndKey) {
+    ASSERT_TRUE(IniWrite(dir.File("t.ini"), "Quorvy", "MinX", " -100.000 "));
+    ASSERT_TRUE(IniWrite(dir.File("t.ini"), "Quorvy", "MaxX", "100.000"));
+    EXPECT_EQ(dir.Read("t.ini"), "[Quorvy]\r\nMinX=-100.000\r\nMaxX=100.000\r\n");
+}
+
+TEST_F(IniFileTest, WritingReplacesAKeyWhereItStandsAndKeepsTheRest) {
+    dir.Write("t.ini", "; kept\r\n[Quorvy]\r\nminx=1\r\nUnknown=yes\r\n\r\n[Next]\r\nA=1\r\n");
+    IniWrite(dir.File("t.ini"), "QUORVY", "MinX", "2");
+    IniWrite(dir.File("t.ini"), "Quorvy", "New", "3");
+    IniWrite(dir.File("t.ini"), "Third", "B", "4");
+    EXPECT_EQ(dir.Read("t.ini"),
+              "; kept\r\n[Quorvy]\r\nminx=2\r\nUnknown=yes\r\nNew=3\r\n\r\n[Next]\r\nA=1\r\n"
+              "\r\n[Third]\r\nB=4\r\n");
+}
+
+TEST_F(IniFileTest, LineFeedFilesStayLineFeed) {
+    dir.Write("t.ini", "[Quorvy]\nA=1\n");
+    IniWrite(dir.File("t.ini"), "Quorvy", "B", "2");
+    EXPECT_EQ(dir.Read("t.ini"), "[Quorvy]\nA=1\nB=2\n");
+    EXPECT_EQ(Read("Quorvy", "A"), "1");
+}
+
+TEST_F(IniFileTest, UnwritableFileReportsFailure) {
+    EXPECT_FALSE(IniWrite(dir.File("missing-folder/t.ini"), "Quorvy", "A", "1"));
+}
+
+}  // namespace

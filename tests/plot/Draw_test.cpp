@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/PlotFixture.h"
+
+namespace {
+
+using RangePassTest = PlotTest;
+using RenderTest = PlotTest;
+using InfoPanelTest = PlotTest;
+
+constexpr QColor kBlack = 0x00000000;
+const QRect k400x300 = {0, 0, 400, 300};
+
+TEST_F(RangePassTest, SampleCountsOfTheAccumulatedWalk) {
+    const struct {
+        double minX;
+        double maxX;
+        uint32_t iterations;
+        int samples;
+    } cases[] = {
+        {0, 1, 10, 11}, {-10, 10, 1000, 1001},      {0, 1, 3, 3}, {-100, 100, 10000, 10001},
+        {5, 6, 1, 1},   {1e15, 1e15 + 1, 10000, 1},
+    };
+    ParseFormula("X");
+    for (const auto& c : cases) {
+        SetRange(c.minX, c.maxX, c.iterations);
+        EXPECT_EQ(CountRangeSamples(), c.samples) << c.minX << ".." << c.maxX;
+    }
+    SetRange(1, 1, 10);  // an empty range takes no sample
+    EXPECT_EQ(CountRangeSamples(), 0);
+    EXPECT_EQ(gMinY, kNoMinY);
+    EXPECT_EQ(gMaxY, kNoMaxY);
+    EXPECT_EQ(gRangeOfY, -2e120);
+    EXPECT_EQ(X_WhereMinY, 1);
+}
+
+struct RangeCase {
+    const char* formula;
+    double minX;
+    double maxX;
+    uint32_t iterations;
+    double minY;
+    double whereMin;
+    double maxY;
+    double whereMax;
+};
+
+TEST_F(RangePassTest, ExtremesAndWhereTheyFirstOccur) {
+    const RangeCase cases[] = {
+        {"X", 0, 1, 10, 0, 0, 0.9999999999999999, 0.9999999999999999},
+        {"3X", 2, 3, 1, 6, 2, 6, 2},
+        {"ABS(X)", -2, 3, 5, -0.0, 0, 2, -2},
+        {"", -5, 5, 10, 0, -5, 0, -5},
+        {"1/X", -1, 1, 2, -1, -1, -1, -1},  // the infinity at 0 is left out
+        {"LOG(X)", -10, -1, 9, kNoMinY, -10, kNoMaxY, -10},
+        {"EXP(X)", 300, 301, 1, kNoMinY, 300, std::exp(300.0), 300},
+    };
+    for (const auto& c : cases) {
+        MessageCapture quiet;
+        ParseFormula(c.formula);
+        SetRange(c.minX, c.maxX, c.iterations);
+        PrecalcRangeOfY();
+        EXPECT_EQ(gMinY, c.minY) << c.formula;
+        EXPECT_EQ(X_WhereMinY, c.whereMin) << c.formula;
+        EXPECT_EQ(gMaxY, c.maxY) << c.formula;
+        EXPECT_EQ(X_WhereMaxY, c.whereMax) << c.formula;
+        EXPECT_EQ(gRangeOfY, gMaxY - gMinY) << c.formula;
+    }
+}
+
+TEST_F(RangePassTest, StopsWhenAKeyIsPressed) {
+    ParseFormula("X");
+    SetRange(0, 100, 100);
+    abortAfter = 3;
+    PrecalcRangeOfY();
+    EXPECT_EQ(polls, 3);
+    EXPECT_EQ(gMaxY, 2);
+}
+
+std::vector<std::string> Texts(const RasterCanvas& canvas) {
+    std::vector<std::string> texts;
+    for (const auto& t : canvas.texts()) {
+        texts.push_back(t.text);
+    }
+    return texts;
+}
+
+TEST_F(RenderTest, LabelsAlongTheBottomEdge) {
+    ParseFormula("X");
+    SetRange(-10, 10, 1000);
+    PrecalcRangeOfY();
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    ASSERT_EQ(canvas.texts().size(), 3u);
+    EXPECT_EQ(canvas.texts()[0].text, "xMin      -10 ");
+    EXPECT_EQ(canvas.texts()[0].format, 0x28u);
+    EXPECT_EQ(canvas.texts()[1].text, "xMax       10 ");
+    EXPECT_EQ(canvas.texts()[1].format, 0x2Au);
+    EXPECT_EQ(canvas.texts()[2].text, "delta     0.020; iter. 1000");
+    EXPECT_EQ(canvas.texts()[2].format, 0x29u);
+    EXPECT_EQ(canvas.texts()[2].rect.right, 400);
+    EXPECT_EQ(canvas.texts()[2].rect.bottom, 300);
+}
+
+TEST_F(RenderTest, HugeRangeEndsStayInsideTheLabelBuffer) {
+    SetRange(-1e200, 1e200, 10);
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    ASSERT_EQ(canvas.texts().size(), 4u);
+    EXPECT_EQ(canvas.texts()[0].text, "xMin  -1e+200 ");
+    EXPECT_EQ(canvas.texts()[2].text, "delta 2.000e+199; iter. 10");
+    for (const auto& t : canvas.texts()) {
+        EXPECT_LT(t.text.size(), 100u);
+    }
+}
+
+TEST_F(RenderTest, NoFormulaShowsCentredAxesAndAMessage) {
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    const std::vector<std::string> expected = {"xMin     -100 ", "xMax      100 ",
+                                               "delta     0.020; iter. 10000",
+                                               "Nessuna funzione da visualizzare. Scusa!"};
+    EXPECT_EQ(Texts(canvas), expected);
+    EXPECT_EQ(canvas.texts()[3].format, 0x25u);
+    EXPECT_EQ(canvas.Pixel(10, 150), kBlack);
+    EXPECT_EQ(canvas.Pixel(200, 10), kBlack);
+    EXPECT_EQ(canvas.Pixel(10, 149), RasterCanvas::kWhite);
+}
+
+TEST_F(RenderTest, AxesWithArrowheads) {
+    gPrefs.bAutoScaleX = 0;
+    gPrefs.bAutoScaleY = 0;
+    gPrefs.bDontDraw = 0;
+    RasterCanvas canvas(400, 300);
+    DrawAxes(&canvas, &k400x300);
+    for (int x = 0; x < 398; ++x) {
+        ASSERT_EQ(canvas.Pixel(x, 150), kBlack) << x;
+    }
+    for (int y = 0; y < 300; ++y) {
+        ASSERT_EQ(canvas.Pixel(200, y), kBlack) << y;
+    }
+    // arrowhead at the right end of the X axis and at the top of the Y axis
+    for (auto [x, y] : {std::pair{399, 149},
+                        {398, 148},
+                        {398, 152},
+                        {399, 151},
+                        {199, 1},
+                        {198, 2},
+                        {202, 2},
+                        {201, 1}}) {
+        EXPECT_EQ(canvas.Pixel(x, y), kBlack) << x << "," << y;
+    }
+    EXPECT_EQ(canvas.Pixel(399, 140), RasterCanvas::kWhite);
+    // the X axis row and six more for its arrowhead; the Y axis column from row 0 less the
+    // crossing, and six more for its arrowhead
+    EXPECT_EQ(canvas.CountPixels(kBlack), 400 + 6 + 299 + 6);
+}
+
+TEST_F(RenderTest, CurveIsBlueWithRedMarksOnTheXAxisRow) {
+    MessageCapture quiet;
+    ParseFormula("LOG(X)");
+    SetRange(-10, 10, 400);
+    PrecalcRangeOfY();
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    int16_t axisRow;
+    ASSERT_TRUE(ToCoordinate(gMinY / gScaleYFactor + 300, &axisRow));
+    int red = 0;
+    for (int y = 0; y < 300; ++y) {
+        for (int x = 0; x < 400; ++x) {
+            if (canvas.Pixel(x, y) == OutofRangeColor) {
+                ++red;
+                EXPECT_EQ(y, axisRow);
+                EXPECT_LE(x, 200);
+            }
+        }
+    }
+    // one column per sample from -10 to about 0, where the accumulated X may lie either side
+    EXPECT_NEAR(red, 200, 1);
+    EXPECT_GT(canvas.CountPixels(pixelColor), 150);
+}
+
+TEST_F(RenderTest, InvalidFormulaShowsOnlyTheLabelsAndAMessage) {
+    MessageCapture quiet;
+    ParseFormula("2*-X");
+    PrecalcRangeOfY();
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    ASSERT_EQ(canvas.texts().size(), 4u);
+    EXPECT_EQ(canvas.texts()[3].text, "Funzione non valida");
+    EXPECT_EQ(canvas.texts()[3].format, 0x29u);
+    EXPECT_EQ(canvas.CountPixels(RasterCanvas::kWhite), 400 * 300);
+}
+
+TEST_F(RenderTest, DontDrawKeepsOnlyTheLabelsButScales) {
+    ParseFormula("X");
+    PrecalcRangeOfY();
+    gPrefs.bDontDraw = 1;
+    gScaleYFactor = 12345;
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    EXPECT_EQ(canvas.texts().size(), 3u);
+    EXPECT_EQ(canvas.CountPixels(RasterCanvas::kWhite), 400 * 300);
+    EXPECT_DOUBLE_EQ(gScaleYFactor, gRangeOfY / 300);
+}
+
+TEST_F(RenderTest, AxesLeaveWhenZeroIsOffToTheLeftOrFarBelow) {
+    ParseFormula("X");
+    SetRange(1, 10, 100);
+    PrecalcRangeOfY();
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    EXPECT_EQ(canvas.CountPixels(kBlack), 0);
+
+    ParseFormula("1000+SIN(X)");
+    SetRange(-10, 10, 100);
+    PrecalcRangeOfY();
+    RasterCanvas far(400, 300);
+    DrawInThisContext(&far, &k400x300);
+    EXPECT_EQ(far.Pixel(200, 5), kBlack);  // the Y axis stays
+    for (int x = 0; x < 190; ++x) {
+        EXPECT_NE(far.Pixel(x, 299), kBlack);
+    }
+}
+
+TEST_F(RenderTest, KeyStopsThePassAfterTheCurrentSample) {
+    ParseFormula("X");
+    PrecalcRangeOfY();
+    abortAfter = 1;
+    polls = 0;
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    EXPECT_EQ(polls, 1);
+    EXPECT_EQ(canvas.pixelWrites(), 1);
+    EXPECT_GE(g_DrawingTime, 0.0);
+}
+
+TEST_F(RenderTest, LastPixelCarriesOverToTheNextPass) {
+    ParseFormula("X");
+    SetRange(0, 1, 1);
+    PrecalcRangeOfY();
+    RasterCanvas first(400, 300);
+    DrawInThisContext(&first, &k400x300);
+    RasterCanvas second(400, 300);
+    DrawInThisContext(&second, &k400x300);
+    EXPECT_EQ(second.pixelWrites(), 0);
+}
+
+TEST_F(RenderTest, ForceRedrawQueuesAPaintAndRunsTheRangePass) {
+    ParseFormula("X");
+    const int before = InvalidateRequests();
+    gMaxY = 0;
+    ForceRedraw();
+    EXPECT_EQ(InvalidateRequests(), before + 1);
+    EXPECT_GT(gMaxY, 99.99);  // the last accumulated X lies just below 100
+    EXPECT_LT(gMaxY, 100.0);
+}
+
+TEST_F(InfoPanelTest, SixLinesWithAutomaticYScaling) {
+    gMinY = -1;
+    X_WhereMinY = -1.5708;
+    gMaxY = 1;
+    X_WhereMaxY = 1.5708;
+    gRangeOfY = 2;
+    gScaleYFactor = 2.0 / 300;
+    g_DrawingTime = 0.123;
+    g_ExportingTime = 0;
+    RasterCanvas canvas(300, 300);
+    const QRect client = {0, 0, 288, 270};
+    DrawInfoLines(&canvas, &client);
+    const std::vector<std::string> expected = {
+        "Min Y          -1.0000", "in X =   -1.5708",          "Max Y           1.0000",
+        "in X =    1.5708",       "intervallo Y      2.0000 ", "Fatt.Scala Y    0.0067 ",
+        "Tempo di disegno 0.12",  "Tempo di Export 0.00"};
+    EXPECT_EQ(Texts(canvas), expected);
+    const int bottoms[] = {20, 20, 40, 40, 60, 80, 100, 120};
+    const uint32_t formats[] = {0x28, 0x2A, 0x28, 0x2A, 0x28, 0x28, 0x28, 0x28};
+    for (size_t i = 0; i < canvas.texts().size(); ++i) {
+        EXPECT_EQ(canvas.texts()[i].rect.top, 0);
+        EXPECT_EQ(canvas.texts()[i].rect.right, 288);
+        EXPECT_EQ(canvas.texts()[i].rect.bottom, bottoms[i]) << i;
+        EXPECT_EQ(canvas.texts()[i].format, formats[i]) << i;
+    }
+}
+
+TEST_F(InfoPanelTest, ThreeLinesWithoutAutomaticYScaling) {
+    gPrefs.bAutoScaleY = 0;
+    g_DrawingTime = 1.5;
+    g_ExportingTime = 2.25;
+    RasterCanvas canvas(300, 300);
+    const QRect client = {0, 0, 288, 270};
+    DrawInfoLines(&canvas, &client);
+    const std::vector<std::string> expected = {
+        "le Info sono disponibili solo se attivi AutoScala Y", "Tempo di disegno 1.50",
+        "Tempo di Export 2.25"};
+    EXPECT_EQ(Texts(canvas), expected);
+    EXPECT_EQ(canvas.texts()[2].rect.bottom, 60);
+}
+
+TEST_F(InfoPanelTest, SentinelsFitTheLineBuffer) {
+    MessageCapture quiet;
+    ParseFormula("LOG(X)");
+    SetRange(-10, -1, 10);
+    PrecalcRangeOfY();
+    RasterCanvas canvas(300, 300);
+    const QRect client = {0, 0, 288, 270};
+    DrawInfoLines(&canvas, &client);
+    EXPECT_EQ(canvas.texts()[0].text, "Min Y        1.0000e+120");
+    EXPECT_EQ(canvas.texts()[2].text, "Max Y        -1.0000e+120");
+    EXPECT_EQ(canvas.texts()[4].text, "intervallo Y   -2.0000e+120 ");
+    for (const auto& t : canvas.texts()) {
+        EXPECT_LT(t.text.size(), 100u);
+    }
+}
+
+}  // namespace

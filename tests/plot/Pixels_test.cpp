@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "support/PlotFixture.h"
+
+namespace {
+
+using PixelsTest = PlotTest;
+
+const QRect k400x300 = {0, 0, 400, 300};
+
+void SetYRange(double minY, double maxY) {
+    gMinY = minY;
+    gMaxY = maxY;
+    gRangeOfY = maxY - minY;
+}
+
+TEST(ToCoordinate, TruncatesTowardZeroAndRefusesWhatDoesNotFit) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double position;
+        bool fits;
+        int16_t coordinate;
+    } cases[] = {
+        {1.9, true, 1},         {-1.9, true, -1},         {0.0, true, 0},
+        {inf, true, 0},         {-inf, true, 0},          {std::nan(""), true, 0},
+        {32767.9, true, 32767}, {-32768.5, true, -32768}, {32768.0, false, 0},
+        {-32769.0, false, 0},   {150150.0, false, 0},
+    };
+    for (const auto& c : cases) {
+        int16_t coordinate = 12345;
+        EXPECT_EQ(ToCoordinate(c.position, &coordinate), c.fits) << c.position;
+        if (c.fits) {
+            EXPECT_EQ(coordinate, c.coordinate) << c.position;
+        }
+    }
+}
+
+TEST_F(PixelsTest, AutomaticScalingOfBothAxes) {
+    SetRange(-10, 10, 1000);
+    SetYRange(-1, 1);
+    RasterCanvas canvas(400, 300);
+    PrepareForScaling(&canvas, &k400x300);
+    EXPECT_DOUBLE_EQ(gScaleXFactor, 0.05);
+    EXPECT_DOUBLE_EQ(gScaleYFactor, 2.0 / 300);
+
+    MapAndDraw(0, 0, 0);
+    EXPECT_EQ(canvas.Pixel(200, 150), pixelColor);
+    int16_t h;
+    int16_t v;
+    MapAndDraw(-10, 1, 0);
+    LastPixel(&h, &v);
+    EXPECT_EQ(h, 0);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(canvas.Pixel(0, 0), pixelColor);
+    MapAndDraw(5, -1, 0);  // row 300 is one past the last row: handed over and clipped
+    LastPixel(&h, &v);
+    EXPECT_EQ(h, 300);
+    EXPECT_EQ(v, 300);
+    MapAndDraw(5, -0.999, 0);
+    LastPixel(&h, &v);
+    EXPECT_EQ(v, 299);
+}
+
+TEST_F(PixelsTest, WithoutScalingOnePixelPerUnitAroundTheMiddle) {
+    gPrefs.bAutoScaleX = 0;
+    gPrefs.bAutoScaleY = 0;
+    RasterCanvas canvas(400, 300);
+    PrepareForScaling(&canvas, &k400x300);
+    EXPECT_EQ(gScaleXFactor, 1.0);
+    EXPECT_EQ(gScaleYFactor, 1.0);
+    MapAndDraw(0, 0, 0);
+    EXPECT_EQ(canvas.Pixel(200, 150), pixelColor);
+    MapAndDraw(3, 1, 0);
+    EXPECT_EQ(canvas.Pixel(203, 149), pixelColor);
+    const long writes = canvas.pixelWrites();
+    MapAndDraw(0, 40000, 0);
+    MapAndDraw(40000, 0, 0);
+    MapAndDraw(0, std::nan(""), 0);
+    EXPECT_EQ(canvas.pixelWrites(), writes);
+    int16_t h;
+    int16_t v;
+    LastPixel(&h, &v);
+    EXPECT_EQ(h, 203);
+    EXPECT_EQ(v, 149);
+}
+
+TEST_F(PixelsTest, OnePixelWritePerPixelAndFailuresDoNotRepaint) {
+    SetRange(-10, 10, 1000);
+    SetYRange(-1, 1);
+    RasterCanvas canvas(400, 300);
+    PrepareForScaling(&canvas, &k400x300);
+    MapAndDraw(1, 0.5, 0);
+    MapAndDraw(1.01, 0.5, 0);  // same column and row
+    EXPECT_EQ(canvas.pixelWrites(), 1);
+    MapAndDraw(1.02, 0.5, 1);  // a failure on the pixel just set leaves it blue
+    EXPECT_EQ(canvas.pixelWrites(), 1);
+    EXPECT_EQ(canvas.Pixel(220, 75), pixelColor);
+    MapAndDraw(-20, 0, 1);  // negative column: skipped
+    EXPECT_EQ(canvas.pixelWrites(), 1);
+    MapAndDraw(3, 0, 1);
+    EXPECT_EQ(canvas.Pixel(260, 150), OutofRangeColor);
+}
+
+TEST_F(PixelsTest, ConstantFunctionLiesOnRowZero) {
+    SetYRange(5, 5);
+    RasterCanvas canvas(400, 300);
+    PrepareForScaling(&canvas, &k400x300);
+    EXPECT_EQ(gScaleYFactor, 0.0);
+    MapAndDraw(0, 5, 0);
+    EXPECT_EQ(canvas.Pixel(200, 0), pixelColor);
+}
+
+TEST_F(PixelsTest, AllFailuresLieAcrossTheMiddle) {
+    SetYRange(kNoMinY, kNoMaxY);
+    RasterCanvas canvas(400, 300);
+    PrepareForScaling(&canvas, &k400x300);
+    MapAndDraw(0, 0, 1);
+    int16_t h;
+    int16_t v;
+    LastPixel(&h, &v);
+    EXPECT_NEAR(v, 150, 1);
+    EXPECT_EQ(canvas.Pixel(h, v), OutofRangeColor);
+}
+
+TEST_F(PixelsTest, RowsBeyondSixteenBitsAreNotDrawn) {
+    SetYRange(999, 1001);  // Y = 0 lies some 150,000 rows below
+    RasterCanvas canvas(400, 300);
+    PrepareForScaling(&canvas, &k400x300);
+    MapAndDraw(1, 0, 1);
+    EXPECT_EQ(canvas.pixelWrites(), 0);
+    MapAndDraw(1, 1000, 0);
+    EXPECT_EQ(canvas.pixelWrites(), 1);
+}
+
+}  // namespace

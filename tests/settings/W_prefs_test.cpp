@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/CommonPortable.h"
+#include "settings/Prefs.h"
+#include "settings/W_prefs.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::string kDefaultFile =
+    "[Quorvy]\r\n"
+    "Expression=\r\n"
+    "MinX=-100.000\r\n"
+    "MaxX=100.000\r\n"
+    "Iterations=10000\r\n"
+    "DecimalPoint=.\r\n"
+    "bEnableParsingDebug=0\r\n"
+    "bEnableEvalDebug=0\r\n"
+    "bAutoScaleX=1\r\n"
+    "bAutoScaleY=1\r\n"
+    "bDontDraw=0\r\n"
+    "bSaveWinPos=0\r\n";
+
+class PrefsFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetProfileDirectory(dir.path().c_str());
+        gPrefs = _PrefsStruct{};
+        InitGVars();
+    }
+    void TearDown() override { SetProfileDirectory("."); }
+
+    void WriteIni(const std::string& body) { dir.Write(kIniFileName, "[Quorvy]\r\n" + body); }
+    std::string Ini() const { return dir.Read(kIniFileName); }
+
+    TempDir dir;
+};
+
+TEST_F(PrefsFileTest, NoFileKeepsTheDefaults) {
+    EXPECT_EQ(ReadPreferences(), 1);
+    EXPECT_STREQ(gPrefs.UserFnStr, "");
+    EXPECT_EQ(gPrefs.MinX, -100.0);
+    EXPECT_EQ(gPrefs.MaxX, 100.0);
+    EXPECT_EQ(gPrefs.Iterations, 10000u);
+    EXPECT_EQ(g_DeltaX, 0.02);
+    EXPECT_STREQ(gPrefs.DecimalPoint, ".");
+    EXPECT_EQ(gPrefs.bAutoScaleX, 1);
+    EXPECT_EQ(gPrefs.bAutoScaleY, 1);
+    EXPECT_EQ(gPrefs.WPosRect.left, 40);
+    EXPECT_EQ(gPrefs.WPosRect.bottom, 430);
+    EXPECT_FALSE(dir.Exists(kIniFileName));
+}
+
+TEST_F(PrefsFileTest, WritesEveryKeyInOrder) {
+    WritePreferences();
+    EXPECT_EQ(Ini(), kDefaultFile);
+}
+
+TEST_F(PrefsFileTest, RectangleKeysOnlyWithPositionSaving) {
+    gPrefs.bSaveWinPos = 1;
+    gPrefs.WPosRect = {11, 22, 333, 444};
+    std::strcpy(gPrefs.UserFnStr, "2SIN(X)*X");
+    WritePreferences();
+    std::string expected = kDefaultFile;
+    expected.replace(expected.find("Expression=") + 11, 0, "2SIN(X)*X");
+    expected.replace(expected.find("bSaveWinPos=0"), 13, "bSaveWinPos=1");
+    expected += "Y1=22\r\nX1=11\r\nY2=444\r\nX2=333\r\n";
+    EXPECT_EQ(Ini(), expected);
+
+    InitGVars();
+    gPrefs.UserFnStr[0] = '\0';
+    ReadPreferences();
+    EXPECT_STREQ(gPrefs.UserFnStr, "2SIN(X)*X");
+    EXPECT_EQ(gPrefs.WPosRect.left, 11);
+    EXPECT_EQ(gPrefs.WPosRect.top, 22);
+    EXPECT_EQ(gPrefs.WPosRect.right, 333);
+    EXPECT_EQ(gPrefs.WPosRect.bottom, 444);
+}
+
+TEST_F(PrefsFileTest, RectangleIgnoredWhilePositionSavingIsOffAndKeptInTheFile) {
+    WriteIni("bSaveWinPos=0\r\nY1=5\r\nX1=6\r\nY2=500\r\nX2=600\r\n");
+    ReadPreferences();
+    EXPECT_EQ(gPrefs.WPosRect.left, InitialRect.left);
+    EXPECT_EQ(gPrefs.WPosRect.top, InitialRect.top);
+    EXPECT_EQ(gPrefs.WPosRect.right, InitialRect.right);
+    EXPECT_EQ(gPrefs.WPosRect.bottom, InitialRect.bottom);
+    WritePreferences();
+    EXPECT_NE(Ini().find("Y1=5\r\nX1=6\r\nY2=500\r\nX2=600\r\n"), std::string::npos);
+}
+
+TEST_F(PrefsFileTest, ReadingThenWritingKeepsUnknownLines) {
+    const std::string original =
+        "; my settings\r\n"
+        "[Quorvy]\r\n"
+        "Expression=LOG(X)\r\n"
+        "Colour=green\r\n"
+        "MinX=-5.000\r\n"
+        "MaxX=5.000\r\n"
+        "Iterations=100\r\n"
+        "DecimalPoint=,\r\n"
+        "bEnableParsingDebug=0\r\n"
+        "bEnableEvalDebug=0\r\n"
+        "bAutoScaleX=1\r\n"
+        "bAutoScaleY=0\r\n"
+        "bDontDraw=0\r\n"
+        "bSaveWinPos=0\r\n"
+        "\r\n"
+        "[Elsewhere]\r\n"
+        "MinX=7\r\n";
+    dir.Write(kIniFileName, original);
+    ReadPreferences();
+    EXPECT_STREQ(gPrefs.UserFnStr, "LOG(X)");
+    EXPECT_EQ(gPrefs.MinX, -5.0);
+    EXPECT_EQ(gPrefs.Iterations, 100u);
+    EXPECT_STREQ(gPrefs.DecimalPoint, ",");
+    EXPECT_EQ(gPrefs.bAutoScaleY, 0);
+    EXPECT_EQ(g_DeltaX, 0.1);
+    WritePreferences();
+    EXPECT_EQ(Ini(), original);
+}
+
+struct ReadCase {
+    const char* line;
+    bool (*holds)();
+    const char* what;
+};
+
+TEST_F(PrefsFileTest, ValuesConvertAsDocumented) {
+    const ReadCase cases[] = {
+        {"bAutoScaleX=2", [] { return gPrefs.bAutoScaleX == 1; }, "2 reads as on"},
+        {"bAutoScaleX=-1", [] { return gPrefs.bAutoScaleX == 0; }, "-1 reads as off"},
+        {"bAutoScaleX=yes", [] { return gPrefs.bAutoScaleX == 0; }, "a word reads as off"},
+        {"bDontDraw= 3", [] { return gPrefs.bDontDraw == 1; }, "blank then 3 reads as on"},
+        {"MinX=", [] { return gPrefs.MinX == 0.0; }, "an empty MinX is 0"},
+        {"MinX=0.000", [] { return gPrefs.MinX == 0.0; }, "0.000"},
+        {"MaxX=12.5abc", [] { return gPrefs.MaxX == 12.5; }, "leading number"},
+        {"Iterations=250", [] { return gPrefs.Iterations == 250u; }, "count"},
+        {"DecimalPoint=,;", [] { return std::strcmp(gPrefs.DecimalPoint, ",") == 0; },
+         "first character only"},
+        {"DecimalPoint=", [] { return gPrefs.DecimalPoint[0] == '\0'; }, "empty"},
+        {"Expression=", [] { return gPrefs.UserFnStr[0] == '\0'; }, "empty formula"},
+    };
+    for (const auto& c : cases) {
+        InitGVars();
+        WriteIni(std::string(c.line) + "\r\n");
+        ReadPreferences();
+        EXPECT_TRUE(c.holds()) << c.what;
+    }
+}
+
+TEST_F(PrefsFileTest, SwitchesAreRewrittenAsZeroOrOne) {
+    WriteIni("bAutoScaleX=2\r\nbAutoScaleY=-1\r\n");
+    ReadPreferences();
+    WritePreferences();
+    EXPECT_NE(Ini().find("bAutoScaleX=1\r\nbAutoScaleY=0\r\n"), std::string::npos);
+}
+
+TEST_F(PrefsFileTest, RangeEndsKeepThousandths) {
+    gPrefs.MinX = 0.0004;
+    gPrefs.MaxX = 2.5;
+    WritePreferences();
+    EXPECT_NE(Ini().find("MinX=0.000\r\nMaxX=2.500\r\n"), std::string::npos);
+    ReadPreferences();
+    EXPECT_EQ(gPrefs.MinX, 0.0);
+    EXPECT_EQ(gPrefs.MaxX, 2.5);
+}
+
+TEST_F(PrefsFileTest, HugeRangeEndsAreWrittenInExponentForm) {
+    gPrefs.MinX = -1e300;
+    gPrefs.MaxX = 1e300;
+    gPrefs.Iterations = 10;
+    WritePreferences();
+    EXPECT_NE(Ini().find("MinX=-1.000e+300\r\nMaxX=1.000e+300\r\n"), std::string::npos);
+    InitGVars();
+    ReadPreferences();
+    EXPECT_EQ(gPrefs.MinX, -1e300);
+    EXPECT_EQ(gPrefs.MaxX, 1e300);
+}
+
+TEST_F(PrefsFileTest, LongFormulaIsCutTo255) {
+    WriteIni("Expression=" + std::string(300, 'X') + "\r\n");
+    ReadPreferences();
+    EXPECT_EQ(std::string(gPrefs.UserFnStr), std::string(255, 'X'));
+}
+
+TEST_F(PrefsFileTest, UnusableWalksFallBackToTheDefaults) {
+    const char* files[] = {
+        "Iterations=0\r\n",
+        "Iterations=-5\r\n",
+        "MinX=10\r\nMaxX=10\r\n",
+        "MinX=10\r\nMaxX=-10\r\n",
+        "MinX=abc\r\nMaxX=xyz\r\n",
+        "MinX=1000000000000000\r\nMaxX=1000000000000001\r\nIterations=10000\r\n",
+        "MinX=-inf\r\nMaxX=5\r\n",
+        "MaxX=nan\r\n",
+    };
+    for (const char* file : files) {
+        InitGVars();
+        WriteIni(file);
+        ReadPreferences();
+        EXPECT_EQ(gPrefs.MinX, -100.0) << file;
+        EXPECT_EQ(gPrefs.MaxX, 100.0) << file;
+        EXPECT_EQ(gPrefs.Iterations, 10000u) << file;
+        EXPECT_EQ(g_DeltaX, 0.02) << file;
+    }
+}
+
+TEST_F(PrefsFileTest, UsableWalksAreKept) {
+    WriteIni("MinX=1000000000000000\r\nMaxX=1000000000000100\r\nIterations=100\r\n");
+    ReadPreferences();
+    EXPECT_EQ(gPrefs.MinX, 1e15);
+    EXPECT_EQ(gPrefs.Iterations, 100u);
+    EXPECT_EQ(g_DeltaX, 1.0);
+}
+
+TEST(PrefsRules, WalkChecks) {
+    EXPECT_FALSE(IterationsAcceptable(0));
+    EXPECT_FALSE(IterationsAcceptable(-5));
+    EXPECT_TRUE(IterationsAcceptable(1));
+    EXPECT_TRUE(RangeAcceptable(-100, 100, 10000));
+    EXPECT_FALSE(RangeAcceptable(100, 100, 10));
+    EXPECT_FALSE(RangeAcceptable(100, -100, 10));
+    EXPECT_FALSE(RangeAcceptable(-1e308, 1e308, 10));  // the span overflows
+    EXPECT_FALSE(RangeAcceptable(1e15, 1e15 + 1, 10000));
+    EXPECT_TRUE(RangeAcceptable(1e15, 1e15 + 1, 4));
+    EXPECT_TRUE(RangeAcceptable(0, 1, 0));  // the count has its own message
+}
+
+}  // namespace
