@@ -73,3 +73,11 @@ void InvalidateMainWindow();
 uint32_t ProfileRead(const char* section, const char* key, const char* defaultText, char* buffer,
                      uint32_t size, const char* fileName);
 void ProfileWrite(const char* section, const char* key, const char* value, const char* fileName);
+
+// An open file that export lines are written to.
+class OutputStream {
+public:
+    virtual ~OutputStream() = default;
+    // False when not every byte could be written.
+    virtual bool Write(const char* data, uint32_t size) = 0;
+};

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both flavours and runs every test: unit tests, the same
-# tests under valgrind, the formula fuzzer, the format check, and the tests last so that
-# their summary closes the output.
+# Installs what is missing, builds both flavours and runs every test: the format check, the
+# unit tests under valgrind, the formula fuzzer, then the unit tests and the end-to-end tests
+# of the real Quorvy.exe under Wine through CTest, whose summary closes the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -12,20 +12,22 @@ step() { printf '\n=== %s\n' "$*"; }
 step "Installing missing packages"
 bash scripts/install-deps.sh
 
-step "Native build (tests, benchmarks)"
-cmake -S . -B build/native -G Ninja -DQUORVY_WERROR=ON >/dev/null
-cmake --build build/native
-
-step "Windows build (i686 mingw-w64)"
+step "Windows build (i686 mingw-w64): Quorvy.exe and the end-to-end probe"
 cmake -S . -B build/windows -G Ninja -DQUORVY_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
 cmake --build build/windows
+
+step "Native build (unit tests, end-to-end tests, benchmarks)"
+cmake -S . -B build/native -G Ninja -DQUORVY_WERROR=ON \
+  -DQUORVY_WINDOWS_BUILD="$root/build/windows" >/dev/null
+cmake --build build/native
 
 step "Format check"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 step "Unit tests under valgrind"
 for t in build/native/tests/*_test; do
+  [ -x "$t" ] || continue
   valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
     "$t" --gtest_brief=1 >/dev/null
   echo "valgrind clean: $(basename "$t")"
@@ -39,5 +41,5 @@ mkdir -p build/fuzz/corpus
 build/fuzz/tests/fuzz/fuzz_formula -max_total_time="$fuzz_seconds" -max_len=256 \
   -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus 2>&1 | tail -n 4
 
-step "Unit tests"
+step "Unit tests and end-to-end tests"
 ctest --test-dir build/native --output-on-failure

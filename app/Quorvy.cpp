@@ -1,0 +1,245 @@
+// Quorvy.exe: start-up, the main window, its message loop and commands, and the formula, about
+// and curve-info dialogs.
+#include <windows.h>
+
+#include "app/GdiSurface_win.h"
+#include "app/Shell_win.h"
+#include "app/resource.h"
+#include "engine/Analize.h"
+#include "output/Export_win.h"
+#include "output/PrnProcs_win.h"
+#include "plot/Draw.h"
+#include "plot/Draw_win.h"
+#include "settings/Prefs.h"
+#include "settings/Settings_win.h"
+
+HINSTANCE g_hInst = nullptr;
+
+namespace {
+
+HACCEL g_hAcc = nullptr;
+HICON g_hIcon = nullptr;
+HICON g_hIconSm = nullptr;
+int32_t g_bEditFormualOk = 0;
+
+constexpr char kClassName[] = "QuorvyWClass";
+constexpr char kWindowTitle[] = "Quorvy - ";
+constexpr char kHelpText[] = "Per favore lancia l'Help in formato HTML dentro la cartella DOCS";
+
+QRect ToQRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// The plot is drawn into a bitmap and copied to the window in one go, so that a long pass
+// never shows a half-drawn or blank window; the background is painted as part of the picture.
+void PaintPlot(HWND hWnd) {
+    PAINTSTRUCT ps;
+    HDC windowDc = BeginPaint(hWnd, &ps);
+    RECT client;
+    GetClientRect(hWnd, &client);
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, client.right, client.bottom);
+    HGDIOBJ previousBitmap = SelectObject(memoryDc, bitmap);
+    FillRect(memoryDc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    {
+        GdiSurface surface(memoryDc);
+        const QRect rect = ToQRect(client);
+        DrawInThisContext(&surface, &rect);
+    }
+    BitBlt(windowDc, 0, 0, client.right, client.bottom, memoryDc, 0, 0, SRCCOPY);
+    SelectObject(memoryDc, previousBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memoryDc);
+    EndPaint(hWnd, &ps);
+}
+
+void OpenDialog(HWND owner, const char* name, DLGPROC procedure) {
+    DialogBoxParamA(g_hInst, name, owner, procedure, 0);
+}
+
+INT_PTR CALLBACK EditDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
+    HWND edit = GetDlgItem(hDlg, IDC_FORMULA);
+    switch (message) {
+        case WM_INITDIALOG:
+            g_bEditFormualOk = 0;
+            SetWindowTextA(edit, gPrefs.UserFnStr);
+            SetFocus(edit);
+            SendMessageA(edit, EM_SETSEL, 0, 65535);
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK) {
+                GetWindowTextA(edit, gPrefs.UserFnStr, sizeof gPrefs.UserFnStr);
+                if (ParentsBalanced(gPrefs.UserFnStr) == -1) {
+                    ShowMyMessage(nullptr, "Ricontrolla le parentesi", "Errore!",
+                                  kMbIconInformation);
+                } else {
+                    g_bEditFormualOk = 1;
+                    SendMessageA(hDlg, WM_CLOSE, 0, 0);
+                }
+            } else if (LOWORD(wParam) == IDCANCEL) {
+                g_bEditFormualOk = 0;
+                SendMessageA(hDlg, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        case WM_CLOSE:
+            EndDialog(hDlg, 1);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+// The about and curve-info dialogs: OK (or Enter) and the close box end them; Esc does not.
+INT_PTR CloseOnOk(HWND hDlg, UINT message, WPARAM wParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetFocus(GetDlgItem(hDlg, IDOK));
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK) {
+                SendMessageA(hDlg, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        case WM_CLOSE:
+            EndDialog(hDlg, 1);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
+    return CloseOnOk(hDlg, message, wParam);
+}
+
+INT_PTR CALLBACK InfoDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_PAINT) {
+        DrawInfoWindow(hDlg);
+        return 0;
+    }
+    return CloseOnOk(hDlg, message, wParam);
+}
+
+void EditFormula(HWND hWnd) {
+    OpenDialog(hWnd, "EDITDLG", EditDlgProc);
+    if (g_bEditFormualOk) {
+        ManageTree();
+        ForceRedraw();
+    }
+}
+
+void RunCommand(HWND hWnd, int id) {
+    switch (id) {
+        case IDM_EXPORT: Export(hWnd); break;
+        case IDM_PRINT_SETUP: PageSetup(); break;
+        case IDM_PRINT: DoPrint(); break;
+        case IDM_EXIT: PostQuitMessage(0); break;
+        case IDM_HELP: ShowMyMessage(g_MainWnd, kHelpText, "HELP", kMbOk); break;
+        case IDM_ABOUT: OpenDialog(hWnd, "ABOUTDLG", AboutDlgProc); break;
+        case IDM_SETTINGS: OpenDialog(hWnd, "SETTINGSDLOG", SettingsDlogProc); break;
+        case IDM_CURVE_INFO: OpenDialog(hWnd, "INFODLG", InfoDlgProc); break;
+        case IDM_EDIT_FORMULA: EditFormula(hWnd); break;
+        default: break;  // greyed items and unknown ids do nothing
+    }
+}
+
+LRESULT CALLBACK MainWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT:
+            PaintPlot(hWnd);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers the whole client area itself
+        case WM_DESTROY:
+            if (gPrefs.bSaveWinPos) {
+                RECT r;
+                GetWindowRect(g_MainWnd, &r);
+                gPrefs.WPosRect = ToQRect(r);
+            }
+            PostQuitMessage(0);
+            return 0;
+        case WM_COMMAND:
+            RunCommand(hWnd, LOWORD(wParam));
+            return 0;
+        default:
+            return DefWindowProcA(hWnd, message, wParam, lParam);
+    }
+}
+
+ATOM InitApplication(HINSTANCE hInstance) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = hInstance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszMenuName = "QUORVYMENU";
+    wc.lpszClassName = kClassName;
+    wc.hIcon = g_hIcon;
+    wc.hIconSm = g_hIconSm;
+    return RegisterClassExA(&wc);
+}
+
+void PlaceWindow(HWND hWnd) {
+    const QRect& r = gPrefs.WPosRect;
+    SetWindowPos(hWnd, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOREDRAW);
+}
+
+int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {
+    g_hAcc = LoadAcceleratorsA(hInstance, "QUORVY_ACCELERATOR");
+    if (g_hAcc == nullptr) {
+        return 0;
+    }
+    HWND hWnd = CreateWindowExA(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                hInstance, nullptr);
+    if (hWnd == nullptr) {
+        return 0;
+    }
+    g_MainWnd = hWnd;
+    InitGVars();
+    ReadPreferences();
+    PreparePrStuff(hWnd);
+    if (gPrefs.UserFnStr[0] != '\0') {
+        ManageTree();
+        PrecalcRangeOfY();
+    }
+    PlaceWindow(hWnd);
+    HDC dc = GetDC(hWnd);
+    SetFont(dc);
+    ReleaseDC(hWnd, dc);
+    ShowWindow(hWnd, nCmdShow);
+    UpdateWindow(hWnd);
+    return 1;
+}
+
+HICON LoadIconAtSize(HINSTANCE hInstance, int id, int widthMetric, int heightMetric) {
+    return static_cast<HICON>(LoadImageA(hInstance, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric),
+                                         GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR, int nCmdShow) {
+    g_hInst = hInstance;
+    g_hIcon = LoadIconAtSize(hInstance, IDI_QUORVY_LARGE, SM_CXICON, SM_CYICON);
+    g_hIconSm = LoadIconAtSize(hInstance, IDI_QUORVY_SMALL, SM_CXSMICON, SM_CYSMICON);
+    if (hPrevInstance == nullptr && !InitApplication(hInstance)) {
+        return 0;
+    }
+    if (!InitInstance(hInstance, static_cast<int16_t>(nCmdShow))) {
+        return 0;
+    }
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) != 0) {
+        if (!TranslateAcceleratorA(g_MainWnd, g_hAcc, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    DestroyIcon(g_hIcon);
+    DestroyIcon(g_hIconSm);
+    WritePreferences();
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,108 @@
+#include "output/Export.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/Eval.h"
+#include "settings/Prefs.h"
+
+namespace {
+
+constexpr const char* kWriteFailedText =
+    "Errore di scrittura: il file esportato e' incompleto!";
+constexpr const char* kNotCreatedText = "Impossibile creare il file di esportazione!";
+constexpr const char* kErrorTitle = "Errore!";
+
+// Lines wait here and go to the stream in pieces of about this size.
+constexpr size_t kBufferSize = 64 * 1024;
+
+class LineBuffer {
+public:
+    explicit LineBuffer(OutputStream& out) : out_(out) {}
+
+    bool Add(const char* line, size_t length) {
+        if (used_ + length > kBufferSize && !Flush()) {
+            return false;
+        }
+        std::memcpy(data_ + used_, line, length);
+        used_ += length;
+        return true;
+    }
+
+    bool Flush() {
+        const bool written = used_ == 0 || out_.Write(data_, static_cast<uint32_t>(used_));
+        used_ = 0;
+        return written;
+    }
+
+private:
+    OutputStream& out_;
+    char data_[kBufferSize];
+    size_t used_ = 0;
+};
+
+// The decimal point to write: the chosen character, or "." when none was chosen.
+char ChosenDecimalPoint() { return gPrefs.DecimalPoint[0] != '\0' ? gPrefs.DecimalPoint[0] : '.'; }
+
+void ReplaceFirstPoint(char* begin, char* end, char decimalPoint) {
+    char* point = std::find(begin, end, '.');
+    if (point != end) {
+        *point = decimalPoint;
+    }
+}
+
+}  // namespace
+
+size_t FormatExportLine(char (&line)[kExportLineSize], double x, double y, bool undefined,
+                        char decimalPoint) {
+    const int length = undefined ? std::snprintf(line, sizeof line, "%9.9f\tN.D.\n", x)
+                                 : std::snprintf(line, sizeof line, "%9.9f\t%9.9f\n", x, y);
+    // The point of X, and of Y in a defined line; "N.D." keeps its points.
+    char* tab = std::strchr(line, '\t');
+    ReplaceFirstPoint(line, tab, decimalPoint);
+    if (!undefined) {
+        ReplaceFirstPoint(tab, line + length, decimalPoint);
+    }
+    return static_cast<size_t>(length);
+}
+
+ExportResult ExportValues(OutputStream& out) {
+    LineBuffer lines(out);
+    const char decimalPoint = ChosenDecimalPoint();
+    ExportResult result = ExportResult::Completed;
+    WalkX([&](double x) {
+        const double y = Evaluate_Tree(x);
+        const bool undefined = IsUndefinedSample(y);
+        char line[kExportLineSize];
+        const size_t length = FormatExportLine(line, x, y, undefined, decimalPoint);
+        if (!lines.Add(line, length)) {
+            result = ExportResult::WriteFailed;
+            return false;
+        }
+        if (UserAbort() != 0) {
+            result = ExportResult::Aborted;
+            return false;
+        }
+        return true;
+    });
+    if (!lines.Flush() && result != ExportResult::WriteFailed) {
+        result = ExportResult::WriteFailed;
+    }
+    return result;
+}
+
+ExportResult RunExport(OutputStream& out, QWnd owner) {
+    const double start = ElapsedMilliseconds();
+    const ExportResult result = ExportValues(out);
+    if (result == ExportResult::WriteFailed) {
+        ShowMyMessage(owner, kWriteFailedText, kErrorTitle, kMbOk);
+    } else {
+        g_ExportingTime = (ElapsedMilliseconds() - start) * 0.001;
+    }
+    return result;
+}
+
+void ReportExportFileNotCreated(QWnd owner) {
+    ShowMyMessage(owner, kNotCreatedText, kErrorTitle, kMbOk);
+}

@@ -1,0 +1,55 @@
+#include "settings/Settings_win.h"
+
+#include "plot/Draw.h"
+#include "settings/SetGetD_win.h"
+#include "settings/Settings.h"
+
+void InitPrefsDlog(HWND hDlg) {
+    TempPrefs = gPrefs;
+    SetDlgItemDouble(hDlg, kIdMaxX, TempPrefs.MaxX);
+    SetDlgItemDouble(hDlg, kIdMinX, TempPrefs.MinX);
+    for (int id = kIdFirstSwitch; id <= kIdLastSwitch; ++id) {
+        CheckDlgButton(hDlg, id, *SwitchForId(id) ? BST_CHECKED : BST_UNCHECKED);
+    }
+    SetDlgItemString(hDlg, kIdDecimalPoint, TempPrefs.DecimalPoint);
+    SetDlgItemLong(hDlg, kIdIterations, static_cast<int32_t>(TempPrefs.Iterations));
+}
+
+int32_t GetFromPrefsDlog(HWND hDlg) {
+    TempPrefs.MaxX = GetDlgItemDouble(hDlg, kIdMaxX);
+    TempPrefs.MinX = GetDlgItemDouble(hDlg, kIdMinX);
+    const int32_t iterations = GetDlgItemLong(hDlg, kIdIterations);
+    GetDlgItemString(hDlg, kIdDecimalPoint, TempPrefs.DecimalPoint, sizeof TempPrefs.DecimalPoint);
+    return CheckAndCommitSettings(hDlg, iterations);
+}
+
+INT_PTR CALLBACK SettingsDlogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            InitPrefsDlog(hDlg);
+            // Both buttons carry the default style, which would let Enter press Cancel, the
+            // last of them; Enter is OK.
+            SendMessageA(hDlg, DM_SETDEFID, IDOK, 0);
+            SetFocus(GetDlgItem(hDlg, kIdMaxX));
+            return 0;
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if (id == IDOK) {
+                if (GetFromPrefsDlog(hDlg)) {
+                    ForceRedraw();
+                    SendMessageA(hDlg, WM_CLOSE, 0, 0);
+                }
+            } else if (id >= kIdFirstSwitch && id <= kIdLastSwitch) {
+                ToggleSwitch(id);
+            } else if (id == IDCANCEL) {
+                SendMessageA(hDlg, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        }
+        case WM_CLOSE:
+            EndDialog(hDlg, 1);
+            return 0;
+        default:
+            return 0;
+    }
+}

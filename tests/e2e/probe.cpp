@@ -1,0 +1,168 @@
+// A small Win32 helper for the end-to-end tests. It runs on the same Wine desktop as Quorvy and
+// reports what a user would see there, into a file (console output does not come back through
+// the desktop launcher):
+//   probe windows OUT         every visible top-level window, and the controls of dialogs
+//   probe capture TITLE OUT   the client area of the window with that title, as a PPM picture
+//   probe keystop TITLE OUT   presses a key and writes how many milliseconds pass until the
+//                             window's thread answers again (how fast a key ends a long pass)
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Line breaks and tabs inside texts are written as \n and \t, one record a line.
+void WriteText(FILE* out, const char* text) {
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '\n') {
+            std::fputs("\\n", out);
+        } else if (*p == '\t') {
+            std::fputs("\\t", out);
+        } else if (*p != '\r') {
+            std::fputc(*p, out);
+        }
+    }
+}
+
+void WriteControls(FILE* out, HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[64] = "";
+        char text[512] = "";
+        GetClassNameA(child, cls, sizeof cls);
+        // WM_GETTEXT, since GetWindowText does not read another process's edit fields
+        SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        const LRESULT check = SendMessageA(child, BM_GETCHECK, 0, 0);
+        std::fprintf(out, "CONTROL\t%d\t%s\t", GetDlgCtrlID(child), cls);
+        WriteText(out, text);
+        std::fprintf(out, "\t%ld\n", static_cast<long>(check));
+    }
+}
+
+BOOL CALLBACK ListWindow(HWND hwnd, LPARAM param) {
+    FILE* out = reinterpret_cast<FILE*>(param);
+    if (!IsWindowVisible(hwnd)) {
+        return TRUE;
+    }
+    char cls[64] = "";
+    char title[256] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    GetWindowTextA(hwnd, title, sizeof title);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    RECT c;
+    GetClientRect(hwnd, &c);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    std::fprintf(out, "WINDOW\t%s\t", cls);
+    WriteText(out, title);
+    std::fprintf(out, "\t%ld,%ld,%ld,%ld\t%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom,
+                 origin.x, origin.y, origin.x + c.right, origin.y + c.bottom);
+    if (std::strcmp(cls, "#32770") == 0) {
+        WriteControls(out, hwnd);
+    }
+    return TRUE;
+}
+
+int ListWindows(const char* path) {
+    FILE* out = std::fopen(path, "w");
+    if (out == nullptr) {
+        return 2;
+    }
+    EnumWindows(ListWindow, reinterpret_cast<LPARAM>(out));
+    std::fprintf(out, "END\n");
+    std::fclose(out);
+    return 0;
+}
+
+int Capture(const char* title, const char* path) {
+    HWND hwnd = FindWindowA(nullptr, title);
+    if (hwnd == nullptr) {
+        return 3;
+    }
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const int width = client.right;
+    const int height = client.bottom;
+    HDC windowDc = GetDC(hwnd);
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, width, height);
+    HGDIOBJ previous = SelectObject(memoryDc, bitmap);
+    BitBlt(memoryDc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+    SelectObject(memoryDc, previous);
+
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
+    GetDIBits(memoryDc, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memoryDc);
+    ReleaseDC(hwnd, windowDc);
+
+    FILE* out = std::fopen(path, "wb");
+    if (out == nullptr) {
+        return 2;
+    }
+    std::fprintf(out, "P6\n%d %d\n255\n", width, height);
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+        const unsigned char rgb[3] = {pixels[i + 2], pixels[i + 1], pixels[i]};
+        std::fwrite(rgb, 1, 3, out);
+    }
+    std::fclose(out);
+    return 0;
+}
+
+void PressKey(WORD key) {
+    INPUT inputs[2] = {};
+    inputs[0].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = key;
+    inputs[1] = inputs[0];
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+int KeyStop(const char* title, const char* path) {
+    HWND hwnd = FindWindowA(nullptr, title);
+    if (hwnd == nullptr) {
+        return 3;
+    }
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    LARGE_INTEGER end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    PressKey(VK_SHIFT);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
+    QueryPerformanceCounter(&end);
+    FILE* out = std::fopen(path, "w");
+    if (out == nullptr) {
+        return 2;
+    }
+    std::fprintf(out, "%.1f\n", (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
+    std::fclose(out);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    if (argc == 3 && std::strcmp(argv[1], "windows") == 0) {
+        return ListWindows(argv[2]);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "capture") == 0) {
+        return Capture(argv[2], argv[3]);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "keystop") == 0) {
+        return KeyStop(argv[2], argv[3]);
+    }
+    return 1;
+}

@@ -1,0 +1,326 @@
+"""End-to-end tests: the real Quorvy.exe under Wine, driven with keys and clicks."""
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from wine_session import (BLACK, BLUE, MAIN_TITLE, RED, WHITE, WineSession,  # noqa: E402
+                          wait_until)
+
+BUILD = os.environ.get("QUORVY_WINDOWS_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
+session = None
+
+
+def setUpModule():
+    global session
+    session = WineSession(os.path.join(BUILD, "Quorvy.exe"), os.path.join(BUILD, "probe.exe"))
+
+
+def tearDownModule():
+    session.close()
+
+
+def ini_values(data):
+    """key -> value of the [Quorvy] section of an INI file's bytes."""
+    values = {}
+    for line in data.decode("latin-1").split("\r\n"):
+        if "=" in line:
+            key, value = line.split("=", 1)
+            values[key] = value
+    return values
+
+
+def ini(**keys):
+    return "".join("%s=%s\r\n" % (k, v) for k, v in keys.items())
+
+
+DEFAULT_INI = (
+    "[Quorvy]\r\n"
+    "Expression={formula}\r\n"
+    "MinX=-100.000\r\n"
+    "MaxX=100.000\r\n"
+    "Iterations=10000\r\n"
+    "DecimalPoint=.\r\n"
+    "bEnableParsingDebug=0\r\n"
+    "bEnableEvalDebug=0\r\n"
+    "bAutoScaleX=1\r\n"
+    "bAutoScaleY=1\r\n"
+    "bDontDraw=0\r\n"
+    "bSaveWinPos={save}\r\n"
+)
+
+
+class QuorvyTest(unittest.TestCase):
+    def tearDown(self):
+        session.stop()
+
+    def start(self, **keys):
+        return session.start(ini(**keys) if keys else None)
+
+    def labels(self):
+        """The last three labels of the plot: left, centre, right."""
+        texts = [t for t in session.drawn_texts() if t[2] in (0x28, 0x29, 0x2A)
+                 and (t[0].startswith("xM") or t[0].startswith("delta"))]
+        return {flags: text for text, _, flags in texts[-3:]}
+
+    def answer_message_box(self, title, text, key="Return"):
+        self.assertEqual(session.wait_message_box(), (title, text))
+        session.key(key)
+        wait_until(lambda: (title, text) not in session.message_boxes(), what="the box to close")
+
+    def exit_by_menu(self):
+        session.key("alt+f")
+        session.key("Up", "Return")
+        session.wait_exit()
+
+
+class StartAndPlot(QuorvyTest):
+    def test_restored_formula_is_plotted_at_the_default_place(self):
+        main = self.start(Expression="2SIN(X)*X")
+        self.assertEqual(main.rect, (40, 30, 430, 430))
+        picture = session.capture()
+        self.assertGreater(picture.count(BLUE), 1000)
+        self.assertEqual(picture.count(RED), 0)
+        axis_rows = [y for y in range(picture.height)
+                     if picture.count(BLACK, rows=[y]) > picture.width // 2]
+        self.assertEqual(len(axis_rows), 1)
+        self.assertEqual(self.labels(), {0x28: "xMin     -100 ", 0x2A: "xMax      100 ",
+                                         0x29: "delta     0.020; iter. 10000"})
+
+    def test_no_formula_shows_centred_axes_and_a_message(self):
+        self.start()
+        picture = session.capture()
+        self.assertEqual(picture.count(BLUE), 0)
+        # the axes cross in the middle, under the message
+        middle_row, middle_column = picture.height // 2, picture.width // 2
+        self.assertEqual(picture.count(BLACK, rows=[middle_row], columns=range(0, 40)), 40)
+        self.assertEqual(picture.count(BLACK, rows=range(0, 40), columns=[middle_column]), 40)
+        messages = [t for t in session.drawn_texts() if t[2] == 0x25]
+        self.assertEqual(messages[-1][0], "Nessuna funzione da visualizzare. Scusa!")
+
+    def test_undefined_points_are_red_on_the_x_axis(self):
+        self.start(Expression="LOG(X)")
+        picture = session.capture()
+        red_rows = picture.rows_with(RED)
+        self.assertEqual(len(red_rows), 1)
+        row = red_rows[0]
+        red_columns = [x for x in range(picture.width) if picture.rgb(x, row) == RED]
+        self.assertLess(max(red_columns), picture.width // 2 + 1)
+        self.assertGreater(len(red_columns), picture.width // 2 - 10)
+        blue_columns = {x for y in range(picture.height) for x in range(picture.width)
+                        if picture.rgb(x, y) == BLUE}
+        self.assertGreaterEqual(min(blue_columns), picture.width // 2 - 1)
+
+
+class FormulaDialog(QuorvyTest):
+    def open_formula_dialog(self):
+        session.key("ctrl+f")
+        return session.wait_window("New")
+
+    def test_new_formula_replaces_the_plot(self):
+        self.start(Expression="X")
+        dialog = self.open_formula_dialog()
+        self.assertEqual(dialog.control_text(1000), "X")
+        session.type("log(x)")  # the old text is selected, so typing replaces it
+        session.key("Return")
+        session.wait_gone("New")
+        wait_until(lambda: session.capture().count(RED) > 100, what="red marks")
+        self.exit_by_menu()
+        self.assertIn(b"Expression=LOG(X)\r\n", session.read_ini())
+
+    def test_unbalanced_parentheses_keep_the_dialog_open(self):
+        self.start(Expression="X")
+        self.open_formula_dialog()
+        session.type("x+(1")
+        session.key("Return")
+        self.answer_message_box("Errore!", "Ricontrolla le parentesi")
+        dialog = session.find("New")
+        self.assertIsNotNone(dialog)
+        self.assertEqual(dialog.control_text(1000), "X+(1")
+        session.key("Escape")
+        session.wait_gone("New")
+        self.assertEqual(session.capture().count(RED), 0)
+
+    def test_empty_operand_shows_a_message_and_no_curve(self):
+        self.start(Expression="X")
+        self.open_formula_dialog()
+        session.type("2*-x")
+        session.key("Return")
+        self.answer_message_box("Attenzione!", "Espressione VUOTA!?")
+        session.wait_text(lambda text: text == "Funzione non valida")
+        picture = session.capture()
+        self.assertEqual(picture.count(BLUE), 0)
+        self.assertEqual(picture.count(BLACK, rows=[picture.height // 2]), 0)
+
+    def test_unknown_text_says_so(self):
+        self.start(Expression="X")
+        self.open_formula_dialog()
+        session.type("x+y")
+        session.key("Return")
+        self.answer_message_box("Hey!", "Che espressione hai digitato?")
+        session.wait_gone("New")
+
+
+class CurveInfo(QuorvyTest):
+    def info_lines(self):
+        return [t[0] for t in session.drawn_texts()
+                if t[0].startswith(("Min Y", "in X", "Max Y", "intervallo", "Fatt.", "Tempo",
+                                    "le Info"))]
+
+    def test_tab_opens_six_lines_and_escape_does_not_close(self):
+        self.start(Expression="X", MinX="-10", MaxX="10", Iterations="1000")
+        session.key("Tab")
+        session.wait_window("Curve Info")
+        lines = session.wait_text(lambda t: t.startswith("Tempo di Export"))
+        lines = self.info_lines()[-8:]
+        self.assertEqual(lines[0], "Min Y         -10.0000")
+        self.assertEqual(lines[1], "in X =  -10.0000")
+        self.assertEqual(lines[2], "Max Y          10.0000")  # the last X lies just below 10
+        self.assertEqual(lines[4], "intervallo Y     20.0000 ")
+        self.assertTrue(lines[5].startswith("Fatt.Scala Y "), lines[5])
+        self.assertTrue(lines[6].startswith("Tempo di disegno "), lines[6])
+        self.assertEqual(lines[7], "Tempo di Export 0.00")
+        session.key("Escape")
+        self.assertIsNotNone(session.find("Curve Info"))
+        session.key("Return")
+        session.wait_gone("Curve Info")
+
+    def test_without_automatic_y_scaling_three_lines(self):
+        self.start(Expression="X", bAutoScaleY="0")
+        session.key("ctrl+i")
+        session.wait_window("Curve Info")
+        session.wait_text(lambda t: t.startswith("Tempo di Export"))
+        self.assertEqual(self.info_lines()[-3], "le Info sono disponibili solo se attivi AutoScala Y")
+
+
+class SettingsDialog(QuorvyTest):
+    def open_settings(self):
+        session.key("ctrl+t")
+        return session.wait_window("Settings")
+
+    def replace_field(self, text):
+        session.key("Home", "shift+End")
+        session.type(text)
+
+    def test_fields_show_the_record(self):
+        self.start(Expression="X")
+        dialog = self.open_settings()
+        self.assertEqual(dialog.control_text(1001), "1.000000e+02")
+        self.assertEqual(dialog.control_text(1002), "-1.000000e+02")
+        self.assertEqual(dialog.control_text(1003), "10000")
+        self.assertEqual(dialog.control_text(1005), ".")
+        checks = {cid: check for cid, cls, _, check in dialog.controls if cls == "Button"}
+        self.assertEqual([checks[i] for i in range(1011, 1017)], [0, 0, 1, 1, 0, 0])
+        session.key("Escape")
+        session.wait_gone("Settings")
+
+    def test_both_checks_run_in_order(self):
+        self.start(Expression="X")
+        self.open_settings()
+        self.replace_field("-200")  # Max X below Min X
+        session.key("Tab")
+        session.key("Tab")
+        session.type("0")  # tabbing into a field selects its text
+        session.key("Return")
+        self.answer_message_box("Errore!", "Numero di iterazioni Zero o Negative!")
+        self.answer_message_box("Errore!", "Il DeltaX e' Zero o Negativo!")
+        self.assertIsNotNone(session.find("Settings"))
+        session.key("Escape")
+        session.wait_gone("Settings")
+        self.exit_by_menu()
+        self.assertIn(b"MaxX=100.000\r\n", session.read_ini())
+
+    def test_a_step_that_cannot_advance_is_refused(self):
+        self.start(Expression="X")
+        self.open_settings()
+        self.replace_field("1000000000000001")
+        session.key("Tab")
+        session.type("1000000000000000")
+        session.key("Return")
+        self.answer_message_box("Errore!", "Il DeltaX e' Zero o Negativo!")
+        session.key("Escape")
+
+    def test_valid_values_redraw_at_once(self):
+        self.start(Expression="X")
+        self.open_settings()
+        self.replace_field("10")
+        session.key("Tab")
+        session.type("-10")
+        session.key("Tab")
+        session.type("1000")
+        session.key("Tab")
+        session.type(",")
+        session.key("Return")
+        session.wait_gone("Settings")
+        wait_until(lambda: self.labels().get(0x29) == "delta     0.020; iter. 1000",
+                   what="the new step label")
+        self.assertEqual(self.labels()[0x28], "xMin      -10 ")
+        self.exit_by_menu()
+        written = session.read_ini()
+        self.assertIn(b"MinX=-10.000\r\nMaxX=10.000\r\nIterations=1000\r\nDecimalPoint=,\r\n",
+                      written)
+
+
+class Commands(QuorvyTest):
+    def test_help_message(self):
+        self.start(Expression="X")
+        session.key("alt+h")
+        session.key("Return")
+        self.answer_message_box("HELP",
+                                "Per favore lancia l'Help in formato HTML dentro la cartella DOCS")
+
+    def test_about_closes_with_enter_but_not_escape(self):
+        self.start(Expression="X")
+        session.key("alt+h")
+        session.key("Up", "Return")
+        about = session.wait_window("About")
+        self.assertIn("QUORVY", about.texts())
+        session.key("Escape")
+        self.assertIsNotNone(session.find("About"))
+        session.key("Return")
+        session.wait_gone("About")
+
+    def test_greyed_commands_do_nothing(self):
+        self.start(Expression="X")
+        before = session.capture()
+        session.key("ctrl+x", "ctrl+c", "ctrl+v", "Delete")
+        self.assertEqual([w.title for w in session.windows()], [MAIN_TITLE])
+        self.assertEqual(session.capture().pixels, before.pixels)
+
+
+class Preferences(QuorvyTest):
+    def test_exit_writes_every_key(self):
+        self.start(Expression="2SIN(X)*X")
+        self.exit_by_menu()
+        self.assertEqual(session.read_ini(),
+                         DEFAULT_INI.format(formula="2SIN(X)*X", save=0).encode())
+
+    def test_close_box_keeps_a_moved_window(self):
+        main = self.start(Expression="X", bSaveWinPos="1", Y1="30", X1="40", Y2="430", X2="430")
+        session.drag(main.rect[0] + 60, main.rect[1] + 10, 100, 50)
+        moved = wait_until(lambda: session.find(MAIN_TITLE).rect[0] == 140 and session.find(MAIN_TITLE),
+                           what="the window to move")
+        self.assertEqual(moved.rect, (140, 80, 530, 480))
+        right, top = moved.rect[2], moved.rect[1]
+        session.click(right - 10, top + 10)  # the close box
+        session.wait_exit()
+        values = ini_values(session.read_ini())
+        self.assertEqual([values[k] for k in ("bSaveWinPos", "Y1", "X1", "Y2", "X2")],
+                         ["1", "80", "140", "480", "530"])
+
+    def test_exit_keeps_the_rectangle_read_at_start(self):
+        main = self.start(Expression="X", bSaveWinPos="1", Y1="30", X1="40", Y2="430", X2="430")
+        session.drag(main.rect[0] + 60, main.rect[1] + 10, 100, 50)
+        wait_until(lambda: session.find(MAIN_TITLE).rect[0] == 140, what="the window to move")
+        self.exit_by_menu()
+        values = ini_values(session.read_ini())
+        self.assertEqual([values[k] for k in ("bSaveWinPos", "Y1", "X1", "Y2", "X2")],
+                         ["1", "30", "40", "430", "430"])
+
+    def test_saved_rectangle_is_ignored_without_position_saving(self):
+        main = self.start(Expression="X", bSaveWinPos="0", Y1="100", X1="100", Y2="300", X2="300")
+        self.assertEqual(main.rect, (40, 30, 430, 430))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

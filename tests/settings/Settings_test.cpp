@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "settings/SetGetD.h"
+#include "settings/Settings.h"
+#include "support/MessageCapture.h"
+
+namespace {
+
+const std::string kIterations = "Numero di iterazioni Zero o Negative!";
+const std::string kRange = "Il DeltaX e' Zero o Negativo!";
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gPrefs = _PrefsStruct{};
+        InitGVars();
+        TempPrefs = gPrefs;
+    }
+    QWnd dialog = reinterpret_cast<QWnd>(0x77);
+};
+
+struct CheckCase {
+    double minX;
+    double maxX;
+    int32_t iterations;
+    std::vector<std::string> messages;
+};
+
+TEST_F(SettingsTest, ChecksShowTheirMessagesInOrderAndCommitNothing) {
+    const CheckCase cases[] = {
+        {-100, 100, 0, {kIterations}},
+        {-100, 100, -5, {kIterations}},
+        {5, 5, 10, {kRange}},
+        {5, -5, 10, {kRange}},
+        {0, 0, 10, {kRange}},  // two words read as 0 and 0
+        {5, -5, 0, {kIterations, kRange}},
+        {1e15, 1e15 + 1, 10000, {kRange}},  // the step could not advance X
+        {-1e308, 1e308, 10, {kRange}},
+    };
+    for (const auto& c : cases) {
+        MessageCapture capture;
+        TempPrefs.MinX = c.minX;
+        TempPrefs.MaxX = c.maxX;
+        EXPECT_EQ(CheckAndCommitSettings(dialog, c.iterations), 0);
+        EXPECT_EQ(capture.texts(), c.messages) << c.minX << " " << c.maxX << " " << c.iterations;
+        for (const auto& m : capture.messages()) {
+            EXPECT_EQ(m.title, "Errore!");
+            EXPECT_EQ(m.owner, dialog);
+            EXPECT_EQ(m.style, 0);
+        }
+        EXPECT_EQ(gPrefs.MinX, -100.0);
+        EXPECT_EQ(gPrefs.MaxX, 100.0);
+        EXPECT_EQ(gPrefs.Iterations, 10000u);
+        EXPECT_EQ(g_DeltaX, 0.02);
+    }
+}
+
+TEST_F(SettingsTest, ValidValuesCommitTheWholeRecord) {
+    MessageCapture capture;
+    TempPrefs.MinX = -10;
+    TempPrefs.MaxX = 10;
+    TempPrefs.bDontDraw = 1;
+    std::strcpy(TempPrefs.DecimalPoint, ",");
+    EXPECT_EQ(CheckAndCommitSettings(dialog, 1000), 1);
+    EXPECT_TRUE(capture.messages().empty());
+    EXPECT_EQ(gPrefs.MinX, -10.0);
+    EXPECT_EQ(gPrefs.Iterations, 1000u);
+    EXPECT_EQ(gPrefs.bDontDraw, 1);
+    EXPECT_STREQ(gPrefs.DecimalPoint, ",");
+    EXPECT_EQ(g_DeltaX, 0.02);
+}
+
+TEST_F(SettingsTest, CheckBoxIdsFollowTheRecordOrder) {
+    EXPECT_EQ(SwitchForId(1011), &TempPrefs.bEnableParsingDebug);
+    EXPECT_EQ(SwitchForId(1012), &TempPrefs.bEnableEvalDebug);
+    EXPECT_EQ(SwitchForId(1013), &TempPrefs.bAutoScaleX);
+    EXPECT_EQ(SwitchForId(1014), &TempPrefs.bAutoScaleY);
+    EXPECT_EQ(SwitchForId(1015), &TempPrefs.bDontDraw);
+    EXPECT_EQ(SwitchForId(1016), &TempPrefs.bSaveWinPos);
+    EXPECT_EQ(SwitchForId(1010), nullptr);
+    EXPECT_EQ(SwitchForId(1017), nullptr);
+}
+
+TEST_F(SettingsTest, TogglingTwiceRestoresAndOddValuesBecomeZero) {
+    ToggleSwitch(1013);
+    EXPECT_EQ(TempPrefs.bAutoScaleX, 0);
+    ToggleSwitch(1013);
+    EXPECT_EQ(TempPrefs.bAutoScaleX, 1);
+    TempPrefs.bDontDraw = 7;
+    ToggleSwitch(1015);
+    EXPECT_EQ(TempPrefs.bDontDraw, 0);
+    ToggleSwitch(1004);  // no such box: nothing happens
+    EXPECT_EQ(TempPrefs.bAutoScaleY, 1);
+}
+
+TEST(SetGetD, FieldTexts) {
+    char buffer[kFieldBufferSize];
+    FormatFieldDouble(buffer, 100);
+    EXPECT_STREQ(buffer, "1.000000e+02");
+    FormatFieldDouble(buffer, -100);
+    EXPECT_STREQ(buffer, "-1.000000e+02");
+    FormatFieldDouble(buffer, 0.123456789);
+    EXPECT_STREQ(buffer, "1.234568e-01");
+    EXPECT_EQ(ParseFieldDouble(buffer), 0.1234568);
+    FormatFieldLong(buffer, 10000);
+    EXPECT_STREQ(buffer, "10000");
+    FormatFieldLong(buffer, -5);
+    EXPECT_STREQ(buffer, "-5");
+}
+
+TEST(SetGetD, LeadingNumbers) {
+    const struct {
+        const char* text;
+        double number;
+        int32_t integer;
+    } cases[] = {
+        {"12.7", 12.7, 12},  {" 25", 25, 25},     {"-3e2x", -300, -3}, {"word", 0, 0},
+        {"", 0, 0},          {"+8", 8, 8},        {"99999999999", 99999999999.0, INT32_MAX},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseFieldDouble(c.text), c.number) << c.text;
+        EXPECT_EQ(ParseFieldLong(c.text), c.integer) << c.text;
+    }
+}
+
+}  // namespace
