@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "engine/Eval.h"
+#include "output/FixedFormat.h"
 #include "settings/Prefs.h"
 
 namespace {
 
-constexpr const char* kWriteFailedText =
-    "Errore di scrittura: il file esportato e' incompleto!";
+constexpr const char* kWriteFailedText = "Errore di scrittura: il file esportato e' incompleto!";
 constexpr const char* kNotCreatedText = "Impossibile creare il file di esportazione!";
 constexpr const char* kErrorTitle = "Errore!";
 
@@ -18,7 +18,7 @@ constexpr const char* kErrorTitle = "Errore!";
 constexpr size_t kBufferSize = 64 * 1024;
 
 class LineBuffer {
-public:
+  public:
     explicit LineBuffer(OutputStream& out) : out_(out) {}
 
     bool Add(const char* line, size_t length) {
@@ -36,35 +36,48 @@ public:
         return written;
     }
 
-private:
+  private:
     OutputStream& out_;
     char data_[kBufferSize];
     size_t used_ = 0;
 };
 
 // The decimal point to write: the chosen character, or "." when none was chosen.
-char ChosenDecimalPoint() { return gPrefs.DecimalPoint[0] != '\0' ? gPrefs.DecimalPoint[0] : '.'; }
+char ChosenDecimalPoint() {
+    return gPrefs.DecimalPoint[0] != '\0' ? gPrefs.DecimalPoint[0] : '.';
+}
 
-void ReplaceFirstPoint(char* begin, char* end, char decimalPoint) {
-    char* point = std::find(begin, end, '.');
-    if (point != end) {
+// One number as "%9.9f" with its point replaced; returns its length. end leaves room for the
+// rest of the line.
+size_t WriteNumber(char* at, const char* end, double value, char decimalPoint) {
+    size_t length = FormatFixed9(at, value);
+    if (length == 0) {
+        const size_t room = static_cast<size_t>(end - at) - 8;  // a tab, N.D., a line feed
+        length = static_cast<size_t>(std::snprintf(at, room, "%9.9f", value));
+    }
+    char* point = std::find(at, at + length, '.');
+    if (point != at + length) {
         *point = decimalPoint;
     }
+    return length;
 }
 
 }  // namespace
 
 size_t FormatExportLine(char (&line)[kExportLineSize], double x, double y, bool undefined,
                         char decimalPoint) {
-    const int length = undefined ? std::snprintf(line, sizeof line, "%9.9f\tN.D.\n", x)
-                                 : std::snprintf(line, sizeof line, "%9.9f\t%9.9f\n", x, y);
-    // The point of X, and of Y in a defined line; "N.D." keeps its points.
-    char* tab = std::strchr(line, '\t');
-    ReplaceFirstPoint(line, tab, decimalPoint);
-    if (!undefined) {
-        ReplaceFirstPoint(tab, line + length, decimalPoint);
+    char* p = line;
+    p += WriteNumber(p, line + kExportLineSize, x, decimalPoint);
+    *p++ = '\t';
+    if (undefined) {
+        std::memcpy(p, "N.D.", 4);  // the marker keeps its points
+        p += 4;
+    } else {
+        p += WriteNumber(p, line + kExportLineSize, y, decimalPoint);
     }
-    return static_cast<size_t>(length);
+    *p++ = '\n';
+    *p = '\0';
+    return static_cast<size_t>(p - line);
 }
 
 ExportResult ExportValues(OutputStream& out) {
@@ -92,15 +105,19 @@ ExportResult ExportValues(OutputStream& out) {
     return result;
 }
 
-ExportResult RunExport(OutputStream& out, QWnd owner) {
+ExportResult RunExport(OutputStream& out) {
     const double start = ElapsedMilliseconds();
     const ExportResult result = ExportValues(out);
-    if (result == ExportResult::WriteFailed) {
-        ShowMyMessage(owner, kWriteFailedText, kErrorTitle, kMbOk);
-    } else {
+    if (result != ExportResult::WriteFailed) {
         g_ExportingTime = (ElapsedMilliseconds() - start) * 0.001;
     }
     return result;
+}
+
+void ReportExportResult(ExportResult result, QWnd owner) {
+    if (result == ExportResult::WriteFailed) {
+        ShowMyMessage(owner, kWriteFailedText, kErrorTitle, kMbOk);
+    }
 }
 
 void ReportExportFileNotCreated(QWnd owner) {

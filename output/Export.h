@@ -24,8 +24,12 @@ size_t FormatExportLine(char (&line)[kExportLineSize], double x, double y, bool 
 ExportResult ExportValues(OutputStream& out);
 
 // ExportValues with the timing: a finished or aborted export sets g_ExportingTime; a failed
-// write leaves it, and says so in a message box owned by owner.
-ExportResult RunExport(OutputStream& out, QWnd owner);
+// write leaves it.
+ExportResult RunExport(OutputStream& out);
+
+// Tells the user, in a message box owned by owner, when an export did not complete for want
+// of room or rights (an abort by key is the user's own choice and says nothing).
+void ReportExportResult(ExportResult result, QWnd owner);
 
 // The message shown when the export file cannot be created.
 void ReportExportFileNotCreated(QWnd owner);

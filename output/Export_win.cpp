@@ -16,14 +16,14 @@ constexpr char kFilter[] = "Excel Files (*.xls)\0*.xls\0";
 constexpr char kTitle[] = "Export vesro il foglio di lavoro:";
 
 class HandleOutput : public OutputStream {
-public:
+  public:
     explicit HandleOutput(HANDLE file) : file_(file) {}
     bool Write(const char* data, uint32_t size) override {
         DWORD written = 0;
         return WriteFile(file_, data, size, &written, nullptr) && written == size;
     }
 
-private:
+  private:
     HANDLE file_;
 };
 
@@ -64,9 +64,10 @@ void ExportLoop(HWND hWnd) {
     HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     HWND progress = CreateDialogParamA(g_hInst, "EXPORTDLOG", hWnd, nullptr, 0);
     HandleOutput out(OutputFile);
-    RunExport(out, hWnd);
+    const ExportResult result = RunExport(out);
     DestroyWindow(progress);
     SetCursor(previousCursor);
+    ReportExportResult(result, hWnd);
 }
 
 void Export(HWND hWnd) {

@@ -3,6 +3,8 @@
 // the desktop launcher):
 //   probe windows OUT         every visible top-level window, and the controls of dialogs
 //   probe capture TITLE OUT   the client area of the window with that title, as a PPM picture
+//   probe writefile SRC DST OUT  writes the bytes of SRC to DST with one buffered write and
+//                             writes how many milliseconds that took (creation to close)
 //   probe keystop TITLE OUT   presses a key and writes how many milliseconds pass until the
 //                             window's thread answers again (how fast a key ends a long pass)
 #include <windows.h>
@@ -37,7 +39,10 @@ void WriteControls(FILE* out, HWND dialog) {
         const LRESULT check = SendMessageA(child, BM_GETCHECK, 0, 0);
         std::fprintf(out, "CONTROL\t%d\t%s\t", GetDlgCtrlID(child), cls);
         WriteText(out, text);
-        std::fprintf(out, "\t%ld\n", static_cast<long>(check));
+        RECT r;
+        GetWindowRect(child, &r);
+        std::fprintf(out, "\t%ld\t%ld,%ld,%ld,%ld\n", static_cast<long>(check), r.left, r.top,
+                     r.right, r.bottom);
     }
 }
 
@@ -151,6 +156,42 @@ int KeyStop(const char* title, const char* path) {
     return 0;
 }
 
+double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return (to.QuadPart - from.QuadPart) * 1000.0 / frequency.QuadPart;
+}
+
+int WriteInOneGo(const char* source, const char* destination, const char* path) {
+    HANDLE in =
+        CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE) {
+        return 3;
+    }
+    const DWORD size = GetFileSize(in, nullptr);
+    std::vector<char> bytes(size);
+    DWORD got = 0;
+    ReadFile(in, bytes.data(), size, &got, nullptr);
+    CloseHandle(in);
+    LARGE_INTEGER start;
+    LARGE_INTEGER end;
+    QueryPerformanceCounter(&start);
+    HANDLE out = CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(out, bytes.data(), got, &written, nullptr);
+    CloseHandle(out);
+    QueryPerformanceCounter(&end);
+    FILE* report = std::fopen(path, "w");
+    if (report == nullptr) {
+        return 2;
+    }
+    std::fprintf(report, "%.1f %lu\n", Milliseconds(start, end),
+                 static_cast<unsigned long>(written));
+    std::fclose(report);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +201,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 4 && std::strcmp(argv[1], "capture") == 0) {
         return Capture(argv[2], argv[3]);
+    }
+    if (argc == 5 && std::strcmp(argv[1], "writefile") == 0) {
+        return WriteInOneGo(argv[2], argv[3], argv[4]);
     }
     if (argc == 4 && std::strcmp(argv[1], "keystop") == 0) {
         return KeyStop(argv[2], argv[3]);

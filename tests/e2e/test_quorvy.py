@@ -209,7 +209,7 @@ class SettingsDialog(QuorvyTest):
         self.assertEqual(dialog.control_text(1002), "-1.000000e+02")
         self.assertEqual(dialog.control_text(1003), "10000")
         self.assertEqual(dialog.control_text(1005), ".")
-        checks = {cid: check for cid, cls, _, check in dialog.controls if cls == "Button"}
+        checks = {cid: check for cid, cls, _, check, _ in dialog.controls if cls == "Button"}
         self.assertEqual([checks[i] for i in range(1011, 1017)], [0, 0, 1, 1, 0, 0])
         session.key("Escape")
         session.wait_gone("Settings")

@@ -22,16 +22,22 @@ class Window:
         self.title = title
         self.rect = rect
         self.client = client
-        self.controls = []  # (id, class, text, check)
+        self.controls = []  # (id, class, text, check, screen rectangle)
 
     def control_text(self, control_id):
-        for cid, _, text, _ in self.controls:
+        for cid, _, text, _, _ in self.controls:
             if cid == control_id:
                 return text
         return None
 
+    def control_centre(self, control_id):
+        for cid, _, _, _, (left, top, right, bottom) in self.controls:
+            if cid == control_id:
+                return (left + right) // 2, (top + bottom) // 2
+        return None
+
     def texts(self):
-        return [text for _, _, text, _ in self.controls]
+        return [text for _, _, text, _, _ in self.controls]
 
     def __repr__(self):
         return "Window(%r, %r, %r)" % (self.cls, self.title, self.controls)
@@ -51,6 +57,16 @@ class Picture:
         rows = range(self.height) if rows is None else rows
         columns = range(self.width) if columns is None else columns
         return sum(1 for y in rows for x in columns if self.rgb(x, y) == rgb)
+
+    def find_all(self, rgb):
+        """(x, y) of every pixel of exactly that colour, found in the raw bytes."""
+        needle = re.compile(re.escape(bytes(rgb)))
+        found = []
+        for match in needle.finditer(self.pixels):
+            if match.start() % 3 == 0:
+                i = match.start() // 3
+                found.append((i % self.width, i // self.width))
+        return found
 
     def rows_with(self, rgb):
         return sorted({y for y in range(self.height) for x in range(self.width)
@@ -125,12 +141,12 @@ class WineSession:
         return "Z:" + os.path.abspath(path).replace("/", "\\")
 
     # --- the program ---------------------------------------------------------------------
-    def start(self, ini=None, extra_debug=""):
+    def start(self, ini=None, extra_env=None):
         self.stop()
         self.write_ini(ini)
         log = open(self.log_path, "ab")
         self.log_offset = log.tell()
-        env = dict(self.env, WINEDEBUG="-all,trace+text" + extra_debug)
+        env = dict(self.env, WINEDEBUG="-all,trace+text", **(extra_env or {}))
         self.process = subprocess.Popen(["wine", "explorer", "/desktop=" + DESKTOP, self.exe],
                                         env=env, stdout=log, stderr=log)
         log.close()
@@ -197,7 +213,8 @@ class WineSession:
                 client = tuple(map(int, parts[4].split(",")))
                 windows.append(Window(parts[1], parts[2], rect, client))
             elif parts[0] == "CONTROL" and windows:
-                windows[-1].controls.append((int(parts[1]), parts[2], parts[3], int(parts[4])))
+                rect = tuple(map(int, parts[5].split(",")))
+                windows[-1].controls.append((int(parts[1]), parts[2], parts[3], int(parts[4]), rect))
         return windows
 
     def find(self, title, cls=None):
@@ -216,8 +233,8 @@ class WineSession:
         """(title, text) of every message box on screen."""
         boxes = []
         for w in self.windows():
-            statics = [t for cid, cls, t, _ in w.controls if cls == "Static" and t]
-            buttons = [t for cid, cls, t, _ in w.controls if cls == "Button"]
+            statics = [t for _, cls, t, _, _ in w.controls if cls == "Static" and t]
+            buttons = [t for _, cls, t, _, _ in w.controls if cls == "Button"]
             if w.cls == "#32770" and buttons == ["OK"] and len(statics) == 1:
                 boxes.append((w.title, statics[0]))
         return boxes

@@ -11,7 +11,7 @@ namespace {
 
 // Keeps what is written; can be told to fail from a given write on.
 class MemoryOutput : public OutputStream {
-public:
+  public:
     std::string bytes;
     int writes = 0;
     int failFromWrite = 0;  // 0: never
@@ -79,10 +79,10 @@ TEST_F(ExportTest, UndefinedSamplesAndDecimalComma) {
     gPrefs.DecimalPoint[0] = ',';
     MemoryOutput out;
     ExportValues(out);
-    EXPECT_EQ(out.bytes, "-1,000000000\tN.D.\n"
-                         "0,000000000\tN.D.\n" +
-                             Line("%9.9f\t%9.9f\n", 1.0, 0.0).replace(1, 1, ",").replace(13, 1,
-                                                                                         ","));
+    EXPECT_EQ(out.bytes,
+              "-1,000000000\tN.D.\n"
+              "0,000000000\tN.D.\n" +
+                  Line("%9.9f\t%9.9f\n", 1.0, 0.0).replace(1, 1, ",").replace(13, 1, ","));
 }
 
 TEST_F(ExportTest, InfiniteAndNotANumberResultsAreUndefined) {
@@ -115,13 +115,24 @@ TEST_F(ExportTest, EmptyRangeWritesNothing) {
     EXPECT_EQ(out.bytes, "");
 }
 
+TEST_F(ExportTest, OnlyAFailedWriteIsReported) {
+    MessageCapture capture;
+    ReportExportResult(ExportResult::Completed, nullptr);
+    ReportExportResult(ExportResult::Aborted, nullptr);
+    EXPECT_TRUE(capture.messages().empty());
+    ReportExportFileNotCreated(nullptr);
+    ASSERT_EQ(capture.messages().size(), 1u);
+    EXPECT_EQ(capture.messages()[0].text, "Impossibile creare il file di esportazione!");
+    EXPECT_EQ(capture.messages()[0].title, "Errore!");
+}
+
 TEST_F(ExportTest, KeyStopsAfterTheCurrentLineAndKeepsEveryLine) {
     ParseFormula("X");
     SetRange(0, 10, 10);
     abortAfter = 3;
     MemoryOutput out;
     g_ExportingTime = -1;
-    EXPECT_EQ(RunExport(out, nullptr), ExportResult::Aborted);
+    EXPECT_EQ(RunExport(out), ExportResult::Aborted);
     EXPECT_EQ(out.bytes,
               "0.000000000\t0.000000000\n1.000000000\t1.000000000\n2.000000000\t2.000000000\n");
     EXPECT_GE(g_ExportingTime, 0.0);
@@ -133,7 +144,10 @@ TEST_F(ExportTest, FailedWriteIsReportedAndLeavesTheTime) {
     MemoryOutput out;
     out.failFromWrite = 1;
     g_ExportingTime = 7.5;
-    EXPECT_EQ(RunExport(out, nullptr), ExportResult::WriteFailed);
+    const ExportResult result = RunExport(out);
+    EXPECT_EQ(result, ExportResult::WriteFailed);
+    EXPECT_TRUE(capture.messages().empty());
+    ReportExportResult(result, nullptr);
     ASSERT_EQ(capture.messages().size(), 1u);
     EXPECT_EQ(capture.messages()[0].text, "Errore di scrittura: il file esportato e' incompleto!");
     EXPECT_EQ(capture.messages()[0].title, "Errore!");
@@ -146,7 +160,7 @@ TEST_F(ExportTest, FinishedExportSetsTheTime) {
     SetRange(0, 1, 10);
     MemoryOutput out;
     g_ExportingTime = -1;
-    EXPECT_EQ(RunExport(out, nullptr), ExportResult::Completed);
+    EXPECT_EQ(RunExport(out), ExportResult::Completed);
     EXPECT_GE(g_ExportingTime, 0.0);
     EXPECT_LT(g_ExportingTime, 5.0);
 }
