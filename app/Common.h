@@ -76,7 +76,7 @@ void ProfileWrite(const char* section, const char* key, const char* value, const
 
 // An open file that export lines are written to.
 class OutputStream {
-public:
+  public:
     virtual ~OutputStream() = default;
     // False when not every byte could be written.
     virtual bool Write(const char* data, uint32_t size) = 0;

@@ -26,7 +26,9 @@ constexpr char kClassName[] = "QuorvyWClass";
 constexpr char kWindowTitle[] = "Quorvy - ";
 constexpr char kHelpText[] = "Per favore lancia l'Help in formato HTML dentro la cartella DOCS";
 
-QRect ToQRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+QRect ToQRect(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
 
 // The plot is drawn into a bitmap and copied to the window in one go, so that a long pass
 // never shows a half-drawn or blank window; the background is painted as part of the picture.
@@ -128,16 +130,35 @@ void EditFormula(HWND hWnd) {
 
 void RunCommand(HWND hWnd, int id) {
     switch (id) {
-        case IDM_EXPORT: Export(hWnd); break;
-        case IDM_PRINT_SETUP: PageSetup(); break;
-        case IDM_PRINT: DoPrint(); break;
-        case IDM_EXIT: PostQuitMessage(0); break;
-        case IDM_HELP: ShowMyMessage(g_MainWnd, kHelpText, "HELP", kMbOk); break;
-        case IDM_ABOUT: OpenDialog(hWnd, "ABOUTDLG", AboutDlgProc); break;
-        case IDM_SETTINGS: OpenDialog(hWnd, "SETTINGSDLOG", SettingsDlogProc); break;
-        case IDM_CURVE_INFO: OpenDialog(hWnd, "INFODLG", InfoDlgProc); break;
-        case IDM_EDIT_FORMULA: EditFormula(hWnd); break;
-        default: break;  // greyed items and unknown ids do nothing
+        case IDM_EXPORT:
+            Export(hWnd);
+            break;
+        case IDM_PRINT_SETUP:
+            PageSetup();
+            break;
+        case IDM_PRINT:
+            DoPrint();
+            break;
+        case IDM_EXIT:
+            PostQuitMessage(0);
+            break;
+        case IDM_HELP:
+            ShowMyMessage(g_MainWnd, kHelpText, "HELP", kMbOk);
+            break;
+        case IDM_ABOUT:
+            OpenDialog(hWnd, "ABOUTDLG", AboutDlgProc);
+            break;
+        case IDM_SETTINGS:
+            OpenDialog(hWnd, "SETTINGSDLOG", SettingsDlogProc);
+            break;
+        case IDM_CURVE_INFO:
+            OpenDialog(hWnd, "INFODLG", InfoDlgProc);
+            break;
+        case IDM_EDIT_FORMULA:
+            EditFormula(hWnd);
+            break;
+        default:
+            break;  // greyed items and unknown ids do nothing
     }
 }
 
@@ -181,8 +202,7 @@ ATOM InitApplication(HINSTANCE hInstance) {
 
 void PlaceWindow(HWND hWnd) {
     const QRect& r = gPrefs.WPosRect;
-    SetWindowPos(hWnd, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                 SWP_NOREDRAW);
+    SetWindowPos(hWnd, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOREDRAW);
 }
 
 int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {

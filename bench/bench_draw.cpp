@@ -3,9 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
-#include <string>
 
+#include "bench/BestReporter.h"
 #include "engine/Analize.h"
 #include "engine/Eval.h"
 #include "plot/Draw.h"
@@ -48,32 +47,14 @@ void BM_DrawingPass(benchmark::State& state) {
 BENCHMARK(BM_EvaluationOnly)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 BENCHMARK(BM_DrawingPass)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
-class MinReporter : public benchmark::ConsoleReporter {
-  public:
-    std::map<std::string, double> best;  // microseconds per pass
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            if (run.run_type != Run::RT_Iteration) {
-                continue;
-            }
-            const double us = run.real_accumulated_time * 1e6 / static_cast<double>(run.iterations);
-            auto [it, fresh] = best.emplace(run.run_name.function_name, us);
-            if (!fresh && us < it->second) {
-                it->second = us;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    MinReporter reporter;
+    BestReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double eval = reporter.best["BM_EvaluationOnly"];
-    const double draw = reporter.best["BM_DrawingPass"];
+    const double eval = reporter.Seconds("BM_EvaluationOnly") * 1e6;
+    const double draw = reporter.Seconds("BM_DrawingPass") * 1e6;
     std::printf(
         "\n2SIN(X)*X, 10,001 samples: evaluation %.1f us, drawing pass %.1f us, "
         "drawing adds %.0f %% to evaluation\n",

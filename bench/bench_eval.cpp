@@ -4,10 +4,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/BestReporter.h"
 #include "engine/Analize.h"
 #include "engine/Eval.h"
 #include "settings/Prefs.h"
@@ -95,27 +95,6 @@ void BM_Muparser(benchmark::State& state, const Formula* f) {
 }
 #endif
 
-// Keeps ns per sample of every run for the summary.
-class CollectingReporter : public benchmark::ConsoleReporter {
-  public:
-    std::map<std::string, double> nsPerSample;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        // With repetitions, the fastest one: the least disturbed by other load on the machine.
-        for (const auto& run : runs) {
-            if (run.run_type != Run::RT_Iteration) {
-                continue;
-            }
-            const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-            const double ns = seconds * 1e9 / static_cast<double>(Samples().size());
-            auto [it, fresh] = nsPerSample.emplace(run.run_name.function_name, ns);
-            if (!fresh && ns < it->second) {
-                it->second = ns;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +108,7 @@ int main(int argc, char** argv) {
 #endif
     }
     benchmark::Initialize(&argc, argv);
-    CollectingReporter reporter;
+    BestReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\n%-22s %10s %10s %10s %10s %12s %12s\n", "formula (ns/sample)", "quorvy",
@@ -137,8 +116,8 @@ int main(int argc, char** argv) {
     for (const auto& f : kFormulas) {
         const std::string name = f.quorvy;
         auto ns = [&](const char* kind) {
-            auto it = reporter.nsPerSample.find(std::string(kind) + "/" + name);
-            return it == reporter.nsPerSample.end() ? NAN : it->second;
+            return reporter.Seconds(std::string(kind) + "/" + name) * 1e9 /
+                   static_cast<double>(Samples().size());
         };
         const double q = ns("quorvy");
         std::printf("%-22s %10.2f %10.2f %10.2f %10.2f %11.2fx %11.2fx\n", f.quorvy, q,

@@ -187,17 +187,17 @@ void DrawInfoLines(DrawSurface* hDc, const QRect* client) {
     band.bottom = band.top + kInfoLineHeight;
     Line line;
     auto nextLine = [&band] { band.bottom += kInfoLineHeight; };
+    // An extreme of Y flush left, and where it occurs flush right, on one line.
+    auto extremeLine = [&](const char* label, double y, double x) {
+        NumberLine(line, label, y, 9, 4, "");
+        Text(hDc, line, band, kBottomLeft);
+        NumberLine(line, "in X = ", x, 9, 4, "");
+        Text(hDc, line, band, kBottomRight);
+        nextLine();
+    };
     if (gPrefs.bAutoScaleY) {
-        NumberLine(line, "Min Y        ", gMinY, 9, 4, "");
-        Text(hDc, line, band, kBottomLeft);
-        NumberLine(line, "in X = ", X_WhereMinY, 9, 4, "");
-        Text(hDc, line, band, kBottomRight);
-        nextLine();
-        NumberLine(line, "Max Y        ", gMaxY, 9, 4, "");
-        Text(hDc, line, band, kBottomLeft);
-        NumberLine(line, "in X = ", X_WhereMaxY, 9, 4, "");
-        Text(hDc, line, band, kBottomRight);
-        nextLine();
+        extremeLine("Min Y        ", gMinY, X_WhereMinY);
+        extremeLine("Max Y        ", gMaxY, X_WhereMaxY);
         NumberLine(line, "intervallo Y   ", gRangeOfY, 9, 4, " ");
         Text(hDc, line, band, kBottomLeft);
         nextLine();

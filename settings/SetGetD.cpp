@@ -14,9 +14,13 @@ void FormatFieldLong(char (&buffer)[kFieldBufferSize], int32_t value) {
     std::snprintf(buffer, sizeof buffer, "%ld", static_cast<long>(value));
 }
 
-double ParseFieldDouble(const char* text) { return std::strtod(text, nullptr); }
+double ParseFieldDouble(const char* text) {
+    return std::strtod(text, nullptr);
+}
 
 int32_t ParseFieldLong(const char* text) {
     const long long value = std::strtoll(text, nullptr, 10);
-    return value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+    return value < INT32_MIN   ? INT32_MIN
+           : value > INT32_MAX ? INT32_MAX
+                               : static_cast<int32_t>(value);
 }

@@ -26,7 +26,9 @@ int32_t GetDlgItemLong(HWND hDlg, int16_t id) {
     return ParseFieldLong(buffer);
 }
 
-void SetDlgItemString(HWND hDlg, int16_t id, const char* text) { SetDlgItemTextA(hDlg, id, text); }
+void SetDlgItemString(HWND hDlg, int16_t id, const char* text) {
+    SetDlgItemTextA(hDlg, id, text);
+}
 
 void GetDlgItemString(HWND hDlg, int16_t id, char* destination, int16_t size) {
     if (size <= 0) {

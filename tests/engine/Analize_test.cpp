@@ -226,17 +226,12 @@ TEST_F(AnalizeTest, DeleteTreeReleasesPartialTreesAndReturnsNull) {
     EXPECT_EQ(DeleteTree(partial), nullptr);
 }
 
-// Title: the label and the depth; text: the segment.
-struct TraceBox {
-    const char* title;
-    const char* text;
-};
-
+// Trace boxes: the title holds the label and the depth, the text the segment.
 TEST_F(AnalizeTest, ParseTraceOfXPlusOne) {
     gPrefs.bEnableParsingDebug = 1;
     MessageCapture capture;
     ParseFormula("X+1");
-    const TraceBox expected[] = {
+    const std::vector<TraceBox> expected = {
         {" Entering Parser:  1 ", "X+1"},
         {" Find +-:  1 ", "X+1"},
         {" Allocate an operator:  1 ", "X+1"},
@@ -248,20 +243,14 @@ TEST_F(AnalizeTest, ParseTraceOfXPlusOne) {
         {" It is a NUMBER:  2 ", "Start with number 1.000000"},
         {" Allocating Left and right Of :  1 ", "+"},
     };
-    ASSERT_EQ(capture.messages().size(), std::size(expected));
-    for (size_t i = 0; i < std::size(expected); ++i) {
-        EXPECT_EQ(capture.messages()[i].title, expected[i].title) << "box " << i + 1;
-        EXPECT_EQ(capture.messages()[i].text, expected[i].text) << "box " << i + 1;
-        EXPECT_EQ(capture.messages()[i].owner, nullptr);
-        EXPECT_EQ(capture.messages()[i].style, 0);
-    }
+    ExpectTraceBoxes(capture, expected);
 }
 
 TEST_F(AnalizeTest, ParseTraceOfJuxtapositionFunctionAndParentheses) {
     gPrefs.bEnableParsingDebug = 1;
     MessageCapture capture;
     ParseFormula("2SIN(X)");
-    const TraceBox expected[] = {
+    const std::vector<TraceBox> expected = {
         {" Entering Parser:  1 ", "2\x0B(X)"},
         {" It is a NUMBER:  1 ", "Start with number 2.000000"},
         {" Allocate also the operator:  1 ", "2\x0B(X)"},
@@ -273,11 +262,7 @@ TEST_F(AnalizeTest, ParseTraceOfJuxtapositionFunctionAndParentheses) {
         {" Entering Parser:  4 ", "X"},
         {" It is a simple X:  4 ", "X"},
     };
-    ASSERT_EQ(capture.messages().size(), std::size(expected));
-    for (size_t i = 0; i < std::size(expected); ++i) {
-        EXPECT_EQ(capture.messages()[i].title, expected[i].title) << "box " << i + 1;
-        EXPECT_EQ(capture.messages()[i].text, expected[i].text) << "box " << i + 1;
-    }
+    ExpectTraceBoxes(capture, expected);
 }
 
 TEST_F(AnalizeTest, ParseTraceCutsLongSegments) {

@@ -158,28 +158,17 @@ TEST_F(EvalTest, TreeBuiltByHandIsSeenAfterItChanges) {
     EXPECT_EQ(Evaluate_Tree(3), 9);
 }
 
-struct TraceBox {
-    const char* title;
-    const char* text;
-};
-
 TEST_F(EvalTest, TraceOfSineAtOneHalf) {
     ParseFormula("SIN(X)");
     gPrefs.bEnableEvalDebug = 1;
     MessageCapture capture;
     EXPECT_DOUBLE_EQ(Evaluate_Tree(0.5), std::sin(0.5));
-    const TraceBox expected[] = {
+    const std::vector<TraceBox> expected = {
         {"before calling CalcOnToken in Evaluate_SubTree (g_x) 1 ", "SIN of 0.500000"},
         {"switching in CalcOnToken 2 ", "SIN of 0.500000"},
         {"exiting CalcOnToken  2 ", "0.479426"},
     };
-    ASSERT_EQ(capture.messages().size(), std::size(expected));
-    for (size_t i = 0; i < std::size(expected); ++i) {
-        EXPECT_EQ(capture.messages()[i].title, expected[i].title) << "box " << i + 1;
-        EXPECT_EQ(capture.messages()[i].text, expected[i].text) << "box " << i + 1;
-        EXPECT_EQ(capture.messages()[i].owner, nullptr);
-        EXPECT_EQ(capture.messages()[i].style, 0);
-    }
+    ExpectTraceBoxes(capture, expected);
 }
 
 TEST_F(EvalTest, TraceWritesTheErrorValueAndSkipsTheRest) {

@@ -14,7 +14,7 @@ const std::string kIterations = "Numero di iterazioni Zero o Negative!";
 const std::string kRange = "Il DeltaX e' Zero o Negativo!";
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gPrefs = _PrefsStruct{};
         InitGVars();
@@ -118,8 +118,13 @@ TEST(SetGetD, LeadingNumbers) {
         double number;
         int32_t integer;
     } cases[] = {
-        {"12.7", 12.7, 12},  {" 25", 25, 25},     {"-3e2x", -300, -3}, {"word", 0, 0},
-        {"", 0, 0},          {"+8", 8, 8},        {"99999999999", 99999999999.0, INT32_MAX},
+        {"12.7", 12.7, 12},
+        {" 25", 25, 25},
+        {"-3e2x", -300, -3},
+        {"word", 0, 0},
+        {"", 0, 0},
+        {"+8", 8, 8},
+        {"99999999999", 99999999999.0, INT32_MAX},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParseFieldDouble(c.text), c.number) << c.text;

@@ -1,6 +1,8 @@
 // Captures every message box the code under test shows, in order.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -37,3 +39,20 @@ class MessageCapture {
     }
     std::vector<CapturedMessage> messages_;
 };
+
+// One expected trace box: its title and its text.
+struct TraceBox {
+    const char* title;
+    const char* text;
+};
+
+// The captured boxes are exactly these, in order, each a plain box with no owner.
+inline void ExpectTraceBoxes(const MessageCapture& capture, const std::vector<TraceBox>& expected) {
+    ASSERT_EQ(capture.messages().size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(capture.messages()[i].title, expected[i].title) << "box " << i + 1;
+        EXPECT_EQ(capture.messages()[i].text, expected[i].text) << "box " << i + 1;
+        EXPECT_EQ(capture.messages()[i].owner, nullptr) << "box " << i + 1;
+        EXPECT_EQ(capture.messages()[i].style, 0) << "box " << i + 1;
+    }
+}
