@@ -57,6 +57,18 @@ void OpenDialog(HWND owner, const char* name, DLGPROC procedure) {
     DialogBoxParamA(g_hInst, name, owner, procedure, 0);
 }
 
+// OK in the formula dialog: the text goes into the preferences at once; the dialog closes
+// only when its parentheses balance.
+void AcceptFormula(HWND hDlg, HWND edit) {
+    GetWindowTextA(edit, gPrefs.UserFnStr, sizeof gPrefs.UserFnStr);
+    if (ParentsBalanced(gPrefs.UserFnStr) == -1) {
+        ShowMyMessage(nullptr, "Ricontrolla le parentesi", "Errore!", kMbIconInformation);
+        return;
+    }
+    g_bEditFormualOk = 1;
+    SendMessageA(hDlg, WM_CLOSE, 0, 0);
+}
+
 INT_PTR CALLBACK EditDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
     HWND edit = GetDlgItem(hDlg, IDC_FORMULA);
     switch (message) {
@@ -68,14 +80,7 @@ INT_PTR CALLBACK EditDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
             return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {
-                GetWindowTextA(edit, gPrefs.UserFnStr, sizeof gPrefs.UserFnStr);
-                if (ParentsBalanced(gPrefs.UserFnStr) == -1) {
-                    ShowMyMessage(nullptr, "Ricontrolla le parentesi", "Errore!",
-                                  kMbIconInformation);
-                } else {
-                    g_bEditFormualOk = 1;
-                    SendMessageA(hDlg, WM_CLOSE, 0, 0);
-                }
+                AcceptFormula(hDlg, edit);
             } else if (LOWORD(wParam) == IDCANCEL) {
                 g_bEditFormualOk = 0;
                 SendMessageA(hDlg, WM_CLOSE, 0, 0);
