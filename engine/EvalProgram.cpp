@@ -30,6 +30,17 @@ int OperatorIndex(char c) {
 
 }  // namespace
 
+EvalProgram::Op EvalProgram::CallOf(char code, bool ofX) {
+    switch (code) {
+        case kAbs:
+            return ofX ? Op::AbsX : Op::Abs;
+        case kSqrt:
+            return ofX ? Op::SqrtX : Op::Sqrt;
+        default:
+            return ofX ? Op::CallX : Op::Call;
+    }
+}
+
 bool EvalProgram::Compile(const _FNCNODE* root) {
     count_ = 0;
     if (!Emit(root)) {
@@ -78,9 +89,9 @@ bool EvalProgram::Emit(const _FNCNODE* node) {
                 return false;
             }
             if (IsVariable(left)) {
-                return Append(Op::CallX, code, 0.0, start);
+                return Append(CallOf(code, true), code, 0.0, start);
             }
-            return Emit(left) && Append(Op::Call, code, 0.0, start);
+            return Emit(left) && Append(CallOf(code, false), code, 0.0, start);
         case IsAnOperator:
             if (OperatorIndex(code) < 0) {
                 return false;
@@ -124,6 +135,26 @@ double EvalProgram::Run(double x, int32_t& error) const {
                 break;
             case Op::Call:
                 acc = in.function(acc, error);
+                if (error) {
+                    return RunAfterError(i, acc, stack, sp, error);
+                }
+                break;
+            case Op::Abs:
+                acc = functions::Abs(acc, error);
+                break;
+            case Op::AbsX:
+                stack[sp++] = acc;
+                acc = functions::Abs(x, error);
+                break;
+            case Op::Sqrt:
+                acc = functions::Sqrt(acc, error);
+                if (error) {
+                    return RunAfterError(i, acc, stack, sp, error);
+                }
+                break;
+            case Op::SqrtX:
+                stack[sp++] = acc;
+                acc = functions::Sqrt(x, error);
                 if (error) {
                     return RunAfterError(i, acc, stack, sp, error);
                 }
@@ -195,7 +226,7 @@ double EvalProgram::RunAfterError(int failed, double acc, double* stack, int sp,
             i = operandEnd_[in.start] + 1;
             continue;
         }
-        if (in.op == Op::Call) {
+        if (in.op == Op::Call || in.op == Op::Abs || in.op == Op::Sqrt) {
             acc = in.function(acc, error);
         } else if (in.op >= Op::Add && in.op <= Op::Div) {
             acc = ApplyOperator(OperatorOf(in.op), stack[--sp], acc);

@@ -25,6 +25,10 @@ class EvalProgram {
         PushK,  // push acc; acc = k
         Call,   // acc = f(acc)
         CallX,  // push acc; acc = f(x)
+        Abs,    // the two cheapest functions inline, without a call: acc = |acc|
+        AbsX,   // push acc; acc = |x|
+        Sqrt,   // acc = sqrt(acc), or the error
+        SqrtX,  // push acc; acc = sqrt(x), or the error
         Add,
         Sub,
         Mul,
@@ -54,6 +58,9 @@ class EvalProgram {
     static char OperatorOf(Op op) {
         return "+-*/"[(static_cast<int>(op) - static_cast<int>(Op::Add)) % 4];
     }
+
+    // The instruction applying function code to the top of the stack, or to X.
+    static Op CallOf(char code, bool ofX);
 
     bool Emit(const _FNCNODE* node);
     bool Append(Op op, char code, double k, int start);

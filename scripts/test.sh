@@ -39,7 +39,7 @@ cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DQUORVY_FUZZ=ON 
 cmake --build build/fuzz
 mkdir -p build/fuzz/corpus
 build/fuzz/tests/fuzz/fuzz_formula -max_total_time="$fuzz_seconds" -max_len=256 \
-  -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus 2>&1 | tail -n 4
+  -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus 2>&1 | tail -n 7
 
 step "Unit tests and end-to-end tests"
 ctest --test-dir build/native --output-on-failure
