@@ -2,11 +2,11 @@
 import glob
 import math
 import os
+import pwd
 import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -14,7 +14,8 @@ from wine_session import MAIN_TITLE, Picture, WineSession, wait_until  # noqa: E
 
 BUILD = os.environ.get("QUORVY_WINDOWS_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
-PDF_FOLDER = os.path.expanduser("~/PDF")
+# cups-pdf writes into the PDF folder of the job's user, whose home comes from the password file
+PDF_FOLDER = os.path.join(pwd.getpwuid(os.getuid()).pw_dir, "PDF")
 session = None
 
 
