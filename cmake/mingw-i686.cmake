@@ -14,3 +14,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # like the C99 one (infinities, "%f" of large values) instead of the old msvcrt one.
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -D__USE_MINGW_ANSI_STDIO=1")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Test programs built here run under Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

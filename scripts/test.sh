@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both flavours and runs every test: the format check, the
-# unit tests under valgrind, the formula fuzzer, then the unit tests and the end-to-end tests
-# of the real Quorvy.exe under Wine through CTest, whose summary closes the output.
+# unit tests under valgrind, the formula fuzzer, the unit tests built for Windows under Wine,
+# then the unit tests and the end-to-end tests of the real Quorvy.exe under Wine through CTest,
+# whose summary closes the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -40,6 +41,17 @@ cmake --build build/fuzz
 mkdir -p build/fuzz/corpus
 build/fuzz/tests/fuzz/fuzz_formula -max_total_time="$fuzz_seconds" -max_len=256 \
   -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus 2>&1 | tail -n 7
+
+step "Unit tests built for Windows, run under Wine"
+cmake -S . -B build/wintests -G Ninja -DQUORVY_WERROR=ON -DQUORVY_WINDOWS_TESTS=ON \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686-posix.cmake" >/dev/null
+cmake --build build/wintests
+(
+  export WINEPREFIX="$root/build/wintests/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+  ctest --test-dir build/wintests --output-on-failure | tail -n 3
+  wineserver -k || true
+)
 
 step "Unit tests and end-to-end tests"
 ctest --test-dir build/native --output-on-failure

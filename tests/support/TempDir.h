@@ -1,33 +1,29 @@
 // A fresh folder for files a test writes; removed with everything in it afterwards.
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
-
-#include <dirent.h>
-#include <unistd.h>
 
 class TempDir {
   public:
     TempDir() {
-        char pattern[] = "/tmp/quorvy-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made != nullptr ? made : "/tmp";
+        namespace fs = std::filesystem;
+        std::random_device random;
+        for (;;) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("quorvy-test-" + std::to_string(random()));
+            if (fs::create_directory(candidate)) {
+                path_ = candidate.string();
+                return;
+            }
+        }
     }
     ~TempDir() {
-        if (DIR* dir = opendir(path_.c_str())) {
-            while (const dirent* entry = readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") {
-                    std::remove((path_ + "/" + name).c_str());
-                }
-            }
-            closedir(dir);
-        }
-        rmdir(path_.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -44,7 +40,7 @@ class TempDir {
     void Write(const std::string& name, const std::string& content) const {
         std::ofstream(File(name), std::ios::binary) << content;
     }
-    bool Exists(const std::string& name) const { return access(File(name).c_str(), F_OK) == 0; }
+    bool Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
 
   private:
     std::string path_;
