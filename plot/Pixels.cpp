@@ -45,16 +45,16 @@ bool ColumnOf(double x, int16_t* h) {
 }  // namespace
 
 bool ToCoordinate(double position, int16_t* coordinate) {
+    // Truncation toward zero keeps every position strictly between these in the 16-bit range.
+    if (position > INT16_MIN - 1.0 && position < INT16_MAX + 1.0) {
+        *coordinate = static_cast<int16_t>(static_cast<int32_t>(position));
+        return true;
+    }
     if (!std::isfinite(position)) {
         *coordinate = 0;
         return true;
     }
-    // Truncation toward zero keeps every position strictly between these in the 16-bit range.
-    if (!(position > INT16_MIN - 1.0 && position < INT16_MAX + 1.0)) {
-        return false;
-    }
-    *coordinate = static_cast<int16_t>(static_cast<int32_t>(position));
-    return true;
+    return false;
 }
 
 void PrepareForScaling(DrawSurface* hDc, const QRect* pr) {
@@ -76,9 +76,12 @@ void PrepareForScaling(DrawSurface* hDc, const QRect* pr) {
 }
 
 void MapAndDraw(double x, double y, int32_t InvalidPixel) {
-    int16_t v;
-    int16_t h;
-    if (!RowOf(y, &v) || !ColumnOf(x, &h)) {
+    int16_t v = 0;
+    int16_t h = 0;
+    // Both mappings first, without a branch between them, so that their divisions overlap.
+    const bool rowFits = RowOf(y, &v);
+    const bool columnFits = ColumnOf(x, &h);
+    if (!rowFits || !columnFits) {
         return;
     }
     if (h == OldH && v == OldV) {

@@ -3,16 +3,34 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+void WriteRgb(QColor c, FILE* file) {
+    const unsigned char rgb[3] = {static_cast<unsigned char>(c & 0xFF),
+                                  static_cast<unsigned char>((c >> 8) & 0xFF),
+                                  static_cast<unsigned char>((c >> 16) & 0xFF)};
+    std::fwrite(rgb, 1, sizeof rgb, file);
+}
+
+}  // namespace
+
 RasterCanvas::RasterCanvas(int width, int height, QColor background)
     : width_(width > 0 ? width : 0),
       height_(height > 0 ? height : 0),
       pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), background) {}
 
+bool RasterCanvas::Inside(int32_t x, int32_t y) const {
+    return x >= 0 && y >= 0 && x < width_ && y < height_;
+}
+
+// Stored column by column: a drawing pass sweeps the columns left to right, setting many rows of
+// one column before it moves on, so its writes stay within a few cache lines.
+size_t RasterCanvas::Index(int32_t x, int32_t y) const {
+    return static_cast<size_t>(x) * static_cast<size_t>(height_) + static_cast<size_t>(y);
+}
+
 QColor RasterCanvas::Pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) {
-        return kWhite;
-    }
-    return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    return Inside(x, y) ? pixels_[Index(x, y)] : kWhite;
 }
 
 int RasterCanvas::CountPixels(QColor color) const {
@@ -24,10 +42,9 @@ int RasterCanvas::CountPixels(QColor color) const {
 }
 
 void RasterCanvas::Plot(int32_t x, int32_t y, QColor color) {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) {
-        return;  // clipped
+    if (Inside(x, y)) {  // else clipped
+        pixels_[Index(x, y)] = color;
     }
-    pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = color;
 }
 
 void RasterCanvas::SetPixel(int32_t x, int32_t y, QColor color) {
@@ -88,11 +105,10 @@ bool RasterCanvas::SavePpm(const std::string& path) const {
         return false;
     }
     std::fprintf(file, "P6\n%d %d\n255\n", width_, height_);
-    for (QColor c : pixels_) {
-        const unsigned char rgb[3] = {static_cast<unsigned char>(c & 0xFF),
-                                      static_cast<unsigned char>((c >> 8) & 0xFF),
-                                      static_cast<unsigned char>((c >> 16) & 0xFF)};
-        std::fwrite(rgb, 1, sizeof rgb, file);
+    for (int y = 0; y < height_; ++y) {
+        for (int x = 0; x < width_; ++x) {
+            WriteRgb(pixels_[Index(x, y)], file);
+        }
     }
     return std::fclose(file) == 0;
 }

@@ -38,6 +38,8 @@ class RasterCanvas : public DrawSurface {
     void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) override;
 
   private:
+    bool Inside(int32_t x, int32_t y) const;
+    size_t Index(int32_t x, int32_t y) const;
     void Plot(int32_t x, int32_t y, QColor color);
 
     int width_;
