@@ -32,11 +32,11 @@ int32_t UserAbort() {
     if (!PollIsDue()) {
         return 0;
     }
+    // Only key-downs are looked for: the release of the key that started the pass (Enter in a
+    // dialog) waits in the queue, and a look at the first key message would stop there forever.
+    // The key stays in the queue for the window to handle afterwards.
     MSG msg;
-    if (!PeekMessageA(&msg, nullptr, WM_KEYFIRST, 0x108, PM_NOREMOVE)) {
-        return 0;
-    }
-    return msg.message == WM_KEYDOWN ? 1 : 0;
+    return PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) ? 1 : 0;
 }
 
 void* SetWaitCursor() {
