@@ -54,22 +54,33 @@ void DrawLabels(DrawSurface* hDc, const QRect& rect) {
     Text(hDc, line, rect, kBottomCentre);
 }
 
-// The row of Y = 0 under automatic Y scaling, else the middle row.
-bool AxisRow(int16_t height, int16_t* v) {
-    if (gPrefs.bAutoScaleY && g_hRoot != nullptr) {
-        return ToCoordinate(gMinY / gScaleYFactor + height, v);
+// Where an axis falls: on a coordinate the device can be given (it clips what lies past the
+// right or bottom edge), past the 16-bit range on the far side, or before the origin.
+enum class AxisPlace { OnDevice, BeyondFarEdge, BeforeOrigin };
+
+// A negative position hides the axes however far out it lies, so its sign is judged on the real
+// value before it is narrowed to 16 bits.
+AxisPlace PlaceAxis(double position, int16_t* coordinate) {
+    if (ToCoordinate(position, coordinate)) {
+        return *coordinate < 0 ? AxisPlace::BeforeOrigin : AxisPlace::OnDevice;
     }
-    *v = static_cast<int16_t>(height / 2);
-    return true;
+    return position < 0 ? AxisPlace::BeforeOrigin : AxisPlace::BeyondFarEdge;
+}
+
+// The row of Y = 0 under automatic Y scaling, else the middle row.
+AxisPlace AxisRow(int16_t height, int16_t* v) {
+    if (gPrefs.bAutoScaleY && g_hRoot != nullptr) {
+        return PlaceAxis(gMinY / gScaleYFactor + height, v);
+    }
+    return PlaceAxis(height / 2, v);
 }
 
 // The column of X = 0 under automatic X scaling, else the middle column.
-bool AxisColumn(int16_t width, int16_t* h) {
+AxisPlace AxisColumn(int16_t width, int16_t* h) {
     if (gPrefs.bAutoScaleX && g_hRoot != nullptr) {
-        return ToCoordinate(-gPrefs.MinX / gScaleXFactor, h);
+        return PlaceAxis(-gPrefs.MinX / gScaleXFactor, h);
     }
-    *h = static_cast<int16_t>(width / 2);
-    return true;
+    return PlaceAxis(width / 2, h);
 }
 
 int16_t Coord(int32_t value) {
@@ -162,15 +173,15 @@ void DrawAxes(DrawSurface* hDc, const QRect* Prec) {
     const int16_t width = Coord(Prec->right - Prec->left);
     int16_t v = 0;
     int16_t h = 0;
-    // An axis whose place lies beyond the 16-bit range is left out on its own.
-    const bool rowFits = AxisRow(height, &v);
-    const bool columnFits = AxisColumn(width, &h);
-    const bool negative = (rowFits && v < 0) || (columnFits && h < 0);
-    if (!negative) {
-        if (rowFits) {
+    const AxisPlace row = AxisRow(height, &v);
+    const AxisPlace column = AxisColumn(width, &h);
+    // Either axis before the origin hides both; one beyond the 16-bit range on the far side is
+    // left out on its own.
+    if (row != AxisPlace::BeforeOrigin && column != AxisPlace::BeforeOrigin) {
+        if (row == AxisPlace::OnDevice) {
             DrawXAxis(hDc, *Prec, v);
         }
-        if (columnFits) {
+        if (column == AxisPlace::OnDevice) {
             DrawYAxis(hDc, *Prec, h);
         }
     }

@@ -226,6 +226,50 @@ TEST_F(RenderTest, AxesLeaveWhenZeroIsOffToTheLeftOrFarBelow) {
     }
 }
 
+// The default window's client area.
+const QRect kWindowClient = {0, 0, 382, 354};
+
+TEST_F(RenderTest, AnAxisBeforeTheOriginHidesBothHoweverFar) {
+    const struct {
+        const char* formula;
+        double minX;
+        double maxX;
+    } cases[] = {
+        {"X", 1, 10},                // the Y axis column just left of the picture
+        {"SIN(X)", 100000, 100020},  // the Y axis column far past the 16-bit range
+        {"SIN(X)-1000", -10, 10},    // the X axis row far above the picture
+        {"X-1000", -10, 10},
+    };
+    for (const auto& c : cases) {
+        ParseFormula(c.formula);
+        SetRange(c.minX, c.maxX, 1000);
+        PrecalcRangeOfY();
+        RasterCanvas canvas(kWindowClient.right, kWindowClient.bottom);
+        DrawInThisContext(&canvas, &kWindowClient);
+        EXPECT_EQ(canvas.CountPixels(kBlack), 0) << c.formula;
+        EXPECT_GT(canvas.CountPixels(pixelColor), 300) << c.formula;
+    }
+}
+
+TEST_F(RenderTest, AnAxisFarPastTheBottomIsLeftOutAlone) {
+    ParseFormula("SIN(X)+1000");
+    SetRange(-10, 10, 1000);
+    PrecalcRangeOfY();
+    RasterCanvas canvas(kWindowClient.right, kWindowClient.bottom);
+    DrawInThisContext(&canvas, &kWindowClient);
+    // the Y axis at column 191 from the bottom row to the top (the curve crosses it), and no
+    // X axis: nothing black outside the Y axis and its arrowhead
+    for (int y = 0; y < 354; ++y) {
+        ASSERT_NE(canvas.Pixel(191, y), RasterCanvas::kWhite) << y;
+        for (int x = 0; x < 382; ++x) {
+            if (x < 189 || x > 193) {
+                ASSERT_NE(canvas.Pixel(x, y), kBlack) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(canvas.CountPixels(kBlack), 340);
+}
+
 TEST_F(RenderTest, KeyStopsThePassAfterTheCurrentSample) {
     ParseFormula("X");
     PrecalcRangeOfY();
