@@ -105,6 +105,12 @@ void DrawYAxis(DrawSurface* hDc, const QRect& r, int16_t h) {
     MyLineTo(hDc, h, Coord(r.top));
 }
 
+// How far the last range pass got. A key can stop it part way; the drawing passes that follow
+// then draw only the samples it measured, so that the picture, its scale and Curve Info all
+// describe the same samples until the next range pass.
+uint64_t MeasuredSamples = 0;
+bool RangeStopped = false;
+
 // One sample of the drawing pass; false once a key asks to stop.
 bool DrawSample(double x) {
     const double y = Evaluate_Tree(x);
@@ -116,6 +122,7 @@ bool DrawSample(double x) {
 // One sample of the range pass: the first X of each extreme wins.
 bool MeasureSample(double x) {
     const double y = Evaluate_Tree(x);
+    ++MeasuredSamples;
     if (!IsUndefinedSample(y)) {
         if (y > gMaxY) {
             gMaxY = y;
@@ -126,7 +133,8 @@ bool MeasureSample(double x) {
             X_WhereMinY = x;
         }
     }
-    return UserAbort() == 0;
+    RangeStopped = UserAbort() != 0;
+    return !RangeStopped;
 }
 
 }  // namespace
@@ -136,6 +144,8 @@ void PrecalcRangeOfY() {
     gMaxY = kNoMaxY;
     X_WhereMinY = gPrefs.MinX;
     X_WhereMaxY = gPrefs.MinX;
+    MeasuredSamples = 0;
+    RangeStopped = false;
     WalkX(MeasureSample);
     gRangeOfY = gMaxY - gMinY;
 }
@@ -164,7 +174,11 @@ void DrawCurve(DrawSurface* hDc, const QRect* Prec) {
         return;
     }
     DrawAxes(hDc, Prec);
-    WalkX(DrawSample);
+    uint64_t drawn = 0;
+    WalkX([&drawn](double x) {
+        ++drawn;
+        return DrawSample(x) && !(RangeStopped && drawn >= MeasuredSamples);
+    });
 }
 
 void DrawAxes(DrawSurface* hDc, const QRect* Prec) {

@@ -80,6 +80,28 @@ TEST_F(RangePassTest, StopsWhenAKeyIsPressed) {
     EXPECT_EQ(gMaxY, 2);
 }
 
+TEST_F(RangePassTest, DrawingAfterAStoppedPassShowsOnlyTheMeasuredSamples) {
+    ParseFormula("SIN(X)");
+    SetRange(-5, 5, 1000);
+    abortAfter = 3;
+    PrecalcRangeOfY();
+    abortAfter = 0;
+    for (int pass = 0; pass < 2; ++pass) {  // every pass until the next range pass
+        polls = 0;
+        RasterCanvas canvas(400, 300);
+        DrawInThisContext(&canvas, &k400x300);
+        EXPECT_EQ(polls, 3);
+        // the three samples share column 0: the largest on row 0, the middle one inside
+        EXPECT_EQ(canvas.Pixel(0, 0), pixelColor);
+        EXPECT_EQ(canvas.CountPixels(pixelColor), 2);
+    }
+    PrecalcRangeOfY();  // a whole pass lifts the limit
+    polls = 0;
+    RasterCanvas canvas(400, 300);
+    DrawInThisContext(&canvas, &k400x300);
+    EXPECT_EQ(polls, 1001);
+}
+
 std::vector<std::string> Texts(const RasterCanvas& canvas) {
     std::vector<std::string> texts;
     for (const auto& t : canvas.texts()) {
