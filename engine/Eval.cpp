@@ -35,21 +35,32 @@ const EvalProgram* ProgramFor(const _FNCNODE* root) {
     return gCompiled.usable ? &gCompiled.program : nullptr;
 }
 
-// The trace shows values rounded to single precision, as "%f"; beyond the single-precision
-// range they become infinities (the error value shows as -inf), written the same everywhere.
+// Half an ulp above FLT_MAX: binary32 rounding takes anything below it to FLT_MAX and anything
+// from it on (the tie goes to the even neighbour, infinity) to infinity.
+constexpr double kFloatOverflowBound = 0x1.ffffffp+127;
+
+// val rounded to single precision as IEEE binary32 rounds it. Only values inside the float
+// range are converted by a cast, whose result is then defined.
+float RoundToSingle(double val) {
+    const double magnitude = std::fabs(val);
+    if (!(magnitude > FLT_MAX)) {
+        return static_cast<float>(val);  // also a NaN
+    }
+    const float rounded = magnitude < kFloatOverflowBound ? FLT_MAX : HUGE_VALF;
+    return val < 0.0 ? -rounded : rounded;
+}
+
+// The trace shows values rounded to single precision, as "%f"; infinities and NaN (the error
+// value rounds to -inf) are written the same everywhere.
 void FormatTraceValue(char* buffer, size_t size, double val) {
-    if (std::isnan(val)) {
+    const float rounded = RoundToSingle(val);
+    if (std::isnan(rounded)) {
         std::snprintf(buffer, size, "nan");
-        return;
-    }
-    const float rounded = std::fabs(val) <= FLT_MAX ? static_cast<float>(val)
-                          : val > 0.0               ? HUGE_VALF
-                                                    : -HUGE_VALF;
-    if (std::isinf(rounded)) {
+    } else if (std::isinf(rounded)) {
         std::snprintf(buffer, size, rounded > 0 ? "inf" : "-inf");
-        return;
+    } else {
+        std::snprintf(buffer, size, "%f", static_cast<double>(rounded));
     }
-    std::snprintf(buffer, size, "%f", static_cast<double>(rounded));
 }
 
 void ShowTrace(const char* title, const char* text) {

@@ -184,6 +184,34 @@ TEST_F(EvalTest, TraceWritesTheErrorValueAndSkipsTheRest) {
     EXPECT_EQ(capture.messages()[2].title, "exiting CalcOnToken  3 ");
 }
 
+TEST_F(EvalTest, TraceRoundsToSinglePrecisionAsBinary32Does) {
+    const std::string floatMax = "340282346638528859811704183484516925440.000000";
+    const double tie = 0x1.ffffffp+127;  // half an ulp above the largest float
+    const struct {
+        double x;
+        std::string shown;
+    } cases[] = {
+        {3.4028235e38, floatMax},
+        {std::nextafter(tie, 0.0), floatMax},
+        {tie, "inf"},
+        {1e39, "inf"},
+        {16777217, "16777216.000000"},  // rounds to the nearest float
+        {0.1, "0.100000"},
+    };
+    ParseFormula("ABS(X)");
+    gPrefs.bEnableEvalDebug = 1;
+    for (const auto& c : cases) {
+        for (double sign : {1.0, -1.0}) {
+            MessageCapture capture;
+            Evaluate_Tree(sign * c.x);
+            ASSERT_EQ(capture.messages().size(), 3u);
+            EXPECT_EQ(capture.messages()[0].text,
+                      std::string("ABS of ") + (sign < 0 ? "-" : "") + c.shown);
+            EXPECT_EQ(capture.messages()[2].text, c.shown) << c.x;
+        }
+    }
+}
+
 TEST_F(EvalTest, NoTraceWhenSwitchedOff) {
     ParseFormula("SIN(X)");
     MessageCapture capture;
