@@ -102,6 +102,13 @@ _FNCNODE* ParseFunction(const char* szS, uint32_t Len) {
     return NodeAlloc(szS[0], 0.0, argument, nullptr, IsAToken);
 }
 
+_FNCNODE* HeapNode() {
+    return new (std::nothrow) _FNCNODE;
+}
+
+NodeAllocator gNodeAllocator = HeapNode;
+uint32_t gLiveNodes = 0;
+
 size_t BoundedLength(const char* text, size_t capacity) {
     const void* end = std::memchr(text, '\0', capacity);
     return end ? static_cast<size_t>(static_cast<const char*>(end) - text) : capacity;
@@ -109,11 +116,24 @@ size_t BoundedLength(const char* text, size_t capacity) {
 
 }  // namespace
 
+void SetNodeAllocator(NodeAllocator allocator) {
+    gNodeAllocator = allocator ? allocator : HeapNode;
+}
+
+uint32_t LiveNodeCount() {
+    return gLiveNodes;
+}
+
 _FNCNODE* NodeAlloc(char op, double val, _FNCNODE* Left, _FNCNODE* Right, NodeTypes NewType) {
-    _FNCNODE* node = new (std::nothrow) _FNCNODE;
+    _FNCNODE* node = gNodeAllocator();
     if (node == nullptr) {
+        // The operands built for this node would have no owner: they go with it, and the
+        // caller links in an absent part.
+        DeleteTree(Left);
+        DeleteTree(Right);
         return nullptr;
     }
+    ++gLiveNodes;
     node->OperatorOrToken = op;
     node->Type = NewType;
     node->Left = Left;
@@ -134,6 +154,7 @@ _FNCNODE* DeleteTree(_FNCNODE* FromThisNode) {
         FromThisNode->Right = DeleteTree(FromThisNode->Right);
     }
     delete FromThisNode;
+    --gLiveNodes;
     ++g_TreeGeneration;
     return nullptr;
 }

@@ -15,6 +15,13 @@ _FNCNODE* NodeAlloc(char op, double val, _FNCNODE* Left, _FNCNODE* Right, NodeTy
 // Releases a whole subtree; always returns null so the caller can store it back.
 _FNCNODE* DeleteTree(_FNCNODE* FromThisNode);
 
+// Where NodeAlloc takes a node record from: the heap, unless a test makes allocations fail on
+// purpose. A null allocator puts the heap back. Records are always released with delete.
+using NodeAllocator = _FNCNODE* (*)();
+void SetNodeAllocator(NodeAllocator allocator);
+// Nodes allocated and not yet released.
+uint32_t LiveNodeCount();
+
 // Normalisation steps, in the order ManageTree applies them.
 void Trim(char* Str);
 void ToUpperCase(char* szStr);

@@ -43,7 +43,7 @@ EvalProgram::Op EvalProgram::CallOf(char code, bool ofX) {
 
 bool EvalProgram::Compile(const _FNCNODE* root) {
     count_ = 0;
-    if (!Emit(root)) {
+    if (!Emit(root, 1)) {
         count_ = 0;
         return false;
     }
@@ -68,10 +68,13 @@ bool EvalProgram::AppendBinary(Op addForm, char op, double k, int start) {
 
 // Postfix order: a node's operands come before it, the left one first. An X or a constant
 // operand is folded into its parent's instruction.
-bool EvalProgram::Emit(const _FNCNODE* node) {
+// Every level of nesting adds at least one instruction, so a tree deeper than the capacity
+// cannot fit: refusing it there bounds the recursion, also on hand-built degenerate trees whose
+// descent emits nothing until it reaches the bottom.
+bool EvalProgram::Emit(const _FNCNODE* node, int depth) {
     const int start = count_;
-    if (count_ >= kCapacity) {
-        return false;  // also bounds the recursion on hand-built degenerate trees
+    if (count_ >= kCapacity || depth > kCapacity) {
+        return false;
     }
     if (node == nullptr) {
         return Append(Op::PushK, 0, 0.0, start);
@@ -91,21 +94,24 @@ bool EvalProgram::Emit(const _FNCNODE* node) {
             if (IsVariable(left)) {
                 return Append(CallOf(code, true), code, 0.0, start);
             }
-            return Emit(left) && Append(CallOf(code, false), code, 0.0, start);
+            return Emit(left, depth + 1) && Append(CallOf(code, false), code, 0.0, start);
         case IsAnOperator:
             if (OperatorIndex(code) < 0) {
                 return false;
             }
             if (IsVariable(right)) {
-                return Emit(left) && AppendBinary(Op::AddX, code, 0.0, start);
+                return Emit(left, depth + 1) && AppendBinary(Op::AddX, code, 0.0, start);
             }
             if (IsConstantOperand(right)) {
-                return Emit(left) && AppendBinary(Op::AddK, code, ConstantOf(right), start);
+                return Emit(left, depth + 1) &&
+                       AppendBinary(Op::AddK, code, ConstantOf(right), start);
             }
             if (IsConstantOperand(left)) {
-                return Emit(right) && AppendBinary(Op::KAdd, code, ConstantOf(left), start);
+                return Emit(right, depth + 1) &&
+                       AppendBinary(Op::KAdd, code, ConstantOf(left), start);
             }
-            return Emit(left) && Emit(right) && AppendBinary(Op::Add, code, 0.0, start);
+            return Emit(left, depth + 1) && Emit(right, depth + 1) &&
+                   AppendBinary(Op::Add, code, 0.0, start);
         default:
             return false;
     }

@@ -62,7 +62,7 @@ class EvalProgram {
     // The instruction applying function code to the top of the stack, or to X.
     static Op CallOf(char code, bool ofX);
 
-    bool Emit(const _FNCNODE* node);
+    bool Emit(const _FNCNODE* node, int depth);
     bool Append(Op op, char code, double k, int start);
     bool AppendBinary(Op addForm, char op, double k, int start);
     double RunAfterError(int failed, double acc, double* stack, int sp, int32_t& error) const;

@@ -226,6 +226,39 @@ TEST_F(AnalizeTest, DeleteTreeReleasesPartialTreesAndReturnsNull) {
     EXPECT_EQ(DeleteTree(partial), nullptr);
 }
 
+// The n-th allocation (counted from 1) fails, so that a parse runs out of memory part way.
+int gAllocations = 0;
+int gFailing = 0;
+
+_FNCNODE* FailingAllocator() {
+    return ++gAllocations == gFailing ? nullptr : new _FNCNODE;
+}
+
+TEST_F(AnalizeTest, AFailedAllocationReleasesTheOperandsBuiltForIt) {
+    const struct {
+        const char* formula;
+        int failing;
+        const char* tree;
+    } cases[] = {
+        {"X+1", 3, "_"},                      // the "+" node: both leaves would be lost
+        {"SIN(X)*2", 2, "(* _ 2)"},           // the function node: its argument would be lost
+        {"(X+1)*(X+2)", 3, "(* _ (+ X 2))"},  // the left sum
+        {"(X+1)*(X+2)", 7, "_"},              // the product: two whole sums would be lost
+        {"2X+3", 3, "(+ _ 3)"},               // the juxtaposed product
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(LiveNodeCount(), 0u);
+        gAllocations = 0;
+        gFailing = c.failing;
+        SetNodeAllocator(FailingAllocator);
+        ParseFormula(c.formula);
+        SetNodeAllocator(nullptr);
+        EXPECT_EQ(Describe(g_hRoot), c.tree) << c.formula;
+        g_hRoot = DeleteTree(g_hRoot);
+        EXPECT_EQ(LiveNodeCount(), 0u) << c.formula;
+    }
+}
+
 // Trace boxes: the title holds the label and the depth, the text the segment.
 TEST_F(AnalizeTest, ParseTraceOfXPlusOne) {
     gPrefs.bEnableParsingDebug = 1;

@@ -3,9 +3,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 
+#include "engine/EvalProgram.h"
 #include "engine/Functions.h"
 #include "support/Formula.h"
 #include "support/MessageCapture.h"
@@ -302,6 +304,41 @@ TEST_F(EvalTest, CompiledEvaluationMatchesTheTreeWalkOnRandomFormulas) {
         }
         capture.Clear();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A chain of `depth` SIN nodes over X, built and released without recursion.
+_FNCNODE* SineChain(int depth) {
+    _FNCNODE* node = NodeAlloc('X', 0.0, nullptr, nullptr, IsAnX);
+    for (int i = 0; i < depth; ++i) {
+        node = NodeAlloc(kSin, 0.0, node, nullptr, IsAToken);
+    }
+    return node;
+}
+
+void ReleaseChain(_FNCNODE* node) {
+    while (node != nullptr) {
+        _FNCNODE* below = node->Left;
+        node->Left = nullptr;
+        DeleteTree(node);
+        node = below;
+    }
+}
+
+TEST(EvalProgramTest, CompilingADeepChainStopsAtTheCapacity) {
+    auto program = std::make_unique<EvalProgram>();
+    _FNCNODE* fits = SineChain(EvalProgram::kCapacity - 1);
+    EXPECT_TRUE(program->Compile(fits));
+    int32_t error = 0;
+    EXPECT_EQ(program->Run(0.0, error), 0.0);
+    ReleaseChain(fits);
+    // Far deeper than any stack holds frames for: refused before the recursion gets there.
+    _FNCNODE* deep = SineChain(1000000);
+    EXPECT_FALSE(program->Compile(deep));
+    ReleaseChain(deep);
 }
 
 }  // namespace
