@@ -43,7 +43,10 @@ class DrawSurface {
     virtual void MoveTo(int32_t x, int32_t y, QPoint* oldPoint) = 0;
     // Draws with the selected pen from the current position to (x, y), which becomes current.
     virtual void LineTo(int32_t x, int32_t y) = 0;
-    // Selects a solid pen of width 1 until RestorePen.
+    // Pens do not nest. SelectSolidPen draws the following lines with a solid pen of width 1
+    // and remembers the device's own pen; a second call before RestorePen replaces the pen
+    // (the replaced one is released) and still remembers the device's own. RestorePen puts the
+    // device's own pen back, and does nothing when no pen is selected.
     virtual void SelectSolidPen(QColor color) = 0;
     virtual void RestorePen() = 0;
     virtual void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) = 0;

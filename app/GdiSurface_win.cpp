@@ -17,14 +17,24 @@ void GdiSurface::LineTo(int32_t x, int32_t y) {
 }
 
 void GdiSurface::SelectSolidPen(QColor color) {
+    HPEN replaced = pen_;
     pen_ = CreatePen(PS_SOLID, 1, color);
-    previousPen_ = SelectObject(dc_, pen_);
+    HGDIOBJ previous = SelectObject(dc_, pen_);
+    if (replaced != nullptr) {
+        DeleteObject(replaced);  // the device's own pen is already remembered
+    } else {
+        previousPen_ = previous;
+    }
 }
 
 void GdiSurface::RestorePen() {
+    if (pen_ == nullptr) {
+        return;
+    }
     SelectObject(dc_, previousPen_);
     DeleteObject(pen_);
     pen_ = nullptr;
+    previousPen_ = nullptr;
 }
 
 void GdiSurface::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {

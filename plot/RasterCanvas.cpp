@@ -84,14 +84,17 @@ void RasterCanvas::LineTo(int32_t x, int32_t y) {
 }
 
 void RasterCanvas::SelectSolidPen(QColor color) {
-    penStack_.push_back(pen_);
+    if (!penSelected_) {
+        ownPen_ = pen_;
+        penSelected_ = true;
+    }
     pen_ = color;
 }
 
 void RasterCanvas::RestorePen() {
-    if (!penStack_.empty()) {
-        pen_ = penStack_.back();
-        penStack_.pop_back();
+    if (penSelected_) {
+        pen_ = ownPen_;
+        penSelected_ = false;
     }
 }
 

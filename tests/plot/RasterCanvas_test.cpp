@@ -47,4 +47,24 @@ TEST(RasterCanvas, ReportsAFileItCannotWrite) {
     EXPECT_FALSE(canvas.SavePpm(folder.File("missing/plot.ppm")));
 }
 
+TEST(RasterCanvas, PensDoNotNest) {
+    RasterCanvas canvas(4, 3);
+    canvas.RestorePen();  // nothing selected: nothing to put back
+    canvas.SelectSolidPen(kRed);
+    canvas.SelectSolidPen(kBlue);  // replaces the red pen
+    canvas.MoveTo(0, 0, nullptr);
+    canvas.LineTo(4, 0);
+    canvas.RestorePen();  // back to the canvas's own black pen, not to red
+    canvas.MoveTo(0, 1, nullptr);
+    canvas.LineTo(4, 1);
+    canvas.RestorePen();
+    canvas.MoveTo(0, 2, nullptr);
+    canvas.LineTo(4, 2);
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(canvas.Pixel(x, 0), kBlue) << x;
+        EXPECT_EQ(canvas.Pixel(x, 1), 0x00000000u) << x;
+        EXPECT_EQ(canvas.Pixel(x, 2), 0x00000000u) << x;
+    }
+}
+
 }  // namespace
