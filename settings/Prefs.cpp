@@ -41,29 +41,40 @@ void InitGVars() {
 }
 
 bool IterationsAcceptable(long long iterations) {
-    return iterations > 0;
+    return iterations >= 1 && iterations <= kMaxIterations;
+}
+
+bool SpanAcceptable(double minX, double maxX) {
+    const double span = maxX - minX;
+    return span > 0.0 && std::isfinite(span);
 }
 
 bool RangeAcceptable(double minX, double maxX, long long iterations) {
-    const double span = maxX - minX;
-    if (!(span > 0.0) || !std::isfinite(span)) {
+    if (!SpanAcceptable(minX, maxX)) {
         return false;
     }
     if (!IterationsAcceptable(iterations)) {
         return true;  // the count has its own check; the range itself is fine
     }
-    const double step = span / static_cast<double>(iterations);
+    const double step = (maxX - minX) / static_cast<double>(iterations);
     return minX + step > minX && maxX + step > maxX;
 }
 
 namespace {
 
-void KeepUsableRange() {
-    if (IterationsAcceptable(gPrefs.Iterations) &&
-        RangeAcceptable(gPrefs.MinX, gPrefs.MaxX, gPrefs.Iterations)) {
-        return;
+// A count or a range that a hand-edited file spoiled goes back to its default alone; a step
+// that still cannot advance X then puts the whole walk back.
+void KeepUsableWalk() {
+    if (!IterationsAcceptable(gPrefs.Iterations)) {
+        gPrefs.Iterations = kDefaultIterations;
     }
-    SetDefaultWalk();
+    if (!SpanAcceptable(gPrefs.MinX, gPrefs.MaxX)) {
+        gPrefs.MinX = kDefaultMinX;
+        gPrefs.MaxX = kDefaultMaxX;
+    }
+    if (!RangeAcceptable(gPrefs.MinX, gPrefs.MaxX, gPrefs.Iterations)) {
+        SetDefaultWalk();
+    }
 }
 
 }  // namespace
@@ -73,7 +84,7 @@ int32_t ReadPreferences() {
     if (gPrefs.bSaveWinPos == 0) {
         gPrefs.WPosRect = InitialRect;
     }
-    KeepUsableRange();
+    KeepUsableWalk();
     ComputeDeltaX();
     return result;
 }

@@ -33,13 +33,19 @@ void InitGVars();
 // g_DeltaX = (MaxX - MinX) / Iterations.
 void ComputeDeltaX();
 
-// Reads Quorvy.ini over the current record, then the X step; returns 1. Values that would give
-// no usable X walk put MinX, MaxX and Iterations back to their defaults.
+// Reads Quorvy.ini over the current record, then the X step; returns 1. A count or a range that
+// would give no usable X walk goes back to its default alone; a step that cannot advance X puts
+// MinX, MaxX and Iterations back together.
 int32_t ReadPreferences();
 void WritePreferences();
 
+// The largest count the settings dialog can hold (a signed 32-bit field).
+constexpr long long kMaxIterations = 2147483647;
+
 // The rules for a usable X walk, shared by the settings dialog and the file reader.
 bool IterationsAcceptable(long long iterations);
+// MaxX - MinX is positive and finite.
+bool SpanAcceptable(double minX, double maxX);
 // MaxX - MinX is positive and finite and, with a usable count, the step still advances X at
 // both ends of the range.
 bool RangeAcceptable(double minX, double maxX, long long iterations);

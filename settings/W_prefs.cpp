@@ -104,7 +104,8 @@ void Convert(const PrefKey& k, const char* value) {
             Field<double>(k) = std::strtod(value, nullptr);
             break;
         case KeyKind::Count: {
-            // A count below 1 is kept as 0, which the range check then refuses.
+            // Kept as read within the field's range; a count outside 1 .. 2147483647 is then
+            // refused as a whole.
             const long long n = LeadingInteger(value);
             Field<uint32_t>(k) = n < 0 ? 0 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
             break;
@@ -130,8 +131,8 @@ void ValueText(const PrefKey& k, char* out, size_t size) {
         case KeyKind::RangeEnd:
             FormatRangeEnd(out, size, Field<double>(k), 3);
             break;
-        case KeyKind::Count:
-            std::snprintf(out, size, "%ld", static_cast<long>(Field<uint32_t>(k)));
+        case KeyKind::Count:  // unsigned, so no count is ever written as a negative text
+            std::snprintf(out, size, "%lu", static_cast<unsigned long>(Field<uint32_t>(k)));
             break;
         case KeyKind::DecimalChar:
             std::snprintf(out, size, "%.1s", gPrefs.DecimalPoint);

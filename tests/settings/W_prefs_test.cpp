@@ -208,6 +208,43 @@ TEST_F(PrefsFileTest, UnusableWalksFallBackToTheDefaults) {
     }
 }
 
+TEST_F(PrefsFileTest, OnlyWhatIsInvalidGoesBack) {
+    const struct {
+        const char* file;
+        double minX;
+        double maxX;
+        uint32_t iterations;
+    } cases[] = {
+        {"MinX=-7\r\nMaxX=7\r\nIterations=4294967295\r\n", -7, 7, 10000},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483648\r\n", -7, 7, 10000},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=99999999999999999999\r\n", -7, 7, 10000},
+        {"MinX=-5\r\nMaxX=5\r\nIterations=0\r\n", -5, 5, 10000},
+        {"MinX=-5\r\nMaxX=5\r\nIterations=-3\r\n", -5, 5, 10000},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483647\r\n", -7, 7, 2147483647},
+        {"MinX=5\r\nMaxX=-5\r\nIterations=20\r\n", -100, 100, 20},
+        {"MinX=5\r\nMaxX=-5\r\nIterations=0\r\n", -100, 100, 10000},
+    };
+    for (const auto& c : cases) {
+        InitGVars();
+        WriteIni(c.file);
+        ReadPreferences();
+        EXPECT_EQ(gPrefs.MinX, c.minX) << c.file;
+        EXPECT_EQ(gPrefs.MaxX, c.maxX) << c.file;
+        EXPECT_EQ(gPrefs.Iterations, c.iterations) << c.file;
+        EXPECT_EQ(g_DeltaX, (c.maxX - c.minX) / c.iterations) << c.file;
+    }
+}
+
+TEST_F(PrefsFileTest, AHugeCountSurvivesAStartAndAnExit) {
+    WriteIni("MinX=-7\r\nMaxX=7\r\nIterations=2147483647\r\n");
+    ReadPreferences();
+    WritePreferences();
+    EXPECT_NE(Ini().find("\r\nIterations=2147483647\r\n"), std::string::npos);
+    gPrefs.Iterations = 4294967295u;  // whatever the record holds is written as it is
+    WritePreferences();
+    EXPECT_NE(Ini().find("\r\nIterations=4294967295\r\n"), std::string::npos);
+}
+
 TEST_F(PrefsFileTest, UsableWalksAreKept) {
     WriteIni("MinX=1000000000000000\r\nMaxX=1000000000000100\r\nIterations=100\r\n");
     ReadPreferences();
@@ -220,6 +257,8 @@ TEST(PrefsRules, WalkChecks) {
     EXPECT_FALSE(IterationsAcceptable(0));
     EXPECT_FALSE(IterationsAcceptable(-5));
     EXPECT_TRUE(IterationsAcceptable(1));
+    EXPECT_TRUE(IterationsAcceptable(2147483647));
+    EXPECT_FALSE(IterationsAcceptable(2147483648));
     EXPECT_TRUE(RangeAcceptable(-100, 100, 10000));
     EXPECT_FALSE(RangeAcceptable(100, 100, 10));
     EXPECT_FALSE(RangeAcceptable(100, -100, 10));
