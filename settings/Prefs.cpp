@@ -5,8 +5,46 @@
 #include "settings/W_prefs.h"
 
 _PrefsStruct gPrefs = {};
-const QRect InitialRect = {40, 30, 430, 430};
 double g_DeltaX = 0.0;
+
+namespace {
+
+#define FIELD(name) offsetof(_PrefsStruct, name)
+constexpr size_t kRect = FIELD(WPosRect);
+constexpr PrefKind kText = PrefKind::Text;
+constexpr PrefKind kRangeEnd = PrefKind::RangeEnd;
+constexpr PrefKind kCount = PrefKind::Count;
+constexpr PrefKind kChar = PrefKind::DecimalChar;
+constexpr PrefKind kSwitch = PrefKind::Switch;
+constexpr PrefKind kSide = PrefKind::RectSide;
+constexpr PrefGate kAlways = PrefGate::Always;
+constexpr PrefGate kSaved = PrefGate::WithPositionSaving;
+
+}  // namespace
+
+// The rectangle keys stand after "bSaveWinPos" and carry its gate: they are read only when the
+// value just read is 1, and written only while it is 1.
+// clang-format off
+const PrefDescriptor kPrefTable[kPrefCount] = {
+    // key                  field                           kind       format    default             dialog id        gate
+    {"Expression",          FIELD(UserFnStr),               kText,     "%s",     0,                  0,               kAlways},
+    {"MinX",                FIELD(MinX),                    kRangeEnd, "%9.3f ", kDefaultMinX,       kIdMinX,         kAlways},
+    {"MaxX",                FIELD(MaxX),                    kRangeEnd, "%9.3f ", kDefaultMaxX,       kIdMaxX,         kAlways},
+    {"Iterations",          FIELD(Iterations),              kCount,    "%lu",    kDefaultIterations, kIdIterations,   kAlways},
+    {"DecimalPoint",        FIELD(DecimalPoint),            kChar,     "%.1s",   '.',                kIdDecimalPoint, kAlways},
+    {"bEnableParsingDebug", FIELD(bEnableParsingDebug),     kSwitch,   "%d",     0,                  1011,            kAlways},
+    {"bEnableEvalDebug",    FIELD(bEnableEvalDebug),        kSwitch,   "%d",     0,                  1012,            kAlways},
+    {"bAutoScaleX",         FIELD(bAutoScaleX),             kSwitch,   "%d",     1,                  1013,            kAlways},
+    {"bAutoScaleY",         FIELD(bAutoScaleY),             kSwitch,   "%d",     1,                  1014,            kAlways},
+    {"bDontDraw",           FIELD(bDontDraw),               kSwitch,   "%d",     0,                  1015,            kAlways},
+    {"bSaveWinPos",         FIELD(bSaveWinPos),             kSwitch,   "%d",     0,                  1016,            kAlways},
+    {"Y1",                  kRect + offsetof(QRect, top),   kSide,     "%d",     InitialRect.top,    0,               kSaved},
+    {"X1",                  kRect + offsetof(QRect, left),  kSide,     "%d",     InitialRect.left,   0,               kSaved},
+    {"Y2",                  kRect + offsetof(QRect, bottom), kSide,    "%d",     InitialRect.bottom, 0,               kSaved},
+    {"X2",                  kRect + offsetof(QRect, right), kSide,     "%d",     InitialRect.right,  0,               kSaved},
+};
+// clang-format on
+#undef FIELD
 
 namespace {
 
@@ -16,19 +54,33 @@ void SetDefaultWalk() {
     gPrefs.Iterations = kDefaultIterations;
 }
 
+void SetDefault(const PrefDescriptor& d) {
+    switch (d.kind) {
+        case PrefKind::Text:
+            break;  // the formula is not a setting with a default
+        case PrefKind::RangeEnd:
+            PrefField<double>(gPrefs, d) = d.defaultValue;
+            break;
+        case PrefKind::Count:
+            PrefField<uint32_t>(gPrefs, d) = static_cast<uint32_t>(d.defaultValue);
+            break;
+        case PrefKind::DecimalChar:
+            PrefField<char[2]>(gPrefs, d)[0] = static_cast<char>(d.defaultValue);
+            PrefField<char[2]>(gPrefs, d)[1] = '\0';
+            break;
+        case PrefKind::Switch:
+        case PrefKind::RectSide:
+            PrefField<int32_t>(gPrefs, d) = static_cast<int32_t>(d.defaultValue);
+            break;
+    }
+}
+
 }  // namespace
 
 void InitPrefs() {
-    SetDefaultWalk();
-    gPrefs.bEnableParsingDebug = 0;
-    gPrefs.bEnableEvalDebug = 0;
-    gPrefs.bAutoScaleX = 1;
-    gPrefs.bAutoScaleY = 1;
-    gPrefs.bDontDraw = 0;
-    gPrefs.bSaveWinPos = 0;
-    gPrefs.WPosRect = InitialRect;
-    gPrefs.DecimalPoint[0] = '.';
-    gPrefs.DecimalPoint[1] = '\0';
+    for (const PrefDescriptor& d : kPrefTable) {
+        SetDefault(d);
+    }
 }
 
 void ComputeDeltaX() {

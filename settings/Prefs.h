@@ -1,6 +1,7 @@
 // The preferences record, its built-in defaults and the X step derived from it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "app/Common.h"
@@ -23,9 +24,56 @@ struct _PrefsStruct {
 constexpr double kDefaultMinX = -100.0;
 constexpr double kDefaultMaxX = 100.0;
 constexpr uint32_t kDefaultIterations = 10000;
+// The default window place: at 40, 30, 390 pixels wide and 400 high.
+constexpr QRect InitialRect = {40, 30, 430, 430};
+
+// How a setting is held in the record and written in Quorvy.ini.
+enum class PrefKind : uint8_t {
+    Text,         // the formula, read straight into the field; the defaults leave it alone
+    RangeEnd,     // a double
+    Count,        // an unsigned 32-bit count
+    DecimalChar,  // one character and the terminator
+    Switch,       // 0 or 1; a stored integer above 0 reads as 1
+    RectSide,     // one side of the window rectangle
+};
+
+// When a key is read and written.
+enum class PrefGate : uint8_t {
+    Always,
+    // Only while bSaveWinPos is 1: such keys stand after it, so the value just read decides.
+    WithPositionSaving,
+};
+
+struct PrefDescriptor {
+    const char* key;
+    size_t offset;  // of the field in _PrefsStruct
+    PrefKind kind;
+    const char* format;   // how the value is written
+    double defaultValue;  // the built-in default; a character's code for DecimalChar
+    int dialogId;         // the settings dialog's control for the field; 0 for none
+    PrefGate gate;
+};
+
+// The settings dialog's edit fields. Its check boxes are 1011 to 1016, one per switch in record
+// order (their ids stand in the table below).
+constexpr int kIdMaxX = 1001;
+constexpr int kIdMinX = 1002;
+constexpr int kIdIterations = 1003;
+constexpr int kIdDecimalPoint = 1005;
+
+constexpr int kPrefCount = 15;
+// Every setting, in the file's key order: the defaults, the reader, the writer and the settings
+// dialog's check boxes all walk this one table.
+extern const PrefDescriptor kPrefTable[kPrefCount];
+
+// The field of a record that a descriptor stands for, as the type its kind holds (double,
+// uint32_t, char[2], int32_t).
+template <typename T>
+T& PrefField(_PrefsStruct& record, const PrefDescriptor& d) {
+    return *reinterpret_cast<T*>(reinterpret_cast<char*>(&record) + d.offset);
+}
 
 extern _PrefsStruct gPrefs;
-extern const QRect InitialRect;
 extern double g_DeltaX;
 
 void InitPrefs();

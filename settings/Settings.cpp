@@ -11,14 +11,12 @@ constexpr const char* kErrorTitle = "Errore!";
 }  // namespace
 
 int32_t* SwitchForId(int id) {
-    // In record order: the check-box ids follow the fields, not the boxes on screen.
-    int32_t* const switches[] = {&TempPrefs.bEnableParsingDebug, &TempPrefs.bEnableEvalDebug,
-                                 &TempPrefs.bAutoScaleX,         &TempPrefs.bAutoScaleY,
-                                 &TempPrefs.bDontDraw,           &TempPrefs.bSaveWinPos};
-    if (id < kIdFirstSwitch || id > kIdLastSwitch) {
-        return nullptr;
+    for (const PrefDescriptor& d : kPrefTable) {
+        if (d.kind == PrefKind::Switch && d.dialogId == id) {
+            return &PrefField<int32_t>(TempPrefs, d);
+        }
     }
-    return switches[id - kIdFirstSwitch];
+    return nullptr;
 }
 
 void ToggleSwitch(int id) {

@@ -6,16 +6,9 @@
 #include "app/Common.h"
 #include "settings/Prefs.h"
 
-constexpr int kIdMaxX = 1001;
-constexpr int kIdMinX = 1002;
-constexpr int kIdIterations = 1003;
-constexpr int kIdDecimalPoint = 1005;
-constexpr int kIdFirstSwitch = 1011;  // 1011 + n belongs to the n-th switch of the record
-constexpr int kIdLastSwitch = 1016;
-
 extern _PrefsStruct TempPrefs;
 
-// The switch of TempPrefs that check box id stands for, or null.
+// The switch of TempPrefs that check box id stands for, or null for any other control.
 int32_t* SwitchForId(int id);
 // A click on a check box: 0 becomes 1, anything else 0.
 void ToggleSwitch(int id);

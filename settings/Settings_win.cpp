@@ -8,8 +8,11 @@ void InitPrefsDlog(HWND hDlg) {
     TempPrefs = gPrefs;
     SetDlgItemDouble(hDlg, kIdMaxX, TempPrefs.MaxX);
     SetDlgItemDouble(hDlg, kIdMinX, TempPrefs.MinX);
-    for (int id = kIdFirstSwitch; id <= kIdLastSwitch; ++id) {
-        CheckDlgButton(hDlg, id, *SwitchForId(id) ? BST_CHECKED : BST_UNCHECKED);
+    for (const PrefDescriptor& d : kPrefTable) {
+        if (d.kind == PrefKind::Switch) {
+            CheckDlgButton(hDlg, d.dialogId,
+                           PrefField<int32_t>(TempPrefs, d) ? BST_CHECKED : BST_UNCHECKED);
+        }
     }
     SetDlgItemString(hDlg, kIdDecimalPoint, TempPrefs.DecimalPoint);
     SetDlgItemLong(hDlg, kIdIterations, static_cast<int32_t>(TempPrefs.Iterations));
@@ -39,7 +42,7 @@ INT_PTR CALLBACK SettingsDlogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM
                     ForceRedraw();
                     SendMessageA(hDlg, WM_CLOSE, 0, 0);
                 }
-            } else if (id >= kIdFirstSwitch && id <= kIdLastSwitch) {
+            } else if (SwitchForId(id) != nullptr) {
                 ToggleSwitch(id);
             } else if (id == IDCANCEL) {
                 SendMessageA(hDlg, WM_CLOSE, 0, 0);

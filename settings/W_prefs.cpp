@@ -11,52 +11,15 @@
 
 namespace {
 
-enum class KeyKind : uint8_t {
-    Text,         // the formula, read straight into the field
-    RangeEnd,     // double, written "%9.3f "
-    Count,        // iterations, written "%ld"
-    DecimalChar,  // one character
-    Switch,       // written "1" or "0"; read as 1 when its integer is above 0
-    RectSide,     // window rectangle, only while position saving is on
-};
-
-struct PrefKey {
-    const char* key;
-    KeyKind kind;
-    size_t offset;          // of the field in _PrefsStruct
-    double builtinDefault;  // range ends and count; the others default to the field's value
-};
-
-constexpr size_t kRect = offsetof(_PrefsStruct, WPosRect);
-
-// In file order; reading and writing both walk this table.
-constexpr PrefKey kKeys[] = {
-    {"Expression", KeyKind::Text, offsetof(_PrefsStruct, UserFnStr), 0},
-    {"MinX", KeyKind::RangeEnd, offsetof(_PrefsStruct, MinX), kDefaultMinX},
-    {"MaxX", KeyKind::RangeEnd, offsetof(_PrefsStruct, MaxX), kDefaultMaxX},
-    {"Iterations", KeyKind::Count, offsetof(_PrefsStruct, Iterations), kDefaultIterations},
-    {"DecimalPoint", KeyKind::DecimalChar, offsetof(_PrefsStruct, DecimalPoint), 0},
-    {"bEnableParsingDebug", KeyKind::Switch, offsetof(_PrefsStruct, bEnableParsingDebug), 0},
-    {"bEnableEvalDebug", KeyKind::Switch, offsetof(_PrefsStruct, bEnableEvalDebug), 0},
-    {"bAutoScaleX", KeyKind::Switch, offsetof(_PrefsStruct, bAutoScaleX), 0},
-    {"bAutoScaleY", KeyKind::Switch, offsetof(_PrefsStruct, bAutoScaleY), 0},
-    {"bDontDraw", KeyKind::Switch, offsetof(_PrefsStruct, bDontDraw), 0},
-    {"bSaveWinPos", KeyKind::Switch, offsetof(_PrefsStruct, bSaveWinPos), 0},
-    {"Y1", KeyKind::RectSide, kRect + offsetof(QRect, top), 0},
-    {"X1", KeyKind::RectSide, kRect + offsetof(QRect, left), 0},
-    {"Y2", KeyKind::RectSide, kRect + offsetof(QRect, bottom), 0},
-    {"X2", KeyKind::RectSide, kRect + offsetof(QRect, right), 0},
-};
-
 constexpr size_t kValueSize = 64;
 
 template <typename T>
-T& Field(const PrefKey& k) {
-    return *reinterpret_cast<T*>(reinterpret_cast<char*>(&gPrefs) + k.offset);
+T& Field(const PrefDescriptor& d) {
+    return PrefField<T>(gPrefs, d);
 }
 
-bool Stored(const PrefKey& k) {
-    return k.kind != KeyKind::RectSide || gPrefs.bSaveWinPos == 1;
+bool Stored(const PrefDescriptor& d) {
+    return d.gate == PrefGate::Always || gPrefs.bSaveWinPos == 1;
 }
 
 // A leading integer: blanks skipped, optional sign, digits; 0 when there is none.
@@ -75,73 +38,72 @@ void FormatRangeEnd(char* out, size_t size, double value, int precision) {
 }
 
 // The default passes through the same conversion as a stored value.
-void DefaultText(const PrefKey& k, char* out, size_t size) {
+void DefaultText(const PrefDescriptor& k, char* out, size_t size) {
     switch (k.kind) {
-        case KeyKind::Text:
+        case PrefKind::Text:
             out[0] = '\0';
             break;
-        case KeyKind::RangeEnd:
-            FormatRangeEnd(out, size, k.builtinDefault, 0);
+        case PrefKind::RangeEnd:
+            FormatRangeEnd(out, size, k.defaultValue, 0);
             break;
-        case KeyKind::Count:
-            std::snprintf(out, size, "%ld", static_cast<long>(k.builtinDefault));
+        case PrefKind::Count:
+            std::snprintf(out, size, "%ld", static_cast<long>(k.defaultValue));
             break;
-        case KeyKind::DecimalChar:
+        case PrefKind::DecimalChar:
             std::snprintf(out, size, "%.1s", gPrefs.DecimalPoint);
             break;
-        case KeyKind::Switch:
-        case KeyKind::RectSide:
+        case PrefKind::Switch:
+        case PrefKind::RectSide:
             std::snprintf(out, size, "%ld", static_cast<long>(Field<int32_t>(k)));
             break;
     }
 }
 
-void Convert(const PrefKey& k, const char* value) {
+void Convert(const PrefDescriptor& k, const char* value) {
     switch (k.kind) {
-        case KeyKind::Text:
+        case PrefKind::Text:
             break;  // read in place
-        case KeyKind::RangeEnd:
+        case PrefKind::RangeEnd:
             Field<double>(k) = std::strtod(value, nullptr);
             break;
-        case KeyKind::Count: {
+        case PrefKind::Count: {
             // Kept as read within the field's range; a count outside 1 .. 2147483647 is then
             // refused as a whole.
             const long long n = LeadingInteger(value);
             Field<uint32_t>(k) = n < 0 ? 0 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
             break;
         }
-        case KeyKind::DecimalChar:
+        case PrefKind::DecimalChar:
             Field<char[2]>(k)[0] = value[0];
             Field<char[2]>(k)[1] = '\0';
             break;
-        case KeyKind::Switch:
+        case PrefKind::Switch:
             Field<int32_t>(k) = LeadingInteger(value) > 0 ? 1 : 0;
             break;
-        case KeyKind::RectSide:
+        case PrefKind::RectSide:
             Field<int32_t>(k) = ClampToInt32(LeadingInteger(value));
             break;
     }
 }
 
-void ValueText(const PrefKey& k, char* out, size_t size) {
+// Each kind passes its field to the format of its row as the type that format reads.
+void ValueText(const PrefDescriptor& k, char* out, size_t size) {
     switch (k.kind) {
-        case KeyKind::Text:
-            std::snprintf(out, size, "%s", gPrefs.UserFnStr);
+        case PrefKind::Text:
+        case PrefKind::DecimalChar:
+            std::snprintf(out, size, k.format, &Field<char>(k));
             break;
-        case KeyKind::RangeEnd:
+        case PrefKind::RangeEnd:  // a range end too long for "%9.3f " falls back to "%9.3e "
             FormatRangeEnd(out, size, Field<double>(k), 3);
             break;
-        case KeyKind::Count:  // unsigned, so no count is ever written as a negative text
-            std::snprintf(out, size, "%lu", static_cast<unsigned long>(Field<uint32_t>(k)));
+        case PrefKind::Count:  // unsigned, so no count is ever written as a negative text
+            std::snprintf(out, size, k.format, static_cast<unsigned long>(Field<uint32_t>(k)));
             break;
-        case KeyKind::DecimalChar:
-            std::snprintf(out, size, "%.1s", gPrefs.DecimalPoint);
+        case PrefKind::Switch:
+            std::snprintf(out, size, k.format, Field<int32_t>(k) ? 1 : 0);
             break;
-        case KeyKind::Switch:
-            std::snprintf(out, size, "%s", Field<int32_t>(k) ? "1" : "0");
-            break;
-        case KeyKind::RectSide:
-            std::snprintf(out, size, "%d", Field<int32_t>(k));
+        case PrefKind::RectSide:
+            std::snprintf(out, size, k.format, Field<int32_t>(k));
             break;
     }
 }
@@ -149,13 +111,13 @@ void ValueText(const PrefKey& k, char* out, size_t size) {
 }  // namespace
 
 int32_t ReadWinPrefs() {
-    for (const PrefKey& k : kKeys) {
+    for (const PrefDescriptor& k : kPrefTable) {
         if (!Stored(k)) {
             continue;
         }
         char defaultText[kValueSize];
         DefaultText(k, defaultText, sizeof defaultText);
-        if (k.kind == KeyKind::Text) {
+        if (k.kind == PrefKind::Text) {
             ProfileRead(kIniSection, k.key, defaultText, gPrefs.UserFnStr, sizeof gPrefs.UserFnStr,
                         kIniFileName);
             continue;
@@ -168,7 +130,7 @@ int32_t ReadWinPrefs() {
 }
 
 void WriteWinPrefs() {
-    for (const PrefKey& k : kKeys) {
+    for (const PrefDescriptor& k : kPrefTable) {
         if (!Stored(k)) {
             continue;
         }

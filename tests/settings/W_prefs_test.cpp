@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -266,6 +267,34 @@ TEST(PrefsRules, WalkChecks) {
     EXPECT_FALSE(RangeAcceptable(1e15, 1e15 + 1, 10000));
     EXPECT_TRUE(RangeAcceptable(1e15, 1e15 + 1, 4));
     EXPECT_TRUE(RangeAcceptable(0, 1, 0));  // the count has its own message
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PrefTable, GatedKeysStandAfterThePositionSwitch) {
+    int switchRow = -1;
+    for (int i = 0; i < kPrefCount; ++i) {
+        const PrefDescriptor& d = kPrefTable[i];
+        if (d.offset == offsetof(_PrefsStruct, bSaveWinPos)) {
+            switchRow = i;
+        }
+        if (d.gate == PrefGate::WithPositionSaving) {
+            EXPECT_GE(switchRow, 0) << d.key;
+            EXPECT_EQ(d.kind, PrefKind::RectSide) << d.key;
+        }
+    }
+}
+
+TEST(PrefTable, EverySwitchHasItsOwnCheckBoxInRecordOrder) {
+    int nextId = 1011;
+    for (const PrefDescriptor& d : kPrefTable) {
+        if (d.kind == PrefKind::Switch) {
+            EXPECT_EQ(d.dialogId, nextId++) << d.key;
+        }
+    }
+    EXPECT_EQ(nextId, 1017);
 }
 
 }  // namespace
