@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/Eval.h"
-#include "output/FixedFormat.h"
+#include "app/NumberText.h"
 #include "settings/Prefs.h"
 
 namespace {

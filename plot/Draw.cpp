@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/Eval.h"
-#include "plot/NumberText.h"
+#include "app/NumberText.h"
 #include "plot/Pixels.h"
 #include "settings/Prefs.h"
 

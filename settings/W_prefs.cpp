@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "app/Common.h"
-#include "plot/NumberText.h"
+#include "app/NumberText.h"
 #include "settings/Prefs.h"
 
 namespace {
@@ -29,12 +29,6 @@ long long LeadingInteger(const char* text) {
 
 int32_t ClampToInt32(long long v) {
     return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v);
-}
-
-void FormatRangeEnd(char* out, size_t size, double value, int precision) {
-    char number[kValueSize - 1];
-    FormatNumber(number, sizeof number, value, 9, precision);
-    std::snprintf(out, size, "%s ", number);
 }
 
 // The default passes through the same conversion as a stored value.

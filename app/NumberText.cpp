@@ -1,6 +1,7 @@
-#include "output/FixedFormat.h"
+#include "app/NumberText.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 
@@ -135,4 +136,22 @@ size_t FormatFixed9(char* out, double value) {
     WriteDigits(p, decimals, 9);
     p += 9;
     return static_cast<size_t>(p - out);
+}
+
+void FormatNumber(char* out, size_t size, double value, int width, int precision) {
+    const int fixed = std::snprintf(out, size, "%*.*f", width, precision, value);
+    if (fixed >= 0 && static_cast<size_t>(fixed) < size) {
+        return;
+    }
+    std::snprintf(out, size, "%*.*e", width, precision, value);
+}
+
+void FormatRangeEnd(char* out, size_t size, double value, int precision) {
+    if (size < 2) {
+        return;
+    }
+    FormatNumber(out, size - 1, value, 9, precision);
+    const size_t length = std::strlen(out);
+    out[length] = ' ';
+    out[length + 1] = '\0';
 }
