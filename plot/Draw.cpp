@@ -8,13 +8,10 @@
 #include "plot/Pixels.h"
 #include "settings/Prefs.h"
 
-double gMinY = 0.0;
-double gMaxY = 0.0;
-double gRangeOfY = 0.0;
+namespace {
+
 double X_WhereMinY = 0.0;
 double X_WhereMaxY = 0.0;
-
-namespace {
 
 constexpr size_t kLineSize = 100;
 constexpr uint32_t kBottomLeft = kDtSingleLine | kDtBottom;
@@ -138,6 +135,10 @@ bool MeasureSample(double x) {
 }
 
 }  // namespace
+
+ExtremePlaces WhereExtremesOccur() {
+    return {X_WhereMinY, X_WhereMaxY};
+}
 
 void PrecalcRangeOfY() {
     gMinY = kNoMinY;

@@ -3,16 +3,13 @@
 
 #include "app/Common.h"
 
-// Smallest and largest valid Y of the last range pass (the sentinels +1e120 and -1e120 when
-// it found none), the first X where each occurred, and their difference.
-extern double gMinY;
-extern double gMaxY;
-extern double gRangeOfY;
-extern double X_WhereMinY;
-extern double X_WhereMaxY;
-
-constexpr double kNoMinY = 1e120;
-constexpr double kNoMaxY = -1e120;
+// The first X at which the last range pass met its smallest and its largest Y (MinX when it
+// found no valid sample). Kept by the range pass for the curve-info panel; read here by tests.
+struct ExtremePlaces {
+    double whereMinY;
+    double whereMaxY;
+};
+ExtremePlaces WhereExtremesOccur();
 
 void PrecalcRangeOfY();
 // The whole plot: labels, then axes and curve, or the picture for no formula. Timed.

@@ -2,9 +2,11 @@
 
 #include <cmath>
 
-#include "plot/Draw.h"
 #include "settings/Prefs.h"
 
+double gMinY = 0.0;
+double gMaxY = 0.0;
+double gRangeOfY = 0.0;
 double gScaleXFactor = 1.0;
 double gScaleYFactor = 1.0;
 

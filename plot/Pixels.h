@@ -8,6 +8,15 @@
 constexpr QColor pixelColor = 0x00FF0000;       // blue: a valid sample
 constexpr QColor OutofRangeColor = 0x000000FF;  // red: the formula is undefined there
 
+// Smallest and largest valid Y of the last range pass (the sentinels +1e120 and -1e120 when
+// it found none) and their difference: the Y range that the mapping scales to.
+extern double gMinY;
+extern double gMaxY;
+extern double gRangeOfY;
+
+constexpr double kNoMinY = 1e120;
+constexpr double kNoMaxY = -1e120;
+
 // X and Y units per pixel column and row, set at the start of every drawing pass.
 extern double gScaleXFactor;
 extern double gScaleYFactor;

@@ -34,7 +34,7 @@ TEST_F(RangePassTest, SampleCountsOfTheAccumulatedWalk) {
     EXPECT_EQ(gMinY, kNoMinY);
     EXPECT_EQ(gMaxY, kNoMaxY);
     EXPECT_EQ(gRangeOfY, -2e120);
-    EXPECT_EQ(X_WhereMinY, 1);
+    EXPECT_EQ(WhereExtremesOccur().whereMinY, 1);
 }
 
 struct RangeCase {
@@ -64,9 +64,9 @@ TEST_F(RangePassTest, ExtremesAndWhereTheyFirstOccur) {
         SetRange(c.minX, c.maxX, c.iterations);
         PrecalcRangeOfY();
         EXPECT_EQ(gMinY, c.minY) << c.formula;
-        EXPECT_EQ(X_WhereMinY, c.whereMin) << c.formula;
+        EXPECT_EQ(WhereExtremesOccur().whereMinY, c.whereMin) << c.formula;
         EXPECT_EQ(gMaxY, c.maxY) << c.formula;
-        EXPECT_EQ(X_WhereMaxY, c.whereMax) << c.formula;
+        EXPECT_EQ(WhereExtremesOccur().whereMaxY, c.whereMax) << c.formula;
         EXPECT_EQ(gRangeOfY, gMaxY - gMinY) << c.formula;
     }
 }
@@ -326,11 +326,9 @@ TEST_F(RenderTest, ForceRedrawQueuesAPaintAndRunsTheRangePass) {
 }
 
 TEST_F(InfoPanelTest, SixLinesWithAutomaticYScaling) {
-    gMinY = -1;
-    X_WhereMinY = -1.5708;
-    gMaxY = 1;
-    X_WhereMaxY = 1.5708;
-    gRangeOfY = 2;
+    ParseFormula("SIN(X)");
+    SetRange(-4, 4, 8);  // whole X from -4 to 3
+    PrecalcRangeOfY();
     gScaleYFactor = 2.0 / 300;
     g_DrawingTime = 0.123;
     g_ExportingTime = 0;
@@ -338,8 +336,8 @@ TEST_F(InfoPanelTest, SixLinesWithAutomaticYScaling) {
     const QRect client = {0, 0, 288, 270};
     DrawInfoLines(&canvas, &client);
     const std::vector<std::string> expected = {
-        "Min Y          -1.0000", "in X =   -1.5708",          "Max Y           1.0000",
-        "in X =    1.5708",       "intervallo Y      2.0000 ", "Fatt.Scala Y    0.0067 ",
+        "Min Y          -0.9093", "in X =   -2.0000",          "Max Y           0.9093",
+        "in X =    2.0000",       "intervallo Y      1.8186 ", "Fatt.Scala Y    0.0067 ",
         "Tempo di disegno 0.12",  "Tempo di Export 0.00"};
     EXPECT_EQ(Texts(canvas), expected);
     const int bottoms[] = {20, 20, 40, 40, 60, 80, 100, 120};
