@@ -18,8 +18,7 @@ const QRect kClient = {0, 0, 374, 342};
 
 void Setup() {
     InitGVars();
-    std::snprintf(gPrefs.UserFnStr, sizeof gPrefs.UserFnStr, "2SIN(X)*X");
-    ManageTree();
+    ParseFormulaText("2SIN(X)*X");
     PrecalcRangeOfY();
 }
 

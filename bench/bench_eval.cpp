@@ -43,8 +43,7 @@ const std::vector<double>& Samples() {
 }
 
 void Parse(const Formula& f) {
-    std::snprintf(gPrefs.UserFnStr, sizeof gPrefs.UserFnStr, "%s", f.quorvy);
-    ManageTree();
+    ParseFormulaText(f.quorvy);
 }
 
 template <typename Eval>

@@ -232,6 +232,11 @@ void ManageTree() {
     g_hRoot = AddTreeParser(g_szInternalFn, static_cast<uint32_t>(std::strlen(g_szInternalFn)));
 }
 
+void ParseFormulaText(const char* text) {
+    SetFormulaText(text);
+    ManageTree();
+}
+
 // expression: term (("+" | "-") term)* | term, split at the rightmost "+" or "-"
 // term: primary (("*" | "/") primary)*, split at the rightmost "*" or "/"
 _FNCNODE* AddTreeParser(const char* szS, uint32_t Len) {

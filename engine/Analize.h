@@ -8,6 +8,8 @@
 
 // Entry point: normalise gPrefs.UserFnStr into g_szInternalFn and rebuild g_hRoot.
 void ManageTree();
+// A new formula text for the preferences, then ManageTree, as after the formula dialog.
+void ParseFormulaText(const char* text);
 // 0 when the text holds as many "(" as ")", -1 otherwise (order is not checked).
 int16_t ParentsBalanced(const char* str);
 

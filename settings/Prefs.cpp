@@ -1,6 +1,7 @@
 #include "settings/Prefs.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "settings/W_prefs.h"
 
@@ -76,6 +77,10 @@ void SetDefault(const PrefDescriptor& d) {
 }
 
 }  // namespace
+
+void SetFormulaText(const char* text) {
+    std::snprintf(gPrefs.UserFnStr, sizeof gPrefs.UserFnStr, "%s", text);
+}
 
 void InitPrefs() {
     for (const PrefDescriptor& d : kPrefTable) {

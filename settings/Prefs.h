@@ -76,6 +76,9 @@ T& PrefField(_PrefsStruct& record, const PrefDescriptor& d) {
 extern _PrefsStruct gPrefs;
 extern double g_DeltaX;
 
+// The formula text as the user typed it, cut to the 255 characters the record holds.
+void SetFormulaText(const char* text);
+
 void InitPrefs();
 void InitGVars();
 // g_DeltaX = (MaxX - MinX) / Iterations.

@@ -3,6 +3,7 @@
 // checked against the tree walk at every point.
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "app/CommonPortable.h"
 #include "engine/Analize.h"
@@ -37,10 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t switches = data[0];
     ++data;
     --size;
-    std::memset(gPrefs.UserFnStr, 0, sizeof gPrefs.UserFnStr);
-    std::memcpy(gPrefs.UserFnStr, data, size < 255 ? size : 255);
     gPrefs.bEnableParsingDebug = switches & 1;
-    ManageTree();
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    ParseFormulaText(text.c_str());  // a text ends at its first NUL, as in the dialog
 
     const double xs[] = {-2.0, -1.0, 0.0, 0.5, 1.0, 3.0, 1e308};
     for (double x : xs) {

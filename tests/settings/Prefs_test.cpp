@@ -7,7 +7,6 @@
 namespace {
 
 TEST(Prefs, DefaultsAfterInitGVars) {
-    gPrefs = _PrefsStruct{};
     std::memset(&gPrefs, 0x5A, sizeof gPrefs);  // every field must be set, not left over
     gPrefs.UserFnStr[0] = '\0';
     InitGVars();

@@ -7,6 +7,7 @@
 #include "settings/SetGetD.h"
 #include "settings/Settings.h"
 #include "support/MessageCapture.h"
+#include "support/ProgramState.h"
 
 namespace {
 
@@ -16,8 +17,7 @@ const std::string kRange = "Il DeltaX e' Zero o Negativo!";
 class SettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        gPrefs = _PrefsStruct{};
-        InitGVars();
+        ResetProgramState();
         TempPrefs = gPrefs;
     }
     QWnd dialog = reinterpret_cast<QWnd>(0x77);

@@ -8,6 +8,7 @@
 #include "settings/Prefs.h"
 #include "settings/W_prefs.h"
 #include "support/TempDir.h"
+#include "support/ProgramState.h"
 
 namespace {
 
@@ -29,8 +30,7 @@ class PrefsFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         SetProfileDirectory(dir.path().c_str());
-        gPrefs = _PrefsStruct{};
-        InitGVars();
+        ResetProgramState();
     }
     void TearDown() override { SetProfileDirectory("."); }
 

@@ -9,11 +9,11 @@
 #include "engine/Analize.h"
 #include "engine/Eval.h"
 #include "settings/Prefs.h"
+#include "support/ProgramState.h"
 
 // Parses text as the formula dialog would hand it over.
 inline void ParseFormula(const std::string& text) {
-    std::snprintf(gPrefs.UserFnStr, sizeof gPrefs.UserFnStr, "%s", text.c_str());
-    ManageTree();
+    ParseFormulaText(text.c_str());
 }
 
 // A tree as a compact text: operators as (op left right), functions as NAME(arg), "_" for an
@@ -43,10 +43,6 @@ inline std::string Describe(const _FNCNODE* node) {
 // Every test starts from the defaults with no tree and leaves no tree behind.
 class EngineTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        gPrefs = _PrefsStruct{};
-        InitGVars();
-        g_hRoot = DeleteTree(g_hRoot);
-    }
+    void SetUp() override { ResetProgramState(); }
     void TearDown() override { g_hRoot = DeleteTree(g_hRoot); }
 };
