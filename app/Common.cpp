@@ -51,7 +51,7 @@ double ElapsedMilliseconds() {
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
 
-void InvalidateMainWindow() {
+void InvalidateClientArea(QWnd) {
     ++gInvalidateRequests;
 }
 

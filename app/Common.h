@@ -1,6 +1,18 @@
-// The program's narrow doors to the platform: message box, line and text drawing, keyboard
-// poll, cursor and clock. The portable core calls only these; Common_win.cpp implements them
-// with Win32, Common.cpp implements them for tests and tools on any system.
+// The program's narrow doors to the platform. The portable core (engine/, plot/, settings/,
+// output/) reaches the platform through these alone, and this header includes nothing of it.
+//
+//   door                            Win32 side             portable side
+//   ShowMyMessage                   Common_win.cpp         Common.cpp (a replaceable sink)
+//   DrawSurface                     GdiSurface_win.cpp     plot/RasterCanvas.cpp
+//   MyMoveToEx, MyLineTo, MyDrawText  CommonDraw.cpp, over any DrawSurface
+//   UserAbort                       Common_win.cpp         Common.cpp (a replaceable hook)
+//   SetWaitCursor, RestoreCursor    Common_win.cpp         Common.cpp (nothing to show)
+//   ElapsedMilliseconds             Common_win.cpp         Common.cpp (a steady clock)
+//   InvalidateClientArea            Common_win.cpp         Common.cpp (counts requests)
+//   ProfileRead, ProfileWrite       Common_win.cpp         Common.cpp over IniFile.cpp
+//   OutputStream                    output/Export_win.cpp  the caller's own stream
+//
+// The hooks of the portable side are in CommonPortable.h.
 #pragma once
 
 #include <cstdint>
@@ -67,8 +79,8 @@ void RestoreCursor(void* previous);
 // Elapsed time in milliseconds on a steady clock (never processor time).
 double ElapsedMilliseconds();
 
-// Asks for the whole client area of the main window to be repainted (erasing it first).
-void InvalidateMainWindow();
+// Asks for the whole client area of window to be repainted (erasing it first).
+void InvalidateClientArea(QWnd window);
 
 // Private-profile (INI) storage. A missing file, section or key gives the default text; the
 // value is cut to size - 1 characters and zero-terminated; the result is its length. Writing

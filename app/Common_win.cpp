@@ -1,6 +1,5 @@
 // Win32 side of the platform doors.
 #include "app/Common.h"
-#include "engine/Globals.h"
 
 #include <windows.h>
 
@@ -55,10 +54,10 @@ double ElapsedMilliseconds() {
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-void InvalidateMainWindow() {
+void InvalidateClientArea(QWnd window) {
     RECT client;
-    GetClientRect(g_MainWnd, &client);
-    InvalidateRect(g_MainWnd, &client, TRUE);
+    GetClientRect(window, &client);
+    InvalidateRect(window, &client, TRUE);
 }
 
 uint32_t ProfileRead(const char* section, const char* key, const char* defaultText, char* buffer,

@@ -204,7 +204,7 @@ void DrawAxes(DrawSurface* hDc, const QRect* Prec) {
 }
 
 void ForceRedraw() {
-    InvalidateMainWindow();
+    InvalidateClientArea(g_MainWnd);
     PrecalcRangeOfY();
 }
 
