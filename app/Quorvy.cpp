@@ -225,6 +225,7 @@ int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {
     InitGVars();
     ReadPreferences();
     PreparePrStuff(hWnd);
+    SetSettingsRedraw(ForceRedraw);
     if (gPrefs.UserFnStr[0] != '\0') {
         ManageTree();
         PrecalcRangeOfY();

@@ -1,8 +1,17 @@
 #include "settings/Settings_win.h"
 
-#include "plot/Draw.h"
 #include "settings/SetGetD_win.h"
 #include "settings/Settings.h"
+
+namespace {
+
+void (*gRedraw)() = nullptr;
+
+}  // namespace
+
+void SetSettingsRedraw(void (*redraw)()) {
+    gRedraw = redraw;
+}
 
 void InitPrefsDlog(HWND hDlg) {
     TempPrefs = gPrefs;
@@ -39,7 +48,9 @@ INT_PTR CALLBACK SettingsDlogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM
             const int id = LOWORD(wParam);
             if (id == IDOK) {
                 if (GetFromPrefsDlog(hDlg)) {
-                    ForceRedraw();
+                    if (gRedraw != nullptr) {
+                        gRedraw();
+                    }
                     SendMessageA(hDlg, WM_CLOSE, 0, 0);
                 }
             } else if (SwitchForId(id) != nullptr) {
