@@ -24,12 +24,16 @@ void SetNodeAllocator(NodeAllocator allocator);
 // Nodes allocated and not yet released.
 uint32_t LiveNodeCount();
 
-// Normalisation steps, in the order ManageTree applies them.
+// The named steps of the parse, exported so that each can be tested on its own; nothing outside
+// the parser calls them.
+//
+// Normalisation, in the order ManageTree applies them.
 void Trim(char* Str);
 void ToUpperCase(char* szStr);
 void Find_Minus(char* s);
 void SubstTok();
 
+// Descent over a segment of g_szInternalFn.
 _FNCNODE* AddTreeParser(const char* szS, uint32_t Len);
 _FNCNODE* AllocateAnOperator(const char* pStart, const char* op_point, uint32_t wLen);
 const char* Search_MaxPriority_PlusMinus(const char* szStr, uint32_t Len);
@@ -38,6 +42,7 @@ int32_t Is_a_Tok(const char* pStart);
 int32_t Is_a_Number(const char* pStart);
 // Reads the digit run at start, at most *Len characters; on return *Len holds the digit count.
 double GetNumValue(const char* start, uint32_t* Len);
+// The parse trace: one box per step while bEnableParsingDebug is on.
 int16_t DebugMessage(const char* Msg, const char* MyString, uint32_t Len);
 
 // Bumped whenever a node is created or released, so that a compiled copy of a tree can tell

@@ -8,6 +8,10 @@
 
 // Sets g_x, clears g_fEvalError, returns the value of g_hRoot (0.0 when there is no tree).
 double Evaluate_Tree(double x);
+
+// The named steps of the evaluation, exported so that each can be measured on its own: the tree
+// walk and the evaluation trace; Evaluate_Tree runs a compiled copy of the tree instead while
+// the trace is off.
 double Evaluate_SubTree(const _FNCNODE* subtree);
 double CalcOnToken(char T, double thisValue);
 double ProcessOperator(char O, double LeftArg, double RightArg);

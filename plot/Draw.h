@@ -11,9 +11,12 @@ struct ExtremePlaces {
 };
 ExtremePlaces WhereExtremesOccur();
 
+// The range pass: the smallest and largest Y over the X walk and where each first occurs. A key
+// stops it; the drawing passes that follow then draw only the samples it measured.
 void PrecalcRangeOfY();
 // The whole plot: labels, then axes and curve, or the picture for no formula. Timed.
 void DrawInThisContext(DrawSurface* hDc, const QRect* inRect);
+// Its two named steps, exported for their tests: scaling, axes and curve; the two axes.
 void DrawCurve(DrawSurface* hDc, const QRect* Prec);
 void DrawAxes(DrawSurface* hDc, const QRect* Prec);
 // Queues a repaint of the main window and runs the range pass before it comes.
