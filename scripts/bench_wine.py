@@ -33,9 +33,10 @@ def key_stop(session, iterations):
     wait_until(lambda: session.find(MAIN_TITLE), timeout=300, what="the window")
     time.sleep(0.5)  # the first drawing pass is under way
     out = os.path.join(session.workdir, "keystop.txt")
-    subprocess.Popen(["wine", "explorer", "/desktop=quorvy,1024x768", session.probe_exe,
-                      "keystop", MAIN_TITLE, session.windows_path(out)], env=session.env,
-                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    session.launchers.append(subprocess.Popen(
+        ["wine", "explorer", "/desktop=quorvy,1024x768", session.probe_exe, "keystop",
+         MAIN_TITLE, session.windows_path(out)], env=session.env,
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     text = wait_until(lambda: os.path.exists(out) and open(out).read().strip(), timeout=300,
                       what="the key stop")
     return float(text)
@@ -59,11 +60,11 @@ def export_times(session, iterations):
     lines = session.wait_text(lambda t: t.startswith("Tempo di Export"))
     export_seconds = float(lines[-1][0].split()[-1])
     report = os.path.join(folder, "write.txt")
-    subprocess.Popen(["wine", "explorer", "/desktop=quorvy,1024x768", session.probe_exe,
-                      "writefile", session.windows_path(exported),
-                      session.windows_path(os.path.join(folder, "copy.xls")),
-                      session.windows_path(report)], env=session.env,
-                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    session.launchers.append(subprocess.Popen(
+        ["wine", "explorer", "/desktop=quorvy,1024x768", session.probe_exe, "writefile",
+         session.windows_path(exported), session.windows_path(os.path.join(folder, "copy.xls")),
+         session.windows_path(report)], env=session.env,
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     text = wait_until(lambda: os.path.exists(report) and open(report).read().strip(),
                       timeout=120, what="the buffered write")
     write_ms, size = text.split()

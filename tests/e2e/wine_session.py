@@ -4,10 +4,20 @@ One WineSession owns an Xvfb server and a fresh Wine prefix. Quorvy runs on a Wi
 desktop; keys and mouse clicks come from xdotool; the probe helper, started on the same desktop,
 reports the windows, dialog controls and client-area pixels; Wine's text trace records every
 string drawn with DrawText (labels, panel lines), with its rectangle and flags.
+
+The session judges only by what it started itself, so that other test runs, other Wine
+programs and other Quorvy.exe processes on the machine cannot change its verdicts: Xvfb picks
+and claims a free display number on its own, and "Quorvy is running" means a Quorvy.exe process
+whose environment carries this session's own WINEPREFIX. To keep it that way, the session runs a
+stand-in process named Quorvy.exe from elsewhere for its whole length; a machine-wide check would
+see it and time out.
 """
+import ctypes
 import os
 import re
+import select
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -81,11 +91,81 @@ WHITE = (255, 255, 255)
 TEXT_LINE = re.compile(r'trace:text:DrawTextExW L"(.*)", (-?\d+), \[\((-?\d+),(-?\d+)\)-\((-?\d+),(-?\d+)\)\] ([0-9a-f]+)')
 
 
-def _free_display():
-    for n in range(91, 200):
-        if not os.path.exists("/tmp/.X%d-lock" % n) and not os.path.exists("/tmp/.X11-unix/X%d" % n):
-            return n
-    raise RuntimeError("no free X display")
+def _end_with_parent():
+    """Run in the child before exec: it gets SIGTERM when the test process dies, however it
+    dies, so an interrupted run leaves no Xvfb or stand-in behind."""
+    ctypes.CDLL(None, use_errno=True).prctl(1, int(signal.SIGTERM))  # PR_SET_PDEATHSIG
+
+
+def _read_line(fd, timeout):
+    """The first line written to the pipe fd, or what came before it closed or the time ran out."""
+    data = b""
+    deadline = time.monotonic() + timeout
+    while not data.endswith(b"\n"):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            break
+        chunk = os.read(fd, 64)
+        if not chunk:
+            break
+        data += chunk
+    return data.decode("ascii", "replace").strip()
+
+
+def _start_xvfb(timeout=20.0):
+    """Starts Xvfb on a display that it picks itself and returns (process, ":N").
+
+    With -displayfd Xvfb takes the first display number whose listening sockets it can claim
+    (another server holding them makes it try the next), so two sessions starting at the same
+    moment cannot end up on the same display; it writes the number once it accepts
+    connections."""
+    read_end, write_end = os.pipe()
+    try:
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                 "1024x768x24", "-nolisten", "tcp"], pass_fds=(write_end,),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                preexec_fn=_end_with_parent)
+    finally:
+        os.close(write_end)
+    try:
+        number = _read_line(read_end, timeout)
+    finally:
+        os.close(read_end)
+    if not number.isdigit() or xvfb.poll() is not None:
+        _end(xvfb)
+        raise RuntimeError("Xvfb did not start a display of its own (it said %r)" % number)
+    return xvfb, ":" + number
+
+
+def _end(process, timeout=10.0):
+    """Ends a process this session started and reaps it."""
+    if process is None:
+        return
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def _processes_with(env_entry):
+    """(pid, program name) of every live process whose environment holds env_entry exactly."""
+    found = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                environ = f.read().split(b"\0")
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                argv0 = f.read().split(b"\0")[0].decode("latin-1")
+        except OSError:  # ended meanwhile, or not ours to read
+            continue
+        if env_entry in environ:
+            found.append((int(pid), re.split(r"[\\/]", argv0)[-1]))
+    return found
 
 
 def wait_until(condition, timeout=20.0, interval=0.05, what="condition"):
@@ -105,19 +185,36 @@ class WineSession:
         self.probe_exe = os.path.abspath(probe)
         self.workdir = tempfile.mkdtemp(prefix="quorvy-e2e-")
         self.prefix = os.path.join(self.workdir, "prefix")
-        self.display = ":%d" % _free_display()
-        self.xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
-                        WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all")
-        wait_until(lambda: os.path.exists("/tmp/.X11-unix/X" + self.display[1:]), what="Xvfb")
-        subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=True)
-        subprocess.run(["wineserver", "-w"], env=self.env, check=False)
         self.log_path = os.path.join(self.workdir, "text.log")
         self.log_offset = 0
         self.process = None
         self.launchers = []
+        self.decoy = self.xvfb = self.env = None
+        try:
+            self.decoy = self._start_decoy()
+            self.xvfb, self.display = _start_xvfb()
+            self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
+                            WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all")
+            subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=True)
+            subprocess.run(["wineserver", "-w"], env=self.env, check=False)
+        except BaseException:
+            self.close()
+            raise
+
+    def _start_decoy(self):
+        """A process named like the program under test that is not this session's: a copy of
+        sleep in a folder of its own, with a WINEPREFIX that begins like ours but is another.
+        Anything that looks for Quorvy.exe across the machine, or matches the prefix as a mere
+        substring, sees it and waits in vain."""
+        folder = os.path.join(self.workdir, "elsewhere")
+        os.mkdir(folder)
+        decoy = os.path.join(folder, os.path.basename(self.exe))
+        shutil.copy(shutil.which("sleep"), decoy)
+        env = dict(os.environ, WINEPREFIX=self.prefix + "-elsewhere")
+        env.pop("DISPLAY", None)
+        return subprocess.Popen([decoy, "100000"], env=env, cwd=folder,
+                                preexec_fn=_end_with_parent)
 
     # --- files -------------------------------------------------------------------------
     @property
@@ -154,16 +251,26 @@ class WineSession:
         self.focus(main)
         return main
 
+    def own_processes(self):
+        """(pid, program name) of every process running in this session's Wine prefix: the
+        program, the desktop and probe launchers, Wine's own services and wineserver."""
+        return _processes_with(b"WINEPREFIX=" + os.fsencode(self.prefix))
+
     def running(self):
-        return subprocess.run(["pgrep", "-f", r"^[^ ]*Quorvy\.exe"],
-                              stdout=subprocess.DEVNULL).returncode == 0
+        """Whether Quorvy.exe runs in this session's prefix (a process that has ended but is
+        not yet reaped has no environment left and does not count)."""
+        name = os.path.basename(self.exe).lower()
+        return any(program.lower() == name for _, program in self.own_processes())
 
     def wait_exit(self, timeout=20.0):
         wait_until(lambda: not self.running(), timeout=timeout, what="Quorvy to end")
 
     def stop(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+        """Ends the program and everything else in this session's prefix. After close() there
+        is no prefix any more, and wineserver without it would reach the default one."""
+        if self.env is not None:
+            subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
         for p in self.launchers + ([self.process] if self.process else []):
             try:
                 p.wait(timeout=10)
@@ -174,10 +281,30 @@ class WineSession:
         self.process = None
 
     def close(self):
-        self.stop()
-        self.xvfb.terminate()
-        self.xvfb.wait()
-        shutil.rmtree(self.workdir, ignore_errors=True)
+        """Ends every process the session started, Wine's, Xvfb and the stand-in, and removes
+        its folder; also after a failed test. Fails if the stand-in did not last the session,
+        since then nothing proved that the session ignored processes that are not its own."""
+        decoy_lasted = self.decoy is None or self.decoy.poll() is None
+        try:
+            self.stop()
+            self._kill_leftovers()
+        finally:
+            for process in (self.decoy, self.xvfb):
+                _end(process)
+            self.decoy = self.xvfb = self.env = None
+            shutil.rmtree(self.workdir, ignore_errors=True)
+        if not decoy_lasted:
+            raise RuntimeError("the stand-in %s ended before the session did"
+                               % os.path.basename(self.exe))
+
+    def _kill_leftovers(self):
+        """Whatever still runs in this session's prefix after wineserver -k (a launcher that had
+        not reached the server yet) is this session's own: end it."""
+        for pid, _ in self.own_processes():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
 
     # --- what the user sees ----------------------------------------------------------------
     def _probe(self, read, *args):
