@@ -5,3 +5,11 @@
 
 // The program instance: loads resources and dialog templates.
 extern HINSTANCE g_hInst;
+
+// Shows the picture drawn so far during a long pass (copies it to the window).
+using PassPresenter = void (*)(void* context);
+// While a presenter is set, the key poll (UserAbort) calls it when the poll looks at the queue
+// and at least kPresentIntervalMs have passed since the last call (or since it was set); null
+// ends that. The poll and the copy need no message dispatching.
+void SetPassPresenter(PassPresenter present, void* context);
+constexpr DWORD kPresentIntervalMs = 100;

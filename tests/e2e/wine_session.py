@@ -285,6 +285,23 @@ class WineSession:
     def type(self, text):
         subprocess.run(["xdotool", "type", "--delay", "20", "--", text], env=self.env, check=True)
 
+    def own_program_running(self):
+        """True while a Quorvy.exe of this session's own Wine prefix runs; a program that
+        another session runs on the same machine is not looked at."""
+        mark = ("WINEPREFIX=" + self.prefix).encode()
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    program = f.read().split(b"\0")[0]
+                if not program.endswith(b"Quorvy.exe"):
+                    continue
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    if mark in f.read().split(b"\0"):
+                        return True
+            except OSError:
+                continue
+        return False
+
 
 def _read_complete(path):
     try:
