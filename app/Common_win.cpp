@@ -1,5 +1,6 @@
 // Win32 side of the platform doors.
 #include "app/Common.h"
+#include "app/Common_win.h"
 
 #include <windows.h>
 
@@ -25,12 +26,32 @@ bool PollIsDue() {
     return true;
 }
 
+PassPresenter gPresenter = nullptr;
+void* gPresenterContext = nullptr;
+DWORD gLastPresent = 0;
+
+// Called when the poll looks at the queue, so the clock is read only every few milliseconds.
+void PresentIfDue() {
+    if (gPresenter == nullptr || gLastPeek - gLastPresent < kPresentIntervalMs) {
+        return;
+    }
+    gPresenter(gPresenterContext);
+    gLastPresent = GetTickCount();
+}
+
 }  // namespace
+
+void SetPassPresenter(PassPresenter present, void* context) {
+    gPresenter = present;
+    gPresenterContext = context;
+    gLastPresent = GetTickCount();
+}
 
 int32_t UserAbort() {
     if (!PollIsDue()) {
         return 0;
     }
+    PresentIfDue();
     // Only key-downs are looked for: the release of the key that started the pass (Enter in a
     // dialog) waits in the queue, and a look at the first key message would stop there forever.
     // The key stays in the queue for the window to handle afterwards.

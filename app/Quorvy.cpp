@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/GdiSurface_win.h"
+#include "app/Common_win.h"
 #include "app/Shell_win.h"
 #include "app/resource.h"
 #include "engine/Analize.h"
@@ -30,26 +31,46 @@ QRect ToQRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
-// The plot is drawn into a bitmap and copied to the window in one go, so that a long pass
-// never shows a half-drawn or blank window; the background is painted as part of the picture.
-void PaintPlot(HWND hWnd) {
-    PAINTSTRUCT ps;
-    HDC windowDc = BeginPaint(hWnd, &ps);
+// The plot is drawn into a memory bitmap, which is far cheaper than drawing on the window
+// sample by sample. The bitmap starts white; during a long pass the key poll copies it to the
+// window every kPresentIntervalMs, so the user sees the plot grow, and once more at the end.
+struct PlotBuffer {
+    HDC windowDc;
+    HDC memoryDc;
     RECT client;
-    GetClientRect(hWnd, &client);
-    HDC memoryDc = CreateCompatibleDC(windowDc);
-    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, client.right, client.bottom);
-    HGDIOBJ previousBitmap = SelectObject(memoryDc, bitmap);
-    FillRect(memoryDc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+};
+
+void CopyToWindow(void* context) {
+    const PlotBuffer* buffer = static_cast<const PlotBuffer*>(context);
+    BitBlt(buffer->windowDc, 0, 0, buffer->client.right, buffer->client.bottom, buffer->memoryDc, 0,
+           0, SRCCOPY);
+}
+
+void DrawIntoBuffer(PlotBuffer* buffer) {
+    FillRect(buffer->memoryDc, &buffer->client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetPassPresenter(CopyToWindow, buffer);
     {
-        GdiSurface surface(memoryDc);
-        const QRect rect = ToQRect(client);
+        GdiSurface surface(buffer->memoryDc);
+        const QRect rect = ToQRect(buffer->client);
         DrawInThisContext(&surface, &rect);
     }
-    BitBlt(windowDc, 0, 0, client.right, client.bottom, memoryDc, 0, 0, SRCCOPY);
-    SelectObject(memoryDc, previousBitmap);
+    SetPassPresenter(nullptr, nullptr);
+    CopyToWindow(buffer);
+}
+
+void PaintPlot(HWND hWnd) {
+    PAINTSTRUCT ps;
+    PlotBuffer buffer;
+    buffer.windowDc = BeginPaint(hWnd, &ps);
+    GetClientRect(hWnd, &buffer.client);
+    buffer.memoryDc = CreateCompatibleDC(buffer.windowDc);
+    HBITMAP bitmap =
+        CreateCompatibleBitmap(buffer.windowDc, buffer.client.right, buffer.client.bottom);
+    HGDIOBJ previousBitmap = SelectObject(buffer.memoryDc, bitmap);
+    DrawIntoBuffer(&buffer);
+    SelectObject(buffer.memoryDc, previousBitmap);
     DeleteObject(bitmap);
-    DeleteDC(memoryDc);
+    DeleteDC(buffer.memoryDc);
     EndPaint(hWnd, &ps);
 }
 
@@ -167,6 +188,28 @@ void RunCommand(HWND hWnd, int id) {
     }
 }
 
+// The window's restored (normal) rectangle in screen coordinates, also while it is minimised
+// or maximised, when its own rectangle is a caption strip or the whole screen.
+QRect RestoredRect(HWND hWnd) {
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    RECT r;
+    if (!GetWindowPlacement(hWnd, &placement)) {
+        GetWindowRect(hWnd, &r);
+        return ToQRect(r);
+    }
+    // The placement is in workspace coordinates, which start at the work area's corner (right
+    // of or below a taskbar on the left or at the top).
+    r = placement.rcNormalPosition;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        OffsetRect(&r, monitor.rcWork.left - monitor.rcMonitor.left,
+                   monitor.rcWork.top - monitor.rcMonitor.top);
+    }
+    return ToQRect(r);
+}
+
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT:
@@ -176,9 +219,7 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPar
             return 1;  // the paint covers the whole client area itself
         case WM_DESTROY:
             if (gPrefs.bSaveWinPos) {
-                RECT r;
-                GetWindowRect(g_MainWnd, &r);
-                gPrefs.WPosRect = ToQRect(r);
+                KeepWindowRect(RestoredRect(hWnd));
             }
             PostQuitMessage(0);
             return 0;
@@ -205,19 +246,57 @@ ATOM InitApplication(HINSTANCE hInstance) {
     return RegisterClassExA(&wc);
 }
 
+QRect VirtualScreen() {
+    const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int32_t top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+// A saved rectangle that is too small, off every screen or not representable goes back to the
+// default place, which is then also what Exit writes.
 void PlaceWindow(HWND hWnd) {
+    if (!WindowRectUsable(gPrefs.WPosRect, VirtualScreen())) {
+        KeepWindowRect(InitialRect);
+    }
     const QRect& r = gPrefs.WPosRect;
     SetWindowPos(hWnd, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOREDRAW);
 }
 
+// The window appears placed and white before the start's range pass, so that a long pass
+// shows a live window that a key press can stop.
+void ShowBlankWindow(HWND hWnd, int16_t nCmdShow) {
+    HDC dc = GetDC(hWnd);
+    SetFont(dc);
+    ReleaseDC(hWnd, dc);
+    ShowWindow(hWnd, nCmdShow);
+    RECT client;
+    GetClientRect(hWnd, &client);
+    dc = GetDC(hWnd);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ReleaseDC(hWnd, dc);
+}
+
+void MeasureWithWaitCursor() {
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    PrecalcRangeOfY();
+    SetCursor(previous);
+}
+
+HWND CreateMainWindow(HINSTANCE hInstance) {
+    return CreateWindowExA(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, hInstance,
+                           nullptr);
+}
+
+// The parser's messages about the restored formula come before the window is shown; the
+// range pass runs with the window on screen; then the first paint.
 int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {
     g_hAcc = LoadAcceleratorsA(hInstance, "QUORVY_ACCELERATOR");
     if (g_hAcc == nullptr) {
         return 0;
     }
-    HWND hWnd = CreateWindowExA(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                hInstance, nullptr);
+    HWND hWnd = CreateMainWindow(hInstance);
     if (hWnd == nullptr) {
         return 0;
     }
@@ -226,16 +305,21 @@ int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {
     ReadPreferences();
     PreparePrStuff(hWnd);
     SetSettingsRedraw(ForceRedraw);
-    if (gPrefs.UserFnStr[0] != '\0') {
+    const bool restored = gPrefs.UserFnStr[0] != '\0';
+    if (restored) {
         ManageTree();
-        PrecalcRangeOfY();
     }
     PlaceWindow(hWnd);
-    HDC dc = GetDC(hWnd);
-    SetFont(dc);
-    ReleaseDC(hWnd, dc);
-    ShowWindow(hWnd, nCmdShow);
-    UpdateWindow(hWnd);
+    ShowBlankWindow(hWnd, nCmdShow);
+    if (restored) {
+        MeasureWithWaitCursor();
+    }
+    // A key that stopped the range pass is still queued and would stop the first paint at its
+    // first sample: the loop then hands the key over first, and the paint follows it.
+    MSG key;
+    if (!PeekMessageA(&key, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE)) {
+        UpdateWindow(hWnd);
+    }
     return 1;
 }
 

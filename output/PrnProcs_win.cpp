@@ -28,7 +28,16 @@ void FreeGlobal(HGLOBAL& handle) {
     }
 }
 
+// The printer chosen in either dialog lives in the device-mode and device-names handles until
+// the end of the next print job; every path that ends a job frees them here.
+void FreePrinterChoice() {
+    FreeGlobal(pd.hDevNames);
+    FreeGlobal(pd.hDevMode);
+}
+
 }  // namespace
+
+PrintDialogFunction gPrintDialog = PrintDlgA;
 
 void PreparePrStuff(HWND hWnd) {
     ZeroMemory(&pd, sizeof pd);
@@ -39,7 +48,7 @@ void PreparePrStuff(HWND hWnd) {
 
 void PageSetup() {
     pd.Flags = PD_PRINTSETUP;
-    PrintDlgA(&pd);
+    gPrintDialog(&pd);
 }
 
 int32_t PrepareForPrinting() {
@@ -47,7 +56,7 @@ int32_t PrepareForPrinting() {
     PageisOpen = 0;
     OpenPrintManager = 0;
     pd.Flags = PD_RETURNDC;
-    OpenPrintManager = PrintDlgA(&pd) ? 1 : 0;
+    OpenPrintManager = gPrintDialog(&pd) ? 1 : 0;
     if (OpenPrintManager && pd.hDC != nullptr) {
         DOCINFOA info;
         ZeroMemory(&info, sizeof info);
@@ -58,8 +67,9 @@ int32_t PrepareForPrinting() {
         SetRect(&PrinterClippingRect, 0, 0, Hres, Vres);
         gPrinterPort = pd.hDC;
         StartDocA(gPrinterPort, &info);
-    } else {
-        OpenPrintManager = 0;  // confirmed without a device: nothing to end
+    } else if (OpenPrintManager) {
+        OpenPrintManager = 0;  // confirmed without a device: nothing to end but the choice
+        FreePrinterChoice();
     }
     if (OpenPrintManager) {
         Abort = 0;
@@ -92,8 +102,7 @@ void EndOfPrinting() {
     }
     CloseCurrPage();
     EndDoc(gPrinterPort);
-    FreeGlobal(pd.hDevNames);
-    FreeGlobal(pd.hDevMode);
+    FreePrinterChoice();
     DeleteDC(gPrinterPort);
     gPrinterPort = nullptr;
     pd.hDC = nullptr;

@@ -3,7 +3,13 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <cstdint>
+
+// The print and printer-setup dialog: PrintDlgA, replaceable by tests.
+using PrintDialogFunction = BOOL(WINAPI*)(LPPRINTDLGA);
+extern PrintDialogFunction gPrintDialog;
 
 void PreparePrStuff(HWND hWnd);
 void PageSetup();

@@ -149,3 +149,29 @@ int32_t ReadPreferences() {
 void WritePreferences() {
     WriteWinPrefs();
 }
+
+namespace {
+
+// The length of the overlap of [from1, to1) and [from2, to2), or 0 when they do not meet.
+int64_t Overlap(int64_t from1, int64_t to1, int64_t from2, int64_t to2) {
+    const int64_t from = from1 > from2 ? from1 : from2;
+    const int64_t to = to1 < to2 ? to1 : to2;
+    return to > from ? to - from : 0;
+}
+
+}  // namespace
+
+bool WindowRectUsable(const QRect& saved, const QRect& screen) {
+    const int64_t width = static_cast<int64_t>(saved.right) - saved.left;
+    const int64_t height = static_cast<int64_t>(saved.bottom) - saved.top;
+    if (width < kMinWindowWidth || height < kMinWindowHeight || width > INT32_MAX ||
+        height > INT32_MAX) {
+        return false;
+    }
+    return Overlap(saved.left, saved.right, screen.left, screen.right) >= kMinVisibleOnScreen &&
+           Overlap(saved.top, saved.bottom, screen.top, screen.bottom) >= kMinVisibleOnScreen;
+}
+
+void KeepWindowRect(const QRect& rect) {
+    gPrefs.WPosRect = rect;
+}

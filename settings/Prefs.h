@@ -118,3 +118,18 @@ void WalkX(Visit visit) {
         x = next;
     }
 }
+
+// Smallest window that still shows a caption, a menu bar and some plot: a saved rectangle
+// below it (a minimised caption strip of 160 x 27, say) is not used.
+constexpr int64_t kMinWindowWidth = 100;
+constexpr int64_t kMinWindowHeight = 80;
+// How much of a saved rectangle must lie on the screen, in each direction, to be reachable.
+constexpr int64_t kMinVisibleOnScreen = 32;
+
+// True when a saved window rectangle can be used as it is on a screen of the given bounds:
+// its width and height are at least the minimum and fit in 32 bits (computed in 64 bits, so
+// that sides such as -2147483648 and 2147483647 cannot wrap), and at least
+// kMinVisibleOnScreen of it in each direction lies on the screen.
+bool WindowRectUsable(const QRect& saved, const QRect& screen);
+// Keeps the main window's rectangle in the record (written to Quorvy.ini on the way out).
+void KeepWindowRect(const QRect& rect);

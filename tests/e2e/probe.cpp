@@ -7,9 +7,13 @@
 //                             writes how many milliseconds that took (creation to close)
 //   probe keystop TITLE OUT   presses a key and writes how many milliseconds pass until the
 //                             window's thread answers again (how fast a key ends a long pass)
+//   probe post TITLE MESSAGE WPARAM OUT  posts that message (numbers in decimal or 0x hex) to
+//                             the window with that title, as the window manager would (a
+//                             system command such as minimise, say), and writes OK
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -192,6 +196,25 @@ int WriteInOneGo(const char* source, const char* destination, const char* path) 
     return 0;
 }
 
+int PostToWindow(const char* title, const char* message, const char* wParam, const char* path) {
+    HWND hwnd = FindWindowA(nullptr, title);
+    if (hwnd == nullptr) {
+        return 3;
+    }
+    const UINT code = static_cast<UINT>(std::strtoul(message, nullptr, 0));
+    const WPARAM argument = static_cast<WPARAM>(std::strtoul(wParam, nullptr, 0));
+    if (!PostMessageA(hwnd, code, argument, 0)) {
+        return 4;
+    }
+    FILE* out = std::fopen(path, "w");
+    if (out == nullptr) {
+        return 2;
+    }
+    std::fprintf(out, "OK\n");
+    std::fclose(out);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -204,6 +227,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 5 && std::strcmp(argv[1], "writefile") == 0) {
         return WriteInOneGo(argv[2], argv[3], argv[4]);
+    }
+    if (argc == 6 && std::strcmp(argv[1], "post") == 0) {
+        return PostToWindow(argv[2], argv[3], argv[4], argv[5]);
     }
     if (argc == 4 && std::strcmp(argv[1], "keystop") == 0) {
         return KeyStop(argv[2], argv[3]);

@@ -159,6 +159,46 @@ class Export(OutputTest):
         for i in (0, 1, len(lines) // 2, len(lines) - 2):
             self.assertEqual(lines[i], b"%d.000000000\t%d.000000000" % (i, i))
 
+    def test_progress_window_shows_its_text_while_the_export_runs(self):
+        session.start(ini(Expression="X", MinX="0", MaxX="50000000", Iterations="50000000"))
+        self.export_to("long.xls")
+        session.wait_window("Dialog")
+        session.wait_text(lambda text: text == "Exporting... Press Esc to Abort", timeout=10,
+                          what="the progress text")
+        picture = session.capture("Dialog")
+        colours = {}
+        for y in range(picture.height):
+            for x in range(picture.width):
+                colours[picture.rgb(x, y)] = colours.get(picture.rgb(x, y), 0) + 1
+        face = max(colours, key=colours.get)
+        self.assertGreater(sum(face), 400, face)  # a light face, not an unpainted black box
+        dark = sum(n for rgb, n in colours.items() if sum(rgb) < 200)
+        self.assertGreater(dark, 20)  # the letters
+        session.key("Escape")
+        lines = self.exported("long.xls").split(b"\n")
+        self.assertLess(len(lines) - 1, 50000000)
+
+    def test_a_name_too_long_for_a_path_is_refused_and_the_session_goes_on(self):
+        session.start(ini(Expression="3X-1", MinX="0", MaxX="2", Iterations="2"))
+        session.key("ctrl+e")
+        session.wait_window(SAVE_TITLE)
+        session.type("q" * 296 + ".xls")
+        session.key("Return")
+        # the dialog stays open for a shorter name
+        session.key("Home", "shift+End")
+        session.type(session.windows_path(os.path.join(self.folder, "short.xls")))
+        session.key("Return")
+        self.assertEqual(self.exported("short.xls"),
+                         b"0.000000000\t-1.000000000\n1.000000000\t2.000000000\n")
+        self.assertEqual([w.title for w in session.windows()], [MAIN_TITLE])
+        session.key("alt+f")
+        session.key("Up", "Return")  # File > Exit
+        session.wait_exit()
+        with open(session.ini_path, "rb") as f:
+            written = f.read()
+        self.assertIn(b"Expression=3X-1\r\nMinX=0.000\r\nMaxX=2.000\r\nIterations=2\r\n",
+                      written)
+
 
 def pdf_files():
     return set(glob.glob(os.path.join(PDF_FOLDER, "*.pdf")))

@@ -34,6 +34,41 @@ def ini(**keys):
     return "".join("%s=%s\r\n" % (k, v) for k, v in keys.items())
 
 
+WM_CLOSE = 0x0010
+WM_SYSCOMMAND = 0x0112
+SC_MINIMIZE = 0xF020
+SC_MAXIMIZE = 0xF030
+SC_CLOSE = 0xF060
+
+
+def post(title, message, wparam):
+    """Posts a message to the window with that title from inside the desktop, as the window
+    manager does for the caption buttons."""
+    session._probe(_posted, "post", title, str(message), str(wparam))
+
+
+def _posted(path):
+    try:
+        with open(path) as f:
+            return f.read() == "OK\n"
+    except OSError:
+        return False
+
+
+def restart_with_the_written_file():
+    header, body = session.read_ini().decode("latin-1").split("\r\n", 1)
+    assert header == "[Quorvy]", header
+    return session.start(body)
+
+
+def share(picture, rgb):
+    return picture.count(rgb) / float(picture.width * picture.height)
+
+
+def has_x_axis(picture):
+    return any(picture.count(BLACK, rows=[y]) > picture.width // 2 for y in range(picture.height))
+
+
 DEFAULT_INI = (
     "[Quorvy]\r\n"
     "Expression={formula}\r\n"
@@ -110,6 +145,46 @@ class StartAndPlot(QuorvyTest):
         blue_columns = {x for y in range(picture.height) for x in range(picture.width)
                         if picture.rgb(x, y) == BLUE}
         self.assertGreaterEqual(min(blue_columns), picture.width // 2 - 1)
+
+
+class LongPasses(QuorvyTest):
+    def plot_labels_drawn(self):
+        return [t for t in session.drawn_texts() if t[0].startswith("xMin")]
+
+    def test_a_long_drawing_pass_shows_the_plot_growing(self):
+        self.start(Expression="2SIN(X)*X", Iterations="100000000")
+        # the labels are drawn first, as the drawing pass begins
+        wait_until(self.plot_labels_drawn, timeout=60, what="the drawing pass to begin")
+        early = wait_until(lambda: (lambda p: p if p.count(BLUE) > 0 else None)(session.capture()),
+                           timeout=10, what="some of the curve")
+        self.assertLess(share(early, BLACK), 0.2)
+        self.assertGreater(share(early, WHITE), 0.6)
+        self.assertTrue(has_x_axis(early))
+        later = wait_until(lambda: (lambda p: p if p.count(BLUE) > early.count(BLUE) else None)(
+            session.capture()), timeout=10, what="more of the curve")
+        self.assertGreater(share(later, WHITE), 0.6)
+        session.key("Escape")
+        session.key("ctrl+i")  # answered only once the pass has stopped
+        session.wait_window("Curve Info")
+        session.key("Return")
+        session.wait_gone("Curve Info")
+        final = session.capture()
+        self.assertGreaterEqual(final.count(BLUE), later.count(BLUE))
+        self.assertTrue(has_x_axis(final))
+
+    def test_a_huge_count_shows_a_white_window_that_a_key_stops(self):
+        # the range pass alone takes about a minute and a half over this count
+        self.start(Expression="SIN(X)", Iterations="2147483647")
+        picture = session.capture()
+        self.assertGreater(share(picture, WHITE), 0.95)
+        self.assertEqual(self.plot_labels_drawn(), [])  # still measuring: nothing painted yet
+        session.key("Escape")
+        wait_until(self.plot_labels_drawn, timeout=20, what="the first paint")
+        session.key("ctrl+i")
+        session.wait_window("Curve Info")
+        session.key("Return")
+        session.wait_gone("Curve Info")
+        self.assertLess(share(session.capture(), BLACK), 0.2)
 
 
 class FormulaDialog(QuorvyTest):
@@ -316,6 +391,44 @@ class Preferences(QuorvyTest):
         values = ini_values(session.read_ini())
         self.assertEqual([values[k] for k in ("bSaveWinPos", "Y1", "X1", "Y2", "X2")],
                          ["1", "30", "40", "430", "430"])
+
+    def saved_rectangle(self):
+        values = ini_values(session.read_ini())
+        return [values[k] for k in ("bSaveWinPos", "Y1", "X1", "Y2", "X2")]
+
+    def close_after(self, command):
+        main = self.start(Expression="X", bSaveWinPos="1", Y1="80", X1="140", Y2="480", X2="530")
+        self.assertEqual(main.rect, (140, 80, 530, 480))
+        post(MAIN_TITLE, WM_SYSCOMMAND, command)
+        wait_until(lambda: session.find(MAIN_TITLE).rect != main.rect, what="the window to change")
+        post(MAIN_TITLE, WM_SYSCOMMAND, SC_CLOSE)  # the close box
+        session.wait_exit()
+        self.assertEqual(self.saved_rectangle(), ["1", "80", "140", "480", "530"])
+        again = restart_with_the_written_file()
+        self.assertEqual(again.rect, (140, 80, 530, 480))
+
+    def test_closing_while_minimised_keeps_the_restored_place(self):
+        self.close_after(SC_MINIMIZE)
+
+    def test_closing_while_maximised_keeps_the_restored_place(self):
+        self.close_after(SC_MAXIMIZE)
+
+    def test_rectangle_off_the_screen_opens_at_the_default_place(self):
+        for side in (5000, -3000):
+            main = self.start(Expression="X", bSaveWinPos="1", Y1=side, X1=side, Y2=side + 400,
+                              X2=side + 390)
+            self.assertEqual(main.rect, (40, 30, 430, 430), side)
+            self.exit_by_menu()
+            self.assertEqual(self.saved_rectangle(), ["1", "30", "40", "430", "430"])
+
+    def test_rectangle_too_wide_for_32_bits_opens_at_the_default_place(self):
+        main = self.start(Expression="X", bSaveWinPos="1", Y1="30", X1="-2147483648", Y2="430",
+                          X2="2147483647")
+        self.assertEqual(main.rect, (40, 30, 430, 430))
+
+    def test_minimised_caption_strip_is_not_used(self):
+        main = self.start(Expression="X", bSaveWinPos="1", Y1="741", X1="0", Y2="768", X2="160")
+        self.assertEqual(main.rect, (40, 30, 430, 430))
 
     def test_saved_rectangle_is_ignored_without_position_saving(self):
         main = self.start(Expression="X", bSaveWinPos="0", Y1="100", X1="100", Y2="300", X2="300")
