@@ -38,6 +38,6 @@ void GdiSurface::RestorePen() {
 }
 
 void GdiSurface::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {
-    RECT r = {rect.left, rect.top, rect.right, rect.bottom};
+    RECT r = ToRect(rect);
     DrawTextA(dc_, text, count, &r, format);
 }

@@ -4,6 +4,7 @@
 
 #include "app/GdiSurface_win.h"
 #include "app/Common_win.h"
+#include "app/Dialog_win.h"
 #include "app/Shell_win.h"
 #include "app/resource.h"
 #include "engine/Analize.h"
@@ -26,10 +27,6 @@ int32_t g_bEditFormualOk = 0;
 constexpr char kClassName[] = "QuorvyWClass";
 constexpr char kWindowTitle[] = "Quorvy - ";
 constexpr char kHelpText[] = "Per favore lancia l'Help in formato HTML dentro la cartella DOCS";
-
-QRect ToQRect(const RECT& r) {
-    return {r.left, r.top, r.right, r.bottom};
-}
 
 // The plot is drawn into a memory bitmap, which is far cheaper than drawing on the window
 // sample by sample. The bitmap starts white; during a long pass the key poll copies it to the
@@ -59,10 +56,10 @@ void DrawIntoBuffer(PlotBuffer* buffer) {
 }
 
 void PaintPlot(HWND hWnd) {
-    PAINTSTRUCT ps;
+    PaintSession paint(hWnd);
     PlotBuffer buffer;
-    buffer.windowDc = BeginPaint(hWnd, &ps);
-    GetClientRect(hWnd, &buffer.client);
+    buffer.windowDc = paint.dc();
+    buffer.client = paint.client();
     buffer.memoryDc = CreateCompatibleDC(buffer.windowDc);
     HBITMAP bitmap =
         CreateCompatibleBitmap(buffer.windowDc, buffer.client.right, buffer.client.bottom);
@@ -71,7 +68,6 @@ void PaintPlot(HWND hWnd) {
     SelectObject(buffer.memoryDc, previousBitmap);
     DeleteObject(bitmap);
     DeleteDC(buffer.memoryDc);
-    EndPaint(hWnd, &ps);
 }
 
 void OpenDialog(HWND owner, const char* name, DLGPROC procedure) {
@@ -81,17 +77,22 @@ void OpenDialog(HWND owner, const char* name, DLGPROC procedure) {
 // OK in the formula dialog: the text goes into the preferences at once; the dialog closes
 // only when its parentheses balance.
 void AcceptFormula(HWND hDlg, HWND edit) {
-    GetWindowTextA(edit, gPrefs.UserFnStr, sizeof gPrefs.UserFnStr);
+    char text[sizeof gPrefs.UserFnStr];
+    GetWindowTextA(edit, text, sizeof text);
+    SetFormulaText(text);
     if (ParentsBalanced(gPrefs.UserFnStr) == -1) {
         ShowMyMessage(nullptr, "Ricontrolla le parentesi", "Errore!", kMbIconInformation);
         return;
     }
     g_bEditFormualOk = 1;
-    SendMessageA(hDlg, WM_CLOSE, 0, 0);
+    CloseDialog(hDlg);
 }
 
 INT_PTR CALLBACK EditDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
     HWND edit = GetDlgItem(hDlg, IDC_FORMULA);
+    if (EndOnClose(hDlg, message)) {
+        return 0;
+    }
     switch (message) {
         case WM_INITDIALOG:
             g_bEditFormualOk = 0;
@@ -104,11 +105,8 @@ INT_PTR CALLBACK EditDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
                 AcceptFormula(hDlg, edit);
             } else if (LOWORD(wParam) == IDCANCEL) {
                 g_bEditFormualOk = 0;
-                SendMessageA(hDlg, WM_CLOSE, 0, 0);
+                CloseDialog(hDlg);
             }
-            return 0;
-        case WM_CLOSE:
-            EndDialog(hDlg, 1);
             return 0;
         default:
             return 0;
@@ -117,21 +115,14 @@ INT_PTR CALLBACK EditDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
 
 // The about and curve-info dialogs: OK (or Enter) and the close box end them; Esc does not.
 INT_PTR CloseOnOk(HWND hDlg, UINT message, WPARAM wParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            SetFocus(GetDlgItem(hDlg, IDOK));
-            return 0;
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK) {
-                SendMessageA(hDlg, WM_CLOSE, 0, 0);
-            }
-            return 0;
-        case WM_CLOSE:
-            EndDialog(hDlg, 1);
-            return 0;
-        default:
-            return 0;
+    if (message == WM_INITDIALOG) {
+        SetFocus(GetDlgItem(hDlg, IDOK));
+    } else if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+        CloseDialog(hDlg);
+    } else {
+        EndOnClose(hDlg, message);
     }
+    return 0;
 }
 
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
@@ -278,9 +269,9 @@ void ShowBlankWindow(HWND hWnd, int16_t nCmdShow) {
 }
 
 void MeasureWithWaitCursor() {
-    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    void* previous = SetWaitCursor();
     PrecalcRangeOfY();
-    SetCursor(previous);
+    RestoreCursor(previous);
 }
 
 HWND CreateMainWindow(HINSTANCE hInstance) {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/Shell_win.h"
+#include "app/Common.h"
 #include "output/Export.h"
 
 namespace {
@@ -103,14 +103,16 @@ int32_t OpenOutputFile(HWND hWnd) {
 }
 
 void ExportLoop(HWND hWnd) {
-    HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    HWND progress = CreateDialogParamA(g_hInst, "EXPORTDLOG", hWnd, nullptr, 0);
+    void* previousCursor = SetWaitCursor();
+    // The template comes from the program that owns the window.
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hWnd, GWLP_HINSTANCE));
+    HWND progress = CreateDialogParamA(instance, "EXPORTDLOG", hWnd, nullptr, 0);
     // Painted once now: nothing dispatches its paint while the export runs.
     UpdateWindow(progress);
     HandleOutput out(OutputFile);
     const ExportResult result = RunExport(out);
     DestroyWindow(progress);
-    SetCursor(previousCursor);
+    RestoreCursor(previousCursor);
     ReportExportResult(result, hWnd);
 }
 

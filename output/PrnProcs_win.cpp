@@ -116,8 +116,7 @@ void DoPrint() {
     OpenNewPage();
     {
         GdiSurface surface(gPrinterPort);
-        const QRect page = {PrinterClippingRect.left, PrinterClippingRect.top,
-                            PrinterClippingRect.right, PrinterClippingRect.bottom};
+        const QRect page = ToQRect(PrinterClippingRect);
         DrawInThisContext(&surface, &page);
     }
     EndOfPrinting();

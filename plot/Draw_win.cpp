@@ -25,12 +25,8 @@ void SetFont(HDC hdc) {
 }
 
 void DrawInfoWindow(HWND hWnd) {
-    RECT client;
-    GetClientRect(hWnd, &client);
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hWnd, &ps);
-    GdiSurface surface(dc);
-    const QRect rect = {client.left, client.top, client.right, client.bottom};
-    DrawInfoLines(&surface, &rect);
-    EndPaint(hWnd, &ps);
+    PaintSession paint(hWnd);
+    GdiSurface surface(paint.dc());
+    const QRect client = ToQRect(paint.client());
+    DrawInfoLines(&surface, &client);
 }

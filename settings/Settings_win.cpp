@@ -1,5 +1,7 @@
 #include "settings/Settings_win.h"
 
+#include "app/Dialog_win.h"
+
 #include "settings/SetGetD_win.h"
 #include "settings/Settings.h"
 
@@ -36,6 +38,9 @@ int32_t GetFromPrefsDlog(HWND hDlg) {
 }
 
 INT_PTR CALLBACK SettingsDlogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
+    if (EndOnClose(hDlg, message)) {
+        return 0;
+    }
     switch (message) {
         case WM_INITDIALOG:
             InitPrefsDlog(hDlg);
@@ -51,18 +56,15 @@ INT_PTR CALLBACK SettingsDlogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM
                     if (gRedraw != nullptr) {
                         gRedraw();
                     }
-                    SendMessageA(hDlg, WM_CLOSE, 0, 0);
+                    CloseDialog(hDlg);
                 }
             } else if (SwitchForId(id) != nullptr) {
                 ToggleSwitch(id);
             } else if (id == IDCANCEL) {
-                SendMessageA(hDlg, WM_CLOSE, 0, 0);
+                CloseDialog(hDlg);
             }
             return 0;
         }
-        case WM_CLOSE:
-            EndDialog(hDlg, 1);
-            return 0;
         default:
             return 0;
     }
