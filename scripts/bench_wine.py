@@ -2,16 +2,12 @@
 """Drawing speed of the real Quorvy.exe under Wine, as its curve-info panel reports it
 ("Tempo di disegno"), and how fast a key ends a long drawing pass."""
 import os
-import re
-import subprocess
 import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from wine_session import MAIN_TITLE, WineSession, wait_until  # noqa: E402
-
-BUILD = os.path.join(ROOT, "build", "windows")
+from wine_session import MAIN_TITLE, WineSession, read_text, wait_until  # noqa: E402
 
 
 def drawing_time(session, iterations):
@@ -22,24 +18,10 @@ def drawing_time(session, iterations):
 
 
 def key_stop(session, iterations):
-    """Milliseconds from a key press during the first paint until the window answers again."""
-    session.write_ini("Expression=2SIN(X)*X\r\nIterations=%d\r\n" % iterations)
-    session.stop()
-    env = dict(session.env, WINEDEBUG="-all,trace+text")
-    log = open(session.log_path, "ab")
-    session.log_offset = log.tell()
-    session.process = subprocess.Popen(["wine", "explorer", "/desktop=quorvy,1024x768",
-                                        session.exe], env=env, stdout=log, stderr=log)
-    wait_until(lambda: session.find(MAIN_TITLE), timeout=300, what="the window")
-    time.sleep(0.5)  # the first drawing pass is under way
-    out = os.path.join(session.workdir, "keystop.txt")
-    session.launchers.append(subprocess.Popen(
-        ["wine", "explorer", "/desktop=quorvy,1024x768", session.probe_exe, "keystop",
-         MAIN_TITLE, session.windows_path(out)], env=session.env,
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    text = wait_until(lambda: os.path.exists(out) and open(out).read().strip(), timeout=300,
-                      what="the key stop")
-    return float(text)
+    """Milliseconds from a key press during a long pass until the window answers again."""
+    session.start("Expression=2SIN(X)*X\r\nIterations=%d\r\n" % iterations)
+    time.sleep(0.5)  # the pass is under way
+    return float(session.probe(read_text, "keystop", MAIN_TITLE))
 
 
 def export_times(session, iterations):
@@ -59,20 +41,14 @@ def export_times(session, iterations):
     session.key("ctrl+i")
     lines = session.wait_text(lambda t: t.startswith("Tempo di Export"))
     export_seconds = float(lines[-1][0].split()[-1])
-    report = os.path.join(folder, "write.txt")
-    session.launchers.append(subprocess.Popen(
-        ["wine", "explorer", "/desktop=quorvy,1024x768", session.probe_exe, "writefile",
-         session.windows_path(exported), session.windows_path(os.path.join(folder, "copy.xls")),
-         session.windows_path(report)], env=session.env,
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    text = wait_until(lambda: os.path.exists(report) and open(report).read().strip(),
-                      timeout=120, what="the buffered write")
+    text = session.probe(read_text, "writefile", session.windows_path(exported),
+                         session.windows_path(os.path.join(folder, "copy.xls")))
     write_ms, size = text.split()
     return export_seconds, float(write_ms) / 1000.0, int(size)
 
 
 def main():
-    session = WineSession(os.path.join(BUILD, "Quorvy.exe"), os.path.join(BUILD, "probe.exe"))
+    session = WineSession.for_build()
     try:
         default = min(drawing_time(session, 10000) for _ in range(3))
         million = min(drawing_time(session, 1000000) for _ in range(2))

@@ -12,7 +12,6 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 from wine_session import MAIN_TITLE, Picture, WineSession, wait_until  # noqa: E402
 
-BUILD = os.environ.get("QUORVY_WINDOWS_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
 # cups-pdf writes into the PDF folder of the job's user, whose home comes from the password file
 PDF_FOLDER = os.path.join(pwd.getpwuid(os.getuid()).pw_dir, "PDF")
@@ -22,7 +21,7 @@ session = None
 def setUpModule():
     global session
     ensure_pdf_printer()
-    session = WineSession(os.path.join(BUILD, "Quorvy.exe"), os.path.join(BUILD, "probe.exe"))
+    session = WineSession.for_build()
 
 
 def tearDownModule():

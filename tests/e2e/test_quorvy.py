@@ -7,13 +7,12 @@ sys.path.insert(0, os.path.dirname(__file__))
 from wine_session import (BLACK, BLUE, MAIN_TITLE, RED, WHITE, WineSession,  # noqa: E402
                           wait_until)
 
-BUILD = os.environ.get("QUORVY_WINDOWS_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
 session = None
 
 
 def setUpModule():
     global session
-    session = WineSession(os.path.join(BUILD, "Quorvy.exe"), os.path.join(BUILD, "probe.exe"))
+    session = WineSession.for_build()
 
 
 def tearDownModule():

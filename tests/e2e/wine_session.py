@@ -179,7 +179,32 @@ def wait_until(condition, timeout=20.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def windows_build():
+    """The folder of Quorvy.exe and probe.exe: QUORVY_WINDOWS_BUILD, else build/windows."""
+    return os.environ.get("QUORVY_WINDOWS_BUILD", os.path.join(ROOT, "build", "windows"))
+
+
+def read_text(path):
+    """A probe's one-line answer, once it is complete."""
+    try:
+        with open(path) as f:
+            text = f.read().strip()
+    except OSError:
+        return None
+    return text or None
+
+
 class WineSession:
+    @classmethod
+    def for_build(cls, build=None):
+        """A session over the Windows build's Quorvy.exe and probe.exe: what every end-to-end
+        module sets up first."""
+        build = build or windows_build()
+        return cls(os.path.join(build, "Quorvy.exe"), os.path.join(build, "probe.exe"))
+
     def __init__(self, exe, probe):
         self.exe = os.path.abspath(exe)
         self.probe_exe = os.path.abspath(probe)
@@ -307,7 +332,7 @@ class WineSession:
                 pass
 
     # --- what the user sees ----------------------------------------------------------------
-    def _probe(self, read, *args):
+    def probe(self, read, *args):
         """Runs the probe on the desktop and returns what read() makes of its output file.
         The launcher is not waited for: the file is the answer. A launch that produced
         nothing is tried again."""
@@ -331,7 +356,7 @@ class WineSession:
         self.launchers = [p for p in self.launchers if p.poll() is None]
 
     def windows(self):
-        text = self._probe(_read_complete, "windows")
+        text = self.probe(_read_complete, "windows")
         windows = []
         for line in text.splitlines():
             parts = line.split("\t")
@@ -371,7 +396,7 @@ class WineSession:
                           what="a message box")
 
     def capture(self, title=MAIN_TITLE):
-        return Picture(self._probe(_read_ppm, "capture", title))
+        return Picture(self.probe(_read_ppm, "capture", title))
 
     def drawn_texts(self):
         """Every DrawText call since the program started: (text, rect, flags)."""
