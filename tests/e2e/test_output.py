@@ -2,7 +2,6 @@
 import glob
 import math
 import os
-import pwd
 import shutil
 import subprocess
 import sys
@@ -13,32 +12,36 @@ sys.path.insert(0, os.path.dirname(__file__))
 from wine_session import MAIN_TITLE, Picture, WineSession, wait_until  # noqa: E402
 
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
-# cups-pdf writes into the PDF folder of the job's user, whose home comes from the password file
-PDF_FOLDER = os.path.join(pwd.getpwuid(os.getuid()).pw_dir, "PDF")
 session = None
+cupsd = None
 
 
 def setUpModule():
-    global session
-    ensure_pdf_printer()
-    session = WineSession.for_build()
+    global session, cupsd
+    cupsd = start_print_server()
+    session = WineSession.for_build(pdf_printer=True)
 
 
 def tearDownModule():
-    session.close()
+    try:
+        session.close()
+    finally:
+        if cupsd is not None:
+            cupsd.terminate()
+            cupsd.wait()
 
 
-def ensure_pdf_printer():
-    """A CUPS scheduler with a PDF printer named PDF as the default destination."""
-    if subprocess.run(["lpstat", "-r"], capture_output=True, text=True).stdout.find("is running") < 0:
-        subprocess.run(["/usr/sbin/cupsd"], check=True)
-        wait_until(lambda: "is running" in subprocess.run(["lpstat", "-r"], capture_output=True,
-                                                          text=True).stdout, what="cupsd")
-    if subprocess.run(["lpstat", "-p", "PDF"], capture_output=True).returncode != 0:
-        subprocess.run(["lpadmin", "-p", "PDF", "-v", "cups-pdf:/", "-E",
-                        "-m", "lsb/usr/cups-pdf/CUPS-PDF_opt.ppd"], check=True,
-                       capture_output=True)
-    subprocess.run(["lpadmin", "-d", "PDF"], check=True)
+def start_print_server():
+    """The CUPS scheduler that the PDF printer needs: the machine's own when one runs, else one
+    that this module starts and ends. Returns the process it started, or None."""
+    def running():
+        return "is running" in subprocess.run(["lpstat", "-r"], capture_output=True,
+                                              text=True).stdout
+    if running():
+        return None
+    process = subprocess.Popen(["/usr/sbin/cupsd", "-f"])
+    wait_until(running, what="cupsd")
+    return process
 
 
 def expected_export(min_x, max_x, iterations, f, point="."):
@@ -200,7 +203,7 @@ class Export(OutputTest):
 
 
 def pdf_files():
-    return set(glob.glob(os.path.join(PDF_FOLDER, "*.pdf")))
+    return session.printer.files()
 
 
 def wait_for_new_pdf(before):

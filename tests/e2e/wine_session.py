@@ -197,15 +197,43 @@ def read_text(path):
     return text or None
 
 
+class PdfPrinter:
+    """A CUPS printer of the session's own that prints to PDF files in a folder of its own:
+    cups-pdf reads the settings of a printer named by its address, cups-pdf:/NAME, from
+    /etc/cups/cups-pdf-NAME.conf. So prints of other runs on the machine never land here."""
+
+    def __init__(self, workdir):
+        self.name = "quorvy-e2e-%d-%s" % (os.getpid(), os.path.basename(workdir).split("-")[-1])
+        self.folder = os.path.join(workdir, "pdf")
+        self.conf = "/etc/cups/cups-pdf-%s.conf" % self.name
+        os.mkdir(self.folder)
+        with open(self.conf, "w") as f:
+            f.write("Out %s\nGrp lpadmin\nDecodeHexStrings 1\n" % self.folder)
+        subprocess.run(["lpadmin", "-p", self.name, "-v", "cups-pdf:/" + self.name, "-E",
+                        "-m", "lsb/usr/cups-pdf/CUPS-PDF_opt.ppd"], check=True,
+                       capture_output=True)
+
+    def files(self):
+        return {os.path.join(self.folder, f) for f in os.listdir(self.folder) if f.endswith(".pdf")}
+
+    def remove(self):
+        subprocess.run(["lpadmin", "-x", self.name], capture_output=True)
+        if os.path.exists(self.conf):
+            os.remove(self.conf)
+
+
 class WineSession:
     @classmethod
-    def for_build(cls, build=None):
+    def for_build(cls, build=None, pdf_printer=False):
         """A session over the Windows build's Quorvy.exe and probe.exe: what every end-to-end
         module sets up first."""
         build = build or windows_build()
-        return cls(os.path.join(build, "Quorvy.exe"), os.path.join(build, "probe.exe"))
+        return cls(os.path.join(build, "Quorvy.exe"), os.path.join(build, "probe.exe"),
+                   pdf_printer)
 
-    def __init__(self, exe, probe):
+    def __init__(self, exe, probe, pdf_printer=False):
+        """With pdf_printer, the prefix is made with a PDF printer of the session's own as its
+        default printer (Wine takes CUPS's PRINTER at the prefix's creation)."""
         self.exe = os.path.abspath(exe)
         self.probe_exe = os.path.abspath(probe)
         self.workdir = tempfile.mkdtemp(prefix="quorvy-e2e-")
@@ -214,12 +242,15 @@ class WineSession:
         self.log_offset = 0
         self.process = None
         self.launchers = []
-        self.decoy = self.xvfb = self.env = None
+        self.decoy = self.xvfb = self.env = self.printer = None
         try:
             self.decoy = self._start_decoy()
             self.xvfb, self.display = _start_xvfb()
             self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
                             WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all")
+            if pdf_printer:
+                self.printer = PdfPrinter(self.workdir)
+                self.env["PRINTER"] = self.printer.name
             subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, check=True)
             subprocess.run(["wineserver", "-w"], env=self.env, check=False)
@@ -316,7 +347,9 @@ class WineSession:
         finally:
             for process in (self.decoy, self.xvfb):
                 _end(process)
-            self.decoy = self.xvfb = self.env = None
+            if self.printer is not None:
+                self.printer.remove()
+            self.decoy = self.xvfb = self.env = self.printer = None
             shutil.rmtree(self.workdir, ignore_errors=True)
         if not decoy_lasted:
             raise RuntimeError("the stand-in %s ended before the session did"
