@@ -10,8 +10,9 @@
 // A function applied outside its domain yields this value and raises the error flag.
 constexpr double kEvalErrorValue = -1.0e200;
 
-// Each function takes its argument and the error flag; the domain tests are written so that
-// a NaN argument fails them, except where a function has no test at all.
+// Each function takes its argument and the error flag. The domain tests are written so that a
+// NaN argument fails them; the cotangent's is the exception, as it tests the tangent for zero
+// and a NaN tangent passes, and several functions have no test at all.
 using FormulaFunction = double (*)(double v, int32_t& error);
 
 namespace functions {
