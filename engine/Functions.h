@@ -105,8 +105,8 @@ constexpr int kTokenCount = static_cast<int>(sizeof kFunctions / sizeof kFunctio
 // a printable character of a formula.
 static_assert(kTokenCount < ' ', "function codes must stay control characters");
 
-// True when no name contains, or repeats, a name that stands before it: that earlier name would
-// be replaced inside it first and cut it up.
+// True when no name contains, or repeats, a name that stands before it: the parser would replace
+// that earlier name first, and the later name would be cut up or never found.
 constexpr bool LongerNamesComeFirst() {
     for (int later = 1; later < kTokenCount; ++later) {
         const std::string_view name = kFunctions[later].name;
