@@ -79,42 +79,83 @@ bool EvalProgram::Emit(const _FNCNODE* node, int depth) {
     if (node == nullptr) {
         return Append(Op::PushK, 0, 0.0, start);
     }
-    const char code = node->OperatorOrToken;
-    const _FNCNODE* left = node->Left;
-    const _FNCNODE* right = node->Right;
     switch (node->Type) {
         case IsAnX:
             return Append(Op::PushX, 0, 0.0, start);
         case IsAValue:
             return Append(Op::PushK, 0, node->Value, start);
         case IsAToken:
-            if (code < 1 || code > kTokenCount) {
-                return false;
-            }
-            if (IsVariable(left)) {
-                return Append(CallOf(code, true), code, 0.0, start);
-            }
-            return Emit(left, depth + 1) && Append(CallOf(code, false), code, 0.0, start);
+            return EmitFunction(node, depth, start);
         case IsAnOperator:
-            if (OperatorIndex(code) < 0) {
-                return false;
-            }
-            if (IsVariable(right)) {
-                return Emit(left, depth + 1) && AppendBinary(Op::AddX, code, 0.0, start);
-            }
-            if (IsConstantOperand(right)) {
-                return Emit(left, depth + 1) &&
-                       AppendBinary(Op::AddK, code, ConstantOf(right), start);
-            }
-            if (IsConstantOperand(left)) {
-                return Emit(right, depth + 1) &&
-                       AppendBinary(Op::KAdd, code, ConstantOf(left), start);
-            }
-            return Emit(left, depth + 1) && Emit(right, depth + 1) &&
-                   AppendBinary(Op::Add, code, 0.0, start);
+            return EmitOperator(node, depth, start);
         default:
             return false;
     }
+}
+
+bool EvalProgram::EmitFunction(const _FNCNODE* node, int depth, int start) {
+    const char code = node->OperatorOrToken;
+    if (code < 1 || code > kTokenCount) {
+        return false;
+    }
+    if (IsVariable(node->Left)) {
+        return Append(CallOf(code, true), code, 0.0, start);
+    }
+    return Emit(node->Left, depth + 1) && Append(CallOf(code, false), code, 0.0, start);
+}
+
+bool EvalProgram::EmitOperator(const _FNCNODE* node, int depth, int start) {
+    const char op = node->OperatorOrToken;
+    const _FNCNODE* left = node->Left;
+    const _FNCNODE* right = node->Right;
+    if (OperatorIndex(op) < 0) {
+        return false;
+    }
+    if (IsVariable(right)) {
+        return Emit(left, depth + 1) && AppendBinary(Op::AddX, op, 0.0, start);
+    }
+    if (IsConstantOperand(right)) {
+        return Emit(left, depth + 1) && AppendBinary(Op::AddK, op, ConstantOf(right), start);
+    }
+    if (IsConstantOperand(left)) {
+        return Emit(right, depth + 1) && AppendBinary(Op::KAdd, op, ConstantOf(left), start);
+    }
+    return Emit(left, depth + 1) && Emit(right, depth + 1) && AppendBinary(Op::Add, op, 0.0, start);
+}
+
+// One instruction: returns the new accumulator. A function outside its domain raises error.
+inline double EvalProgram::Step(const Instr& in, double acc, double x, double* stack, int& sp,
+                                int32_t& error) {
+    // One case per instruction, so that a single jump dispatches each; laid out as a table.
+    // clang-format off
+    switch (in.op) {
+        case Op::PushX: stack[sp++] = acc; return x;
+        case Op::PushK: stack[sp++] = acc; return in.k;
+        case Op::Call:  return in.function(acc, error);
+        case Op::CallX: stack[sp++] = acc; return in.function(x, error);
+        case Op::Abs:   return functions::Abs(acc, error);
+        case Op::AbsX:  stack[sp++] = acc; return functions::Abs(x, error);
+        case Op::Sqrt:  return functions::Sqrt(acc, error);
+        case Op::SqrtX: stack[sp++] = acc; return functions::Sqrt(x, error);
+        case Op::Add:   return stack[--sp] + acc;
+        case Op::Sub:   return stack[--sp] - acc;
+        case Op::Mul:   return stack[--sp] * acc;
+        case Op::Div:   return stack[--sp] / acc;
+        case Op::AddX:  return acc + x;
+        case Op::SubX:  return acc - x;
+        case Op::MulX:  return acc * x;
+        case Op::DivX:  return acc / x;
+        case Op::AddK:  return acc + in.k;
+        case Op::SubK:  return acc - in.k;
+        case Op::MulK:  return acc * in.k;
+        case Op::DivK:  return acc / in.k;
+        case Op::KAdd:  return in.k + acc;
+        case Op::KSub:  return in.k - acc;
+        case Op::KMul:  return in.k * acc;
+        case Op::KDiv:  return in.k / acc;
+    }
+    // clang-format on
+    return acc;
 }
 
 double EvalProgram::Run(double x, int32_t& error) const {
@@ -122,97 +163,9 @@ double EvalProgram::Run(double x, int32_t& error) const {
     int sp = 0;
     double acc = 0.0;
     for (int i = 0; i < count_; ++i) {
-        const Instr& in = code_[i];
-        switch (in.op) {
-            case Op::PushX:
-                stack[sp++] = acc;
-                acc = x;
-                break;
-            case Op::PushK:
-                stack[sp++] = acc;
-                acc = in.k;
-                break;
-            case Op::CallX:
-                stack[sp++] = acc;
-                acc = in.function(x, error);
-                if (error) {
-                    return RunAfterError(i, acc, stack, sp, error);
-                }
-                break;
-            case Op::Call:
-                acc = in.function(acc, error);
-                if (error) {
-                    return RunAfterError(i, acc, stack, sp, error);
-                }
-                break;
-            case Op::Abs:
-                acc = functions::Abs(acc, error);
-                break;
-            case Op::AbsX:
-                stack[sp++] = acc;
-                acc = functions::Abs(x, error);
-                break;
-            case Op::Sqrt:
-                acc = functions::Sqrt(acc, error);
-                if (error) {
-                    return RunAfterError(i, acc, stack, sp, error);
-                }
-                break;
-            case Op::SqrtX:
-                stack[sp++] = acc;
-                acc = functions::Sqrt(x, error);
-                if (error) {
-                    return RunAfterError(i, acc, stack, sp, error);
-                }
-                break;
-            case Op::Add:
-                acc = stack[--sp] + acc;
-                break;
-            case Op::Sub:
-                acc = stack[--sp] - acc;
-                break;
-            case Op::Mul:
-                acc = stack[--sp] * acc;
-                break;
-            case Op::Div:
-                acc = stack[--sp] / acc;
-                break;
-            case Op::AddX:
-                acc = acc + x;
-                break;
-            case Op::SubX:
-                acc = acc - x;
-                break;
-            case Op::MulX:
-                acc = acc * x;
-                break;
-            case Op::DivX:
-                acc = acc / x;
-                break;
-            case Op::AddK:
-                acc = acc + in.k;
-                break;
-            case Op::SubK:
-                acc = acc - in.k;
-                break;
-            case Op::MulK:
-                acc = acc * in.k;
-                break;
-            case Op::DivK:
-                acc = acc / in.k;
-                break;
-            case Op::KAdd:
-                acc = in.k + acc;
-                break;
-            case Op::KSub:
-                acc = in.k - acc;
-                break;
-            case Op::KMul:
-                acc = in.k * acc;
-                break;
-            case Op::KDiv:
-                acc = in.k / acc;
-                break;
+        acc = Step(code_[i], acc, x, stack, sp, error);
+        if (error) {
+            return RunAfterError(i, acc, stack, sp, error);
         }
     }
     return acc;

@@ -15,6 +15,8 @@ class EvalProgram {
     // False when the tree is too large or holds a node the program does not know; the caller
     // then walks the tree.
     bool Compile(const _FNCNODE* root);
+    // The value of the tree at x. error comes in clear and is raised, as the tree walk raises
+    // its flag, when a function is applied outside its domain.
     double Run(double x, int32_t& error) const;
 
   private:
@@ -62,7 +64,13 @@ class EvalProgram {
     // The instruction applying function code to the top of the stack, or to X.
     static Op CallOf(char code, bool ofX);
 
+    // Runs one instruction on the accumulator and the stack; returns the new accumulator.
+    static double Step(const Instr& in, double acc, double x, double* stack, int& sp,
+                       int32_t& error);
+
     bool Emit(const _FNCNODE* node, int depth);
+    bool EmitFunction(const _FNCNODE* node, int depth, int start);
+    bool EmitOperator(const _FNCNODE* node, int depth, int start);
     bool Append(Op op, char code, double k, int start);
     bool AppendBinary(Op addForm, char op, double k, int start);
     double RunAfterError(int failed, double acc, double* stack, int sp, int32_t& error) const;

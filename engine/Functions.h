@@ -1,17 +1,18 @@
-// The seventeen functions of the formula language with their domain tests. Shared by the
-// traced tree walk and the compiled program so that both give the same bits.
+// The seventeen functions of the formula language with their domain tests, and the one table
+// that names them and gives each its code. The parser takes the names from it, the traced tree
+// walk and the compiled program the functions, so that both give the same bits.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
-
-#include "engine/Globals.h"
+#include <string_view>
 
 // A function applied outside its domain yields this value and raises the error flag.
 constexpr double kEvalErrorValue = -1.0e200;
 
-// Each function takes its argument and the error flag; the domain tests are written so that
-// a NaN argument fails them, except where a function has no test at all.
+// Each function takes its argument and the error flag. The domain tests are written so that a
+// NaN argument fails them; the cotangent's is the exception, as it tests the tangent for zero
+// and a NaN tangent passes, and several functions have no test at all.
 using FormulaFunction = double (*)(double v, int32_t& error);
 
 namespace functions {
@@ -78,18 +79,60 @@ inline double Unknown(double, int32_t&) {
 
 }  // namespace functions
 
-// Indexed by function code; index 0 is no function.
-constexpr FormulaFunction kFunctionTable[kTokenCount + 1] = {
-    functions::Unknown, functions::ArcSinh, functions::ArcSin, functions::ArcCosh,
-    functions::ArcCos,  functions::ArcTanh, functions::ArcTan, functions::CTan,
-    functions::Tanh,    functions::Tan,     functions::Sinh,   functions::Sin,
-    functions::Cosh,    functions::Cos,     functions::Log,    functions::Sqrt,
-    functions::Abs,     functions::Exp,
+struct FunctionEntry {
+    const char* name;
+    FormulaFunction function;
 };
 
+// The functions in code order: a function's code is its position counted from 1. The parser
+// replaces the names in this order, so a longer name stands before every shorter name it
+// contains ("ARCTAN" before "CTAN" and "TAN") and is consumed whole.
+constexpr FunctionEntry kFunctions[] = {
+    {"ARCSINH", functions::ArcSinh}, {"ARCSIN", functions::ArcSin},
+    {"ARCCOSH", functions::ArcCosh}, {"ARCCOS", functions::ArcCos},
+    {"ARCTANH", functions::ArcTanh}, {"ARCTAN", functions::ArcTan},
+    {"CTAN", functions::CTan},       {"TANH", functions::Tanh},
+    {"TAN", functions::Tan},         {"SINH", functions::Sinh},
+    {"SIN", functions::Sin},         {"COSH", functions::Cosh},
+    {"COS", functions::Cos},         {"LOG", functions::Log},
+    {"SQRT", functions::Sqrt},       {"ABS", functions::Abs},
+    {"EXP", functions::Exp},
+};
+
+constexpr int kTokenCount = static_cast<int>(sizeof kFunctions / sizeof kFunctions[0]);
+
+// The codes are bytes of the normalised formula text; below the blank they cannot be taken for
+// a printable character of a formula.
+static_assert(kTokenCount < ' ', "function codes must stay control characters");
+
+// True when no name contains, or repeats, a name that stands before it: the parser would replace
+// that earlier name first, and the later name would be cut up or never found.
+constexpr bool LongerNamesComeFirst() {
+    for (int later = 1; later < kTokenCount; ++later) {
+        const std::string_view name = kFunctions[later].name;
+        for (int earlier = 0; earlier < later; ++earlier) {
+            if (name.find(kFunctions[earlier].name) != std::string_view::npos) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(LongerNamesComeFirst(), "a name must stand before every shorter name it contains");
+
+// The code of the function of that name. Taken in a constant expression, a name missing from
+// the table stops the compilation at the throw.
+constexpr char CodeOf(std::string_view name) {
+    for (int i = 0; i < kTokenCount; ++i) {
+        if (name == kFunctions[i].name) {
+            return static_cast<char>(i + 1);
+        }
+    }
+    throw "no function has this name";
+}
+
 inline FormulaFunction FunctionFor(char code) {
-    return code >= 1 && code <= kTokenCount ? kFunctionTable[static_cast<int>(code)]
-                                            : functions::Unknown;
+    return code >= 1 && code <= kTokenCount ? kFunctions[code - 1].function : functions::Unknown;
 }
 
 inline double ApplyFunction(char code, double v, int32_t& error) {

@@ -1,10 +1,5 @@
 #include "engine/Globals.h"
 
-const char* const StrTok[kTokenCount] = {
-    "ARCSINH", "ARCSIN", "ARCCOSH", "ARCCOS", "ARCTANH", "ARCTAN", "CTAN", "TANH", "TAN",
-    "SINH",    "SIN",    "COSH",    "COS",    "LOG",     "SQRT",   "ABS",  "EXP",
-};
-
 _FNCNODE* g_hRoot = nullptr;
 char g_szInternalFn[kFormulaCapacity] = "";
 int32_t g_bOnErrorNotDraw = 0;

@@ -1,9 +1,11 @@
 // The formula tree record, the function-name table and the engine's program-wide globals.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "app/Common.h"
+#include "engine/Functions.h"
 
 enum NodeTypes : uint8_t {
     IsAToken = 1,      // a function applied to Left
@@ -20,31 +22,37 @@ struct _FNCNODE {
     NodeTypes Type;
 };
 
-constexpr int kTokenCount = 17;
 constexpr int kFormulaCapacity = 256;  // 255 characters and the terminator
 
-// Function codes are positions in StrTok counted from 1; a longer name always stands before
-// every shorter name it contains, so that substitution consumes it whole.
-extern const char* const StrTok[kTokenCount];
+// The function names indexed by code - 1, taken from kFunctions.
+constexpr std::array<const char*, kTokenCount> FunctionNames() {
+    std::array<const char*, kTokenCount> names{};
+    for (int i = 0; i < kTokenCount; ++i) {
+        names[i] = kFunctions[i].name;
+    }
+    return names;
+}
+inline constexpr std::array<const char*, kTokenCount> StrTok = FunctionNames();
 
+// Each code found by its name, so that it follows its function when the table changes.
 enum TokenCode : char {
-    kArcSinh = 1,
-    kArcSin,
-    kArcCosh,
-    kArcCos,
-    kArcTanh,
-    kArcTan,
-    kCTan,
-    kTanh,
-    kTan,
-    kSinh,
-    kSin,
-    kCosh,
-    kCos,
-    kLog,
-    kSqrt,
-    kAbs,
-    kExp,
+    kArcSinh = CodeOf("ARCSINH"),
+    kArcSin = CodeOf("ARCSIN"),
+    kArcCosh = CodeOf("ARCCOSH"),
+    kArcCos = CodeOf("ARCCOS"),
+    kArcTanh = CodeOf("ARCTANH"),
+    kArcTan = CodeOf("ARCTAN"),
+    kCTan = CodeOf("CTAN"),
+    kTanh = CodeOf("TANH"),
+    kTan = CodeOf("TAN"),
+    kSinh = CodeOf("SINH"),
+    kSin = CodeOf("SIN"),
+    kCosh = CodeOf("COSH"),
+    kCos = CodeOf("COS"),
+    kLog = CodeOf("LOG"),
+    kSqrt = CodeOf("SQRT"),
+    kAbs = CodeOf("ABS"),
+    kExp = CodeOf("EXP"),
 };
 
 extern _FNCNODE* g_hRoot;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -118,6 +119,54 @@ TEST_F(EvalTest, AbsOfZeroIsNegativeZero) {
     EXPECT_EQ(y, 0.0);
     EXPECT_TRUE(std::signbit(y));
     EXPECT_EQ(EvaluateFormula("ABS(X)", -3), 3);
+}
+
+// Every function name, parsed alone, computes the function of that name, on the compiled path
+// and on the traced walk, and the trace calls it by that name: names, codes and functions must
+// not drift apart when the function table is edited.
+TEST_F(EvalTest, EachFunctionNameComputesItsOwnFunction) {
+    using Reference = double (*)(double);
+    const struct {
+        const char* name;
+        Reference reference;
+        double xs[3];
+    } cases[] = {
+        {"ARCSINH", [](double v) { return std::asinh(v); }, {-2, 0.5, 3}},
+        {"ARCSIN", [](double v) { return std::asin(v); }, {-0.5, 0.25, 0.75}},
+        {"ARCCOSH", [](double v) { return std::acosh(v); }, {1.5, 2, 7}},
+        {"ARCCOS", [](double v) { return std::acos(v); }, {-0.5, 0.25, 0.75}},
+        {"ARCTANH", [](double v) { return std::atanh(v); }, {-0.5, 0.25, 0.75}},
+        {"ARCTAN", [](double v) { return std::atan(v); }, {-2, 0.5, 3}},
+        {"CTAN", [](double v) { return 1.0 / std::tan(v); }, {-2, 0.5, 3}},
+        {"TANH", [](double v) { return std::tanh(v); }, {-2, 0.5, 3}},
+        {"TAN", [](double v) { return std::tan(v); }, {-2, 0.5, 3}},
+        {"SINH", [](double v) { return std::sinh(v); }, {-2, 0.5, 3}},
+        {"SIN", [](double v) { return std::sin(v); }, {-2, 0.5, 3}},
+        {"COSH", [](double v) { return std::cosh(v); }, {-2, 0.5, 3}},
+        {"COS", [](double v) { return std::cos(v); }, {-2, 0.5, 3}},
+        {"LOG", [](double v) { return std::log(v); }, {0.5, 2, 7}},
+        {"SQRT", [](double v) { return std::sqrt(v); }, {0.5, 2, 7}},
+        {"ABS", [](double v) { return std::fabs(v); }, {-2, 0.5, 3}},
+        {"EXP", [](double v) { return std::exp(v); }, {-2, 0.5, 3}},
+    };
+    ASSERT_EQ(std::size(cases), static_cast<size_t>(kTokenCount));
+    for (const auto& c : cases) {
+        ParseFormula(std::string(c.name) + "(X)");
+        ASSERT_NE(g_hRoot, nullptr) << c.name;
+        ASSERT_EQ(g_hRoot->Type, IsAToken) << c.name;
+        EXPECT_STREQ(StrTok[g_hRoot->OperatorOrToken - 1], c.name);
+        for (double x : c.xs) {
+            gPrefs.bEnableEvalDebug = 0;
+            EXPECT_DOUBLE_EQ(Evaluate_Tree(x), c.reference(x)) << c.name << " at " << x;
+            EXPECT_EQ(g_fEvalError, 0) << c.name << " at " << x;
+            gPrefs.bEnableEvalDebug = 1;
+            MessageCapture capture;
+            EXPECT_DOUBLE_EQ(Evaluate_Tree(x), c.reference(x)) << c.name << " traced at " << x;
+            ASSERT_FALSE(capture.messages().empty()) << c.name;
+            EXPECT_EQ(capture.messages()[0].text.rfind(std::string(c.name) + " of ", 0), 0u)
+                << capture.messages()[0].text;
+        }
+    }
 }
 
 TEST_F(EvalTest, TheRestOfTheTreeIsSkippedAfterAnError) {
