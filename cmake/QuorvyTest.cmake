@@ -4,9 +4,15 @@ if(NOT WIN32)
   find_package(GTest REQUIRED)
 endif()
 
+# The one main of every test program, compiled once.
+if(NOT TARGET quorvy_test_main)
+  add_library(quorvy_test_main STATIC ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  target_link_libraries(quorvy_test_main PUBLIC GTest::gtest)
+endif()
+
 function(quorvy_add_test name)
-  add_executable(${name} ${ARGN} ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
-  target_link_libraries(${name} PRIVATE ${QUORVY_TEST_CORE} GTest::gtest)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE ${QUORVY_TEST_CORE} quorvy_test_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
