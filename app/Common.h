@@ -11,6 +11,7 @@
 //   InvalidateClientArea            Common_win.cpp         Common.cpp (counts requests)
 //   ProfileRead, ProfileWrite       Common_win.cpp         Common.cpp over IniFile.cpp
 //   OutputStream                    output/Export_win.cpp  the caller's own stream
+//   SetPassPresenter (Win32 only)   Common_win.h/.cpp      none: a long pass shows its progress
 //
 // The hooks of the portable side are in CommonPortable.h.
 #pragma once
