@@ -49,8 +49,17 @@ bool PictureFile::Open(const std::string& path, FILE* out, std::string* error) {
         stream_ = out;
         return true;
     }
+    struct stat target;
+    if (stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+        return OpenInPlace(error);
+    }
+    // A link to a file: the file is replaced, not the link.
+    if (char* real = realpath(path.c_str(), nullptr)) {
+        path_ = real;
+        std::free(real);
+    }
     // A hidden name in the same folder, so that the final rename stays on one file system.
-    std::string name = FolderOf(path) + "/." + BaseOf(path) + ".XXXXXX";
+    std::string name = FolderOf(path_) + "/." + BaseOf(path_) + ".XXXXXX";
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
     const int fd = mkstemp(buffer.data());
@@ -70,7 +79,27 @@ bool PictureFile::Open(const std::string& path, FILE* out, std::string* error) {
     return true;
 }
 
+// A device or a pipe cannot be replaced by a renamed file: it is written as it is.
+bool PictureFile::OpenInPlace(std::string* error) {
+    stream_ = std::fopen(path_.c_str(), "wb");
+    if (stream_ == nullptr) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    inPlace_ = true;
+    return true;
+}
+
 bool PictureFile::Commit(std::string* error) {
+    if (inPlace_) {
+        const bool closed = std::fclose(stream_) == 0;
+        stream_ = nullptr;
+        inPlace_ = false;
+        if (!closed) {
+            *error = std::strerror(errno);
+        }
+        return closed;
+    }
     if (temporary_.empty()) {
         stream_ = nullptr;
         return true;  // the standard output was flushed by the writer
@@ -87,6 +116,11 @@ bool PictureFile::Commit(std::string* error) {
 }
 
 void PictureFile::Discard() {
+    if (inPlace_) {
+        std::fclose(stream_);
+        stream_ = nullptr;
+        inPlace_ = false;
+    }
     if (temporary_.empty()) {
         return;
     }

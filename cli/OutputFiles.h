@@ -1,7 +1,8 @@
 // The files quorvy-plot writes. A picture goes to a temporary name in the target folder and is
 // moved into place only when complete, so a failed run never leaves a file that looks
-// complete. The value table is written where it is named, as the program's export writes it,
-// and keeps what was written when a write fails.
+// complete (a device or a pipe, which cannot be replaced, is written directly). The value table is
+// written where it is named, as the program's export writes it, and keeps what was written when a
+// write fails.
 #pragma once
 
 #include <cstdio>
@@ -25,9 +26,12 @@ class PictureFile {
     void Discard();
 
   private:
+    bool OpenInPlace(std::string* error);
+
     std::string path_;
-    std::string temporary_;  // empty for the standard output
+    std::string temporary_;  // empty for the standard output and a device
     FILE* stream_ = nullptr;
+    bool inPlace_ = false;  // a device or a pipe, written directly
 };
 
 // The value table's stream: every piece the export hands over is written through at once, so
