@@ -103,10 +103,29 @@ std::string Quoted(const char* text) {
     return std::string("'") + text + "'";
 }
 
-// Reads the argument of one option into options; false with error set when it does not read.
-bool TakeArgument(int code, const char* arg, CliOptions* o, std::string* error) {
+// The argument of --min, --max or --iterations; false with error set when it does not read.
+bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
+    if (code == 'n') {
+        int32_t count = 0;
+        if (!ReadInt32(arg, &count)) {
+            *error = "--iterations: " + Quoted(arg) + " is not a whole number";
+            return false;
+        }
+        o->iterations = count;
+        return true;
+    }
     double number = 0;
-    int32_t count = 0;
+    if (!ReadDouble(arg, &number)) {
+        *error =
+            std::string(code == kMin ? "--min" : "--max") + ": " + Quoted(arg) + " is not a number";
+        return false;
+    }
+    (code == kMin ? o->minX : o->maxX) = number;
+    return true;
+}
+
+// The argument of one option into options; false with error set when it does not read.
+bool TakeArgument(int code, const char* arg, CliOptions* o, std::string* error) {
     switch (code) {
         case 'o':
             o->picturePath = arg;
@@ -116,22 +135,6 @@ bool TakeArgument(int code, const char* arg, CliOptions* o, std::string* error) 
             return true;
         case kIni:
             o->iniPath = arg;
-            return true;
-        case kMin:
-        case kMax:
-            if (!ReadDouble(arg, &number)) {
-                *error = std::string(code == kMin ? "--min" : "--max") + ": " + Quoted(arg) +
-                         " is not a number";
-                return false;
-            }
-            (code == kMin ? o->minX : o->maxX) = number;
-            return true;
-        case 'n':
-            if (!ReadInt32(arg, &count)) {
-                *error = "--iterations: " + Quoted(arg) + " is not a whole number";
-                return false;
-            }
-            o->iterations = count;
             return true;
         case 'd':
             if (std::strlen(arg) > 1) {
@@ -148,7 +151,7 @@ bool TakeArgument(int code, const char* arg, CliOptions* o, std::string* error) 
             }
             return true;
         default:
-            return false;
+            return TakeNumber(code, arg, o, error);
     }
 }
 
