@@ -18,6 +18,7 @@ void* gMessageContext = nullptr;
 AbortHook gAbortHook = nullptr;
 void* gAbortContext = nullptr;
 std::string gProfileDirectory = ".";
+std::string gProfileFile;
 int gInvalidateRequests = 0;
 
 }  // namespace
@@ -63,7 +64,14 @@ void SetProfileDirectory(const char* directory) {
     gProfileDirectory = directory;
 }
 
+void SetProfileFile(const char* path) {
+    gProfileFile = path;
+}
+
 std::string ProfilePath(const char* fileName) {
+    if (!gProfileFile.empty()) {
+        return gProfileFile;
+    }
     return gProfileDirectory + "/" + fileName;
 }
 

@@ -17,6 +17,9 @@ void SetAbortHook(AbortHook hook, void* context);
 // Folder of the INI files named by the profile calls (the Windows folder on Windows); "." at
 // start.
 void SetProfileDirectory(const char* directory);
+// One file that the profile calls read and write whatever file name they are given, for a tool
+// that works on a Quorvy.ini of the user's choice; an empty path goes back to the folder.
+void SetProfileFile(const char* path);
 std::string ProfilePath(const char* fileName);
 
 // How many times the main window was asked to repaint.

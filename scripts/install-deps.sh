@@ -5,12 +5,14 @@ set -euo pipefail
 
 native=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
         libbenchmark-dev libmuparser-dev valgrind clang-format)
+# quorvy-plot: Cairo for its pictures, the font of their labels
+cli=(pkg-config libcairo2-dev fonts-dejavu-core)
 windows=(g++-mingw-w64-i686 mingw-w64-tools)
 wine=(wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils procps)
 printing=(cups printer-driver-cups-pdf libcups2:i386 poppler-utils)
 
 missing=()
-for p in "${native[@]}" "${windows[@]}" "${wine[@]}" "${printing[@]}"; do
+for p in "${native[@]}" "${cli[@]}" "${windows[@]}" "${wine[@]}" "${printing[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "app/Common.h"
+#include "app/CommonPortable.h"
 #include "support/MessageCapture.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -75,6 +77,22 @@ TEST(Common, ElapsedMillisecondsIsASteadyClock) {
         sink = sink + i;
     }
     EXPECT_GE(ElapsedMilliseconds(), first);
+}
+
+TEST(Common, ProfileCallsCanBePointedAtOneFile) {
+    TempDir dir;
+    dir.Write("mine.ini", "[Quorvy]\r\nMinX=-7\r\n");
+    SetProfileDirectory(dir.path().c_str());
+    SetProfileFile(dir.File("mine.ini").c_str());
+    char value[16];
+    EXPECT_EQ(ProfileRead("Quorvy", "MinX", "0", value, sizeof value, "Quorvy.ini"), 2u);
+    EXPECT_STREQ(value, "-7");
+    EXPECT_EQ(ProfilePath("Other.ini"), dir.File("mine.ini"));
+    SetProfileFile("");
+    EXPECT_EQ(ProfilePath("Quorvy.ini"), dir.File("Quorvy.ini"));
+    ProfileRead("Quorvy", "MinX", "0", value, sizeof value, "Quorvy.ini");
+    EXPECT_STREQ(value, "0");  // no Quorvy.ini in the folder
+    SetProfileDirectory(".");
 }
 
 }  // namespace

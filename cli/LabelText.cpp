@@ -1,0 +1,107 @@
+#include "cli/LabelText.h"
+
+#include <cairo-ft.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr const char* kFace = "DejaVu Sans";
+// Where Debian's fonts-dejavu-core puts the face: opened directly, it spares the run the font
+// configuration's start-up (several milliseconds, more than a small picture takes to draw).
+constexpr const char* kFaceFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+// The line of the window's own font: 16 units high, 13 of them above the baseline. The face at
+// this size fits in it and is about as wide.
+constexpr int32_t kAscent = 13;
+constexpr int32_t kDescent = 3;
+constexpr double kFontSize = 12.5;
+
+// The face from its file, made once and kept for the whole run; null when the file is not
+// there, and the face is then looked up by name.
+cairo_font_face_t* FaceFromFile() {
+    static cairo_font_face_t* const face = []() -> cairo_font_face_t* {
+        FT_Library library = nullptr;
+        FT_Face ftFace = nullptr;
+        if (FT_Init_FreeType(&library) != 0) {
+            return nullptr;
+        }
+        if (FT_New_Face(library, kFaceFile, 0, &ftFace) != 0) {
+            FT_Done_FreeType(library);
+            return nullptr;
+        }
+        return cairo_ft_font_face_create_for_ft_face(ftFace, 0);
+    }();
+    return face;
+}
+
+QRect Intersection(const QRect& a, const QRect& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+}  // namespace
+
+bool BoxIsEmpty(const QRect& box) {
+    return box.right <= box.left || box.bottom <= box.top;
+}
+
+LabelPlace PlaceLabel(const QRect& rect, uint32_t format, const TextSize& size) {
+    const int32_t height = size.ascent + size.descent;
+    int32_t left = rect.left;
+    if ((format & kDtRight) != 0) {
+        left = rect.right - size.width;
+    } else if ((format & kDtCenter) != 0) {
+        left = rect.left + (rect.right - rect.left - size.width) / 2;
+    }
+    int32_t top = rect.top;
+    if ((format & kDtBottom) != 0) {
+        top = rect.bottom - height;
+    } else if ((format & kDtVCenter) != 0) {
+        top = rect.top + (rect.bottom - rect.top - height) / 2;
+    }
+    const QRect box = {left, top, left + size.width, top + height};
+    return {Intersection(box, rect), left, top + size.ascent};
+}
+
+void UseLabelFont(cairo_t* cr) {
+    if (cairo_font_face_t* face = FaceFromFile()) {
+        cairo_set_font_face(cr, face);
+    } else {
+        cairo_select_font_face(cr, kFace, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    }
+    cairo_set_font_size(cr, kFontSize);
+    // The same metrics on every surface and machine: grey smoothing, whole-unit advances.
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    cairo_set_font_options(cr, options);
+    cairo_font_options_destroy(options);
+}
+
+TextSize MeasureLabel(cairo_t* cr, const std::string& text) {
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, text.c_str(), &extents);
+    return {static_cast<int32_t>(std::ceil(extents.x_advance)), kAscent, kDescent};
+}
+
+LabelPlace DrawLabel(cairo_t* cr, const std::string& text, const QRect& rect, uint32_t format) {
+    const LabelPlace place = PlaceLabel(rect, format, MeasureLabel(cr, text));
+    if (BoxIsEmpty(place.box)) {
+        return place;
+    }
+    cairo_save(cr);
+    cairo_rectangle(cr, place.box.left, place.box.top, place.box.right - place.box.left,
+                    place.box.bottom - place.box.top);
+    cairo_clip_preserve(cr);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_move_to(cr, place.baselineX, place.baselineY);
+    cairo_show_text(cr, text.c_str());
+    cairo_restore(cr);
+    return place;
+}

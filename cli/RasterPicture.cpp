@@ -1,0 +1,100 @@
+#include "cli/RasterPicture.h"
+
+#include <string>
+
+#include "cli/LabelText.h"
+
+namespace {
+
+// Cairo keeps a pixel as 0x00RRGGBB in a 32-bit word; the program as 0x00BBGGRR.
+uint32_t SwapRedBlue(uint32_t c) {
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+uint32_t* Row(cairo_surface_t* image, int y) {
+    unsigned char* data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    return reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * static_cast<size_t>(stride));
+}
+
+}  // namespace
+
+RasterPicture::RasterPicture(int width, int height)
+    : canvas_(width, height),
+      measureSurface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1)),
+      measure_(cairo_create(measureSurface_)) {
+    UseLabelFont(measure_);
+}
+
+RasterPicture::~RasterPicture() {
+    cairo_destroy(measure_);
+    cairo_surface_destroy(measureSurface_);
+}
+
+void RasterPicture::SetPixel(int32_t x, int32_t y, QColor color) {
+    canvas_.SetPixel(x, y, color);
+}
+
+void RasterPicture::MoveTo(int32_t x, int32_t y, QPoint* oldPoint) {
+    canvas_.MoveTo(x, y, oldPoint);
+}
+
+void RasterPicture::LineTo(int32_t x, int32_t y) {
+    canvas_.LineTo(x, y);
+}
+
+void RasterPicture::SelectSolidPen(QColor color) {
+    canvas_.SelectSolidPen(color);
+}
+
+void RasterPicture::RestorePen() {
+    canvas_.RestorePen();
+}
+
+// The text is drawn into a picture of its own box, whose pixels then replace the canvas's.
+void RasterPicture::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {
+    canvas_.PlaceText(text, count, rect, format);
+    const std::string line(text, count > 0 ? static_cast<size_t>(count) : 0);
+    const QRect box = PlaceLabel(rect, format, MeasureLabel(measure_, line)).box;
+    if (BoxIsEmpty(box)) {
+        return;
+    }
+    textBoxes_.push_back(box);
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t* cr = cairo_create(image);
+    UseLabelFont(cr);
+    cairo_translate(cr, -box.left, -box.top);
+    DrawLabel(cr, line, rect, format);
+    cairo_destroy(cr);
+    cairo_surface_flush(image);
+    for (int y = 0; y < height; ++y) {
+        const uint32_t* row = Row(image, y);
+        for (int x = 0; x < width; ++x) {
+            canvas_.SetPixel(box.left + x, box.top + y, SwapRedBlue(row[x] & 0xFFFFFF));
+        }
+    }
+    cairo_surface_destroy(image);
+}
+
+bool RasterPicture::WritePng(cairo_write_func_t write, void* closure) const {
+    const int width = canvas_.width();
+    const int height = canvas_.height();
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(image);
+        return false;
+    }
+    cairo_surface_flush(image);
+    for (int y = 0; y < height; ++y) {
+        uint32_t* row = Row(image, y);
+        for (int x = 0; x < width; ++x) {
+            row[x] = SwapRedBlue(canvas_.Pixel(x, y));
+        }
+    }
+    cairo_surface_mark_dirty(image);
+    const cairo_status_t status = cairo_surface_write_to_png_stream(image, write, closure);
+    cairo_surface_destroy(image);
+    return status == CAIRO_STATUS_SUCCESS;
+}

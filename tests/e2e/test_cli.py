@@ -1,0 +1,367 @@
+"""End-to-end tests of quorvy-plot, the command-line front end: the built binary run from a shell,
+its exit statuses, messages and files, the pictures read back (PNG decoded here, SVG parsed as XML,
+PDF through pdftotext and pdftoppm), Ctrl+C, the progress bar and the installation."""
+import math
+import os
+import pty
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import xml.etree.ElementTree as ElementTree
+import zlib
+
+sys.path.insert(0, os.path.dirname(__file__))
+from wine_session import BLACK, BLUE, RED, WHITE, Picture, wait_until  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+NATIVE = os.environ.get("QUORVY_NATIVE_BUILD", os.path.join(HERE, "..", "..", "build", "native"))
+PLOT = os.environ.get("QUORVY_PLOT", os.path.join(NATIVE, "cli", "quorvy-plot"))
+TRY_HELP = "Try 'quorvy-plot --help' for more information.\n"
+LABEL_ROWS = 16  # the labels' line at the bottom of the picture
+
+
+def run(*args, **kwargs):
+    return subprocess.run([PLOT] + list(args), capture_output=True, timeout=120, **kwargs)
+
+
+def _paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    return a if pa <= pb and pa <= pc else b if pb <= pc else c
+
+
+def read_png(data):
+    """A Picture of an 8-bit RGB or RGBA PNG, decoded here with zlib alone."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour = header[:4]
+    assert depth == 8 and colour in (2, 6), header
+    channels = 3 if colour == 2 else 4
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, previous, i = [], bytearray(stride), 0
+    for _ in range(height):
+        kind, line = raw[i], bytearray(raw[i + 1:i + 1 + stride])
+        i += 1 + stride
+        for x in range(stride):
+            a = line[x - channels] if x >= channels else 0
+            b = previous[x]
+            c = previous[x - channels] if x >= channels else 0
+            line[x] = (line[x] + (0, a, b, (a + b) // 2, _paeth(a, b, c))[kind]) & 0xFF
+        rows.append(bytes(line))
+        previous = line
+    pixels = b"".join(bytes(row[x:x + 3]) for row in rows for x in range(0, stride, channels))
+    return Picture(b"P6\n%d %d\n255\n" % (width, height) + pixels)
+
+
+def pixels_of(picture, colour):
+    return set(picture.find_all(colour))
+
+
+class Folder(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="quorvy-cli-")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def files(self):
+        return sorted(os.listdir(self.folder))
+
+
+class BadInput(Folder):
+    """Each bad input: its status, its message, and no file that looks complete."""
+
+    def outputs(self):
+        return ["-o", self.path("p.png"), "-e", self.path("t.xls")]
+
+    def refused(self, status, err, *args):
+        r = run(*(list(args) + self.outputs()))
+        self.assertEqual((r.returncode, r.stderr.decode()), (status, err))
+        self.assertEqual(r.stdout, b"")
+        self.assertEqual(self.files(), [])
+
+    def test_unknown_option(self):
+        self.refused(2, "quorvy-plot: unknown option '--colour'\n" + TRY_HELP, "--colour", "red", "X")
+
+    def test_number_that_does_not_read(self):
+        self.refused(2, "quorvy-plot: --max: '1O0' is not a number\n" + TRY_HELP, "--max", "1O0", "X")
+
+    def test_zero_iterations(self):
+        self.refused(2, "Errore!: Numero di iterazioni Zero o Negative!\n", "--iterations", "0", "X")
+
+    def test_range_that_is_not_a_range(self):
+        self.refused(2, "Errore!: Il DeltaX e' Zero o Negativo!\n", "--min", "5", "--max", "4", "X")
+
+    def test_both_settings_checks_in_the_dialogs_order(self):
+        self.refused(2, "Errore!: Numero di iterazioni Zero o Negative!\n"
+                        "Errore!: Il DeltaX e' Zero o Negativo!\n",
+                     "--min", "5", "--max", "4", "-n", "0", "X")
+
+    def test_unbalanced_parentheses(self):
+        self.refused(2, "Errore!: Ricontrolla le parentesi\n", "2SIN(X*X")
+
+    def test_300_characters(self):
+        self.refused(2, "quorvy-plot: FORMULA has 300 characters; the formula dialog takes at most 255\n"
+                     + TRY_HELP, "X+" * 150)
+
+    def test_unwritable_output_folder(self):
+        target = self.path("no/such/folder/p.png")
+        r = run("-o", target, "-e", self.path("t.xls"), "X")
+        self.assertEqual(r.returncode, 4)
+        self.assertEqual(r.stderr.decode(), "quorvy-plot: cannot write %s: No such file or directory\n" % target)
+        self.assertEqual(self.files(), [])
+        table = self.path("no/t.xls")
+        r = run("-o", self.path("p.png"), "-e", table, "X")
+        self.assertEqual(r.returncode, 4)
+        self.assertEqual(r.stderr.decode(), "Errore!: Impossibile creare il file di esportazione!\n"
+                         "quorvy-plot: cannot create %s: No such file or directory\n" % table)
+        self.assertEqual(self.files(), [])
+
+    def test_malformed_formula_still_draws_what_the_window_draws(self):
+        r = run("-o", self.path("p.png"), "-e", self.path("t.xls"), "X+")
+        self.assertEqual((r.returncode, r.stderr.decode()), (3, "Attenzione!: Espressione VUOTA!?\n"))
+        with open(self.path("p.png"), "rb") as f:
+            picture = read_png(f.read())
+        # "Funzione non valida" and the labels; no axes, no curve
+        self.assertEqual(picture.count(WHITE, rows=range(picture.height - LABEL_ROWS)),
+                         picture.width * (picture.height - LABEL_ROWS))
+        with open(self.path("t.xls"), "rb") as f:
+            self.assertEqual(f.read().count(b"\n"), 10001)
+
+    def test_unknown_text(self):
+        r = run("-i", "X#2")
+        self.assertEqual((r.returncode, r.stderr.decode()), (3, "Hey!: Che espressione hai digitato?\n"))
+
+    def test_empty_formula(self):
+        r = run("-o", self.path("p.png"), "")
+        self.assertEqual((r.returncode, r.stderr.decode()), (3, "Attenzione!: Espressione VUOTA!?\n"))
+        self.assertEqual(self.files(), ["p.png"])
+
+    def test_full_disk_keeps_the_table_written_so_far(self):
+        os.symlink("/dev/full", self.path("full.xls"))
+        r = run("-e", self.path("full.xls"), "X")
+        self.assertEqual(r.returncode, 4)
+        self.assertEqual(r.stderr.decode(), "Errore!: Errore di scrittura: il file esportato e' incompleto!\n"
+                         "quorvy-plot: %s: No space left on device\n" % self.path("full.xls"))
+
+    def test_closed_pipe(self):
+        p = subprocess.Popen([PLOT, "-o", "-", "-n", "100", "X"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+        p.stdout.close()
+        err = p.stderr.read().decode()
+        self.assertEqual(p.wait(timeout=60), 4)
+        self.assertEqual(err, "quorvy-plot: cannot write standard output: Broken pipe\n")
+
+
+class Pictures(Folder):
+    def picture(self, *args):
+        r = run("-o", self.path("p.png"), *args)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(self.path("p.png"), "rb") as f:
+            return read_png(f.read())
+
+    def test_diagonal_and_crossing_axes(self):
+        picture = self.picture("--min", "-10", "--max", "10", "-n", "1000", "X")
+        self.assertEqual((picture.width, picture.height), (382, 354))
+        blue = picture.find_all(BLUE)
+        self.assertGreater(len(blue), 300)
+        for x, y in blue:
+            self.assertLess(abs(y - 354 * (1 - x / 382)), 2, (x, y))
+        # the X axis on the row of Y = 0 (Y from -10 to 9.98), the Y axis on the column of X = 0
+        row = int(-10 / (19.98 / 354) + 354)
+        self.assertEqual(picture.count(BLACK, rows=[row]), 382 - 1)
+        self.assertGreater(picture.count(BLACK, columns=[191], rows=range(0, 338)), 330)
+
+    def test_undefined_points_red_on_the_axis_and_other_sizes(self):
+        picture = self.picture("-s", "200x100", "LOG(X)")
+        self.assertEqual((picture.width, picture.height), (200, 100))
+        red = picture.find_all(RED)
+        self.assertEqual(len({y for _, y in red}), 1)
+        self.assertLessEqual(max(x for x, _ in red), 100)
+        self.assertGreaterEqual(min(x for x, _ in picture.find_all(BLUE)), 99)
+
+    def test_png_to_standard_output_is_the_same_picture(self):
+        r = run("-o", "-", "2SIN(X)*X")
+        self.assertEqual(r.returncode, 0)
+        with open(self.path("p.png"), "wb") as f:
+            f.write(r.stdout)
+        self.assertEqual(read_png(r.stdout).pixels, self.picture("2SIN(X)*X").pixels)
+
+    def test_svg_is_xml_with_one_square_per_pixel_of_the_curve(self):
+        png = self.picture("2SIN(X)*X")
+        r = run("-o", self.path("p.svg"), "2SIN(X)*X")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        root = ElementTree.parse(self.path("p.svg")).getroot()
+        self.assertEqual((root.get("width"), root.get("height")), ("382px", "354px"))
+        squares = set()
+        for element in root.iter("{http://www.w3.org/2000/svg}path"):
+            if "fill:rgb(0%,0%,100%)" in element.get("style", "").replace(" ", ""):
+                for x, y in re.findall(r"M (\d+) (\d+) L", element.get("d")):
+                    squares.add((int(x), int(y)))
+        self.assertGreater(len(squares), 3000)
+        self.assertEqual(squares, pixels_of(png, BLUE))
+
+    def test_pdf_reads_back_with_its_labels_and_curve(self):
+        png = self.picture("2SIN(X)*X")
+        r = run("-o", self.path("p.pdf"), "2SIN(X)*X")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        info = subprocess.run(["pdfinfo", self.path("p.pdf")], capture_output=True, text=True).stdout
+        self.assertRegex(info, r"Pages:\s+1\n")
+        self.assertRegex(info, r"Page size:\s+382 x 354 pts")
+        words = subprocess.run(["pdftotext", self.path("p.pdf"), "-"], capture_output=True,
+                               text=True).stdout.split()
+        for word in ("xMin", "-100", "delta", "0.020;", "iter.", "10000", "xMax", "100"):
+            self.assertIn(word, words)
+        # each square one unit: drawn at four dots per unit, the centre dot of each unit that is
+        # blue is a blue pixel of the PNG
+        page = Picture(subprocess.run(["pdftoppm", "-r", "288", "-aa", "no", "-aaVector", "no",
+                                       self.path("p.pdf")], capture_output=True, check=True).stdout)
+        self.assertEqual((page.width, page.height), (4 * 382, 4 * 354))
+        centres = {(x // 4, y // 4) for x, y in page.find_all(BLUE) if x % 4 == 2 and y % 4 == 2}
+        self.assertEqual(centres, pixels_of(png, BLUE))
+
+    def test_failed_picture_leaves_no_file(self):
+        os.mkdir(self.path("p.png"))  # a folder where the picture should go
+        r = run("-o", self.path("p.png"), "X")
+        self.assertEqual(r.returncode, 4)
+        self.assertEqual(r.stderr.decode(), "quorvy-plot: cannot write %s: Is a directory\n" % self.path("p.png"))
+        self.assertEqual(self.files(), ["p.png"])
+        self.assertEqual(os.listdir(self.path("p.png")), [])
+
+
+def expected_table(min_x, max_x, iterations, f, point="."):
+    """The value table worked out here: the accumulated X walk, "%9.9f", the marker."""
+    step = (max_x - min_x) / iterations
+    lines, x = [], min_x
+    while x < max_x:
+        y = f(x)
+        xs = ("%9.9f" % x).replace(".", point, 1)
+        ys = "N.D." if y is None else ("%9.9f" % y).replace(".", point, 1)
+        lines.append("%s\t%s\n" % (xs, ys))
+        x += step
+    return "".join(lines).encode()
+
+
+class Tables(Folder):
+    def test_defaults(self):
+        r = run("-e", self.path("t.xls"), "X/2")
+        self.assertEqual((r.returncode, r.stderr), (0, b""))
+        with open(self.path("t.xls"), "rb") as f:
+            self.assertEqual(f.read(), expected_table(-100.0, 100.0, 10000, lambda x: x / 2))
+
+    def test_comma_and_undefined_points_from_an_ini_file(self):
+        with open(self.path("Quorvy.ini"), "wb") as f:
+            f.write(b"[Quorvy]\r\nExpression=LOG(X)\r\nMinX=-2\r\nMaxX=2\r\nIterations=8\r\n"
+                    b"DecimalPoint=,\r\n")
+        r = run("--ini", self.path("Quorvy.ini"), "-e", "-")
+        self.assertEqual((r.returncode, r.stderr), (0, b""))
+        self.assertEqual(r.stdout, expected_table(-2.0, 2.0, 8, lambda x: math.log(x) if x > 0 else None, ","))
+
+    def test_info_lines(self):
+        r = run("-i", "--min", "-2", "--max", "2", "-n", "4", "X*X")
+        lines = r.stdout.decode().split("\n")
+        self.assertEqual(lines[:4], ["Min Y           0.0000\tin X =    0.0000",
+                                     "Max Y           4.0000\tin X =   -2.0000",
+                                     "intervallo Y      4.0000 ",
+                                     "Fatt.Scala Y    0.0113 "])
+        self.assertRegex(lines[4], r"^Tempo di disegno \d\.\d\d$")
+        self.assertEqual(lines[5:], ["Tempo di Export 0.00", ""])
+
+
+class Interrupt(Folder):
+    LONG = ["--min", "0", "--max", "50000000", "-n", "50000000", "X"]
+
+    def test_ctrl_c_keeps_whole_lines_and_says_130(self):
+        table = self.path("t.xls")
+        p = subprocess.Popen([PLOT, "-e", table] + self.LONG, stderr=subprocess.PIPE)
+        # the export comes after the range pass: wait for its first lines
+        wait_until(lambda: os.path.exists(table) and os.path.getsize(table) > 0, timeout=60,
+                   what="the export to start")
+        p.send_signal(signal.SIGINT)
+        _, err = p.communicate(timeout=60)
+        self.assertEqual((p.returncode, err), (130, b""))
+        with open(table, "rb") as f:
+            data = f.read()
+        lines = data.split(b"\n")
+        self.assertEqual(lines[-1], b"")
+        self.assertLess(len(lines) - 1, 50000000)
+        for i in (0, 1, len(lines) // 2, len(lines) - 2):
+            self.assertEqual(lines[i], b"%d.000000000\t%d.000000000" % (i, i))
+
+    def test_ctrl_c_in_the_range_pass_ends_every_output_at_the_same_sample(self):
+        picture, table = self.path("p.png"), self.path("t.xls")
+        # a range pass of several seconds, stopped well inside it
+        endless = ["--min", "0", "--max", "500000000", "-n", "500000000", "X"]
+        p = subprocess.Popen([PLOT, "-o", picture, "-e", table, "-i"] + endless,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        time.sleep(0.3)
+        p.send_signal(signal.SIGINT)
+        out, _ = p.communicate(timeout=60)
+        self.assertEqual(p.returncode, 130)
+        with open(table, "rb") as f:
+            samples = f.read().count(b"\n")
+        self.assertLess(samples, 500000000)
+        # the largest Y the range pass met is the last sample it took, the table's last line
+        max_line = out.decode().split("\n")[1]
+        self.assertEqual(float(max_line.split()[2]), samples - 1)
+        with open(picture, "rb") as f:
+            drawn = read_png(f.read())
+        self.assertGreater(len(drawn.find_all(BLUE)), 0)
+
+
+class Progress(Folder):
+    def test_bar_on_a_terminal_only(self):
+        args = [PLOT, "-e", "/dev/null", "-n", "20000000", "X"]
+        master, slave = pty.openpty()
+        p = subprocess.Popen(args, stderr=slave)
+        os.close(slave)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        self.assertEqual(p.wait(timeout=120), 0)
+        os.close(master)
+        self.assertRegex(shown, rb"\r(range|export) +\[#*\.*\] +\d+%")
+        self.assertTrue(shown.endswith(b"\r\x1b[K"))  # gone at the end
+        r = subprocess.run(args, capture_output=True, timeout=120)
+        self.assertEqual((r.returncode, r.stderr), (0, b""))
+
+
+class Install(Folder):
+    def test_cmake_install_puts_the_tool_in_bin(self):
+        r = subprocess.run(["cmake", "--install", NATIVE, "--prefix", self.folder],
+                           capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        tool = self.path("bin/quorvy-plot")
+        self.assertTrue(os.access(tool, os.X_OK))
+        version = subprocess.run([tool, "--version"], capture_output=True, text=True)
+        self.assertTrue(version.stdout.startswith("quorvy-plot (Quorvy) "))
+        self.assertIn("Usage: quorvy-plot", subprocess.run([tool, "--help"], capture_output=True,
+                                                           text=True).stdout)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
