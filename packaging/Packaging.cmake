@@ -169,8 +169,16 @@ endfunction()
 cmake_language(DEFER CALL quorvy_native_packaging)
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_DESCRIPTION
-    "Quorvy draws a formula in X, such as 2SIN(X)*X or LOG(X)+X/2, as a cloud of points across a chosen range, marks in red where the formula has no value, and shows the smallest and largest value of the curve. It exports the sampled values for a spreadsheet and prints the plot.\nThis package holds Quorvy.exe with its HTML help, the quorvy command that starts it under Wine, and quorvy-plot, which draws formulas to PNG, SVG or PDF files, value tables and curve facts without a window.")
+# The long description, wrapped for the package manager (lines of at most 79 characters).
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Quorvy draws a formula in X, such as 2SIN(X)*X or LOG(X)+X/2, as a cloud of\n"
+  "points across a chosen range, marks in red where the formula has no value,\n"
+  "and shows the smallest and largest value of the curve. It exports the\n"
+  "sampled values for a spreadsheet and prints the plot.\n"
+  "\n"
+  "This package holds Quorvy.exe with its HTML help, the quorvy command that\n"
+  "starts it under Wine, and quorvy-plot, which draws formulas to PNG, SVG or\n"
+  "PDF files, value tables and curve facts without a window.")
 set(CPACK_DEBIAN_PACKAGE_NAME quorvy)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUORVY_MAINTAINER}")
