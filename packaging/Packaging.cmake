@@ -162,9 +162,9 @@ function(quorvy_docs_tests)
   set(zip ${QUORVY_WINDOWS_BUILD}/Quorvy-${QUORVY_PACKAGE_VERSION}-win32.zip)
   set(deb ${CMAKE_BINARY_DIR}/quorvy_${QUORVY_PACKAGE_VERSION}_${arch}.deb)
   add_test(NAME packages COMMAND ${Python3_EXECUTABLE} ${tests}/test_packages.py -v)
-  set_tests_properties(packages PROPERTIES
-    ENVIRONMENT "QUORVY_ZIP=${zip};QUORVY_DEB=${deb};QUORVY_WINDOWS_BUILD=${QUORVY_WINDOWS_BUILD};QUORVY_PACKAGE_VERSION=${QUORVY_PACKAGE_VERSION}"
-    TIMEOUT 1200 RUN_SERIAL TRUE)
+  set(env QUORVY_ZIP=${zip} QUORVY_DEB=${deb} QUORVY_WINDOWS_BUILD=${QUORVY_WINDOWS_BUILD}
+          QUORVY_PACKAGE_VERSION=${QUORVY_PACKAGE_VERSION})
+  set_tests_properties(packages PROPERTIES ENVIRONMENT "${env}" TIMEOUT 1200 RUN_SERIAL TRUE)
 endfunction()
 
 function(quorvy_native_packaging)
