@@ -149,8 +149,9 @@ function(quorvy_docs_tests)
   if(TARGET quorvy-plot)
     set(pictures 1)
   endif()
+  # No byte-code caches in the source tree from the tests' shared modules.
   set(env QUORVY_SOURCE=${CMAKE_SOURCE_DIR} QUORVY_DOCS=${QUORVY_DOCS_DIR}
-          QUORVY_DOCS_PICTURES=${pictures})
+          QUORVY_DOCS_PICTURES=${pictures} PYTHONDONTWRITEBYTECODE=1)
   add_test(NAME docs_help COMMAND ${Python3_EXECUTABLE} ${tests}/test_help.py -v)
   add_test(NAME docs_browser COMMAND ${Python3_EXECUTABLE} ${tests}/test_browser.py -v)
   set_tests_properties(docs_help docs_browser PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
@@ -163,7 +164,7 @@ function(quorvy_docs_tests)
   set(deb ${CMAKE_BINARY_DIR}/quorvy_${QUORVY_PACKAGE_VERSION}_${arch}.deb)
   add_test(NAME packages COMMAND ${Python3_EXECUTABLE} ${tests}/test_packages.py -v)
   set(env QUORVY_ZIP=${zip} QUORVY_DEB=${deb} QUORVY_WINDOWS_BUILD=${QUORVY_WINDOWS_BUILD}
-          QUORVY_PACKAGE_VERSION=${QUORVY_PACKAGE_VERSION})
+          QUORVY_PACKAGE_VERSION=${QUORVY_PACKAGE_VERSION} PYTHONDONTWRITEBYTECODE=1)
   set_tests_properties(packages PROPERTIES ENVIRONMENT "${env}" TIMEOUT 1200 RUN_SERIAL TRUE)
 endfunction()
 
