@@ -10,9 +10,11 @@ cli=(pkg-config libcairo2-dev fonts-dejavu-core)
 windows=(g++-mingw-w64-i686 mingw-w64-tools)
 wine=(wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils procps)
 printing=(cups printer-driver-cups-pdf libcups2:i386 poppler-utils)
+# The help in a real browser, and the checks of the Debian package.
+packaging=(chromium lintian dpkg-dev desktop-file-utils man-db)
 
 missing=()
-for p in "${native[@]}" "${cli[@]}" "${windows[@]}" "${wine[@]}" "${printing[@]}"; do
+for p in "${native[@]}" "${cli[@]}" "${windows[@]}" "${wine[@]}" "${printing[@]}" "${packaging[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both flavours and runs every test: the format check, the
-# unit tests under valgrind, the formula fuzzer, the unit tests built for Windows under Wine,
-# then the unit tests and the end-to-end tests of the real Quorvy.exe under Wine through CTest,
-# whose summary closes the output.
+# Installs what is missing, builds both flavours (the native one also assembles the help with its
+# pictures) and both packages, and runs every test: the format check, the unit tests under
+# valgrind, the formula fuzzer, the unit tests built for Windows under Wine, then the unit tests,
+# the end-to-end tests of the real Quorvy.exe under Wine and the tests of the help and the
+# packages through CTest, whose summary closes the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -15,13 +16,18 @@ bash scripts/install-deps.sh
 
 step "Windows build (i686 mingw-w64): Quorvy.exe and the end-to-end probe"
 cmake -S . -B build/windows -G Ninja -DQUORVY_WERROR=ON \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DQUORVY_NATIVE_BUILD="$root/build/native" >/dev/null
 cmake --build build/windows
 
-step "Native build (unit tests, end-to-end tests, benchmarks)"
+step "Native build (unit tests, end-to-end tests, benchmarks, the help with its pictures)"
 cmake -S . -B build/native -G Ninja -DQUORVY_WERROR=ON \
   -DQUORVY_WINDOWS_BUILD="$root/build/windows" >/dev/null
 cmake --build build/native
+
+step "Packages: the Windows zip and the Debian package"
+(cd build/windows && cpack -G ZIP | tail -n 1)
+(cd build/native && cpack -G DEB | tail -n 1)
 
 step "Format check"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror

@@ -47,7 +47,7 @@ TEST_F(RunCliTest, HelpAndVersionOnStandardOutput) {
     EXPECT_EQ(r.err, "");
     r = RunTool({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("quorvy-plot (Quorvy) 1.0.0\n", 0), 0u);
+    EXPECT_EQ(r.out.rfind("quorvy-plot (Quorvy) 1.0.0.1\n", 0), 0u);
 }
 
 TEST_F(RunCliTest, UnknownOptionIsAUsageErrorAndWritesNothing) {

@@ -95,7 +95,7 @@ TEST(Options, HelpAndVersion) {
     EXPECT_EQ(Parse({"-o", "a.png", "-h", "X"}).result, CommandLine::Help);
     EXPECT_EQ(Parse({"--version"}).result, CommandLine::Version);
     EXPECT_EQ(std::string(UsageText()).rfind("Usage: quorvy-plot [OPTION]... FORMULA\n", 0), 0u);
-    EXPECT_EQ(VersionText().rfind("quorvy-plot (Quorvy) 1.0.0\n", 0), 0u);
+    EXPECT_EQ(VersionText().rfind("quorvy-plot (Quorvy) 1.0.0.1\n", 0), 0u);
 }
 
 TEST(Options, UnknownOptionsAndMissingArguments) {

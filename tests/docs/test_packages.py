@@ -1,0 +1,297 @@
+"""Tests of the two packages as a user gets them.
+
+The Windows zip unpacks to a folder from which Quorvy.exe starts under Wine and finds its help,
+DOCS, beside it. The Debian package holds what it should where it should, passes lintian, and
+from a temporary root its quorvy-plot renders a plot and its quorvy launcher starts the window
+with a Wine prefix of its own.
+
+QUORVY_ZIP and QUORVY_DEB name the packages (cpack -G ZIP in the Windows build, cpack -G DEB in
+the native build), QUORVY_WINDOWS_BUILD the Windows build (its probe.exe helper),
+QUORVY_PACKAGE_VERSION their version.
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+import png  # noqa: E402
+from test_help import PageStructure  # noqa: E402
+from wine_session import BLACK, WineSession, wait_until  # noqa: E402
+
+VERSION = os.environ.get("QUORVY_PACKAGE_VERSION", "1.0.0")
+ZIP = os.environ.get("QUORVY_ZIP", "")
+DEB = os.environ.get("QUORVY_DEB", "")
+WINDOWS_BUILD = os.environ.get("QUORVY_WINDOWS_BUILD", "")
+HELP_TEXT = "Per favore lancia l'Help in formato HTML dentro la cartella DOCS"
+
+
+def pictures_of(page_html):
+    parser = PageStructure()
+    parser.feed(page_html)
+    parser.close()
+    return sorted({attributes["src"] for attributes, _ in parser.pictures})
+
+
+def require(path, what):
+    if not os.path.isfile(path):
+        raise AssertionError("%s is missing: %s (make it with cpack first)" % (what, path))
+
+
+class WindowsZip(unittest.TestCase):
+    folder_name = "Quorvy-%s-win32" % VERSION
+
+    @classmethod
+    def setUpClass(cls):
+        require(ZIP, "the Windows zip")
+        cls.temp = tempfile.mkdtemp(prefix="quorvy-zip-")
+        with zipfile.ZipFile(ZIP) as z:
+            cls.names = z.namelist()
+            z.extractall(cls.temp)
+        cls.folder = os.path.join(cls.temp, cls.folder_name)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.temp, ignore_errors=True)
+
+    def test_everything_is_in_one_folder_named_after_the_version(self):
+        self.assertEqual({n.split("/")[0] for n in self.names}, {self.folder_name})
+
+    def test_it_holds_the_program_the_readme_and_the_help_with_every_picture(self):
+        files = {n[len(self.folder_name) + 1:] for n in self.names if not n.endswith("/")}
+        with open(os.path.join(self.folder, "DOCS", "index.html"), encoding="utf-8") as f:
+            wanted = {"DOCS/" + src for src in pictures_of(f.read())}
+        self.assertGreater(len(wanted), 3)
+        self.assertEqual(files, {"Quorvy.exe", "README.txt", "DOCS/index.html"} | wanted)
+
+    def test_the_program_is_a_32_bit_windows_gui_program(self):
+        with open(os.path.join(self.folder, "Quorvy.exe"), "rb") as f:
+            data = f.read()
+        self.assertEqual(data[:2], b"MZ")
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        self.assertEqual(data[pe:pe + 4], b"PE\0\0")
+        self.assertEqual(struct.unpack_from("<H", data, pe + 4)[0], 0x14C)    # i386
+        self.assertEqual(struct.unpack_from("<H", data, pe + 24)[0], 0x10B)   # PE32
+        self.assertEqual(struct.unpack_from("<H", data, pe + 24 + 68)[0], 2)  # GUI subsystem
+
+    def test_the_readme_is_windows_text_that_points_to_the_help(self):
+        with open(os.path.join(self.folder, "README.txt"), "rb") as f:
+            text = f.read()
+        self.assertNotRegex(text, rb"@[A-Z_]+@")  # no placeholder left
+        self.assertEqual(text.count(b"\n"), text.count(b"\r\n"))
+        self.assertIn(b"DOCS\\index.html", text)
+        self.assertIn(VERSION.encode(), text)
+
+    def test_quorvy_starts_from_the_unpacked_folder_and_finds_its_help_beside_it(self):
+        if not WINDOWS_BUILD:
+            self.skipTest("QUORVY_WINDOWS_BUILD is not set (the probe helper lives there)")
+        session = WineSession(os.path.join(self.folder, "Quorvy.exe"),
+                              os.path.join(WINDOWS_BUILD, "probe.exe"))
+        here = os.getcwd()
+        try:
+            os.chdir(self.folder)  # started from its own folder, as a double-click does
+            session.start()
+            os.chdir(here)
+            # A first start: no formula yet, so the axes and the no-function text.
+            session.wait_text(lambda t: t == "Nessuna funzione da visualizzare. Scusa!")
+            self.assertGreater(session.capture().count(BLACK), 100)
+            # Help > Help names the DOCS folder; it is right there beside the program.
+            session.key("alt+h")
+            session.key("Return")
+            self.assertEqual(session.wait_message_box(), ("HELP", HELP_TEXT))
+            session.key("Return")
+            self.assertTrue(os.path.isfile(os.path.join(self.folder, "DOCS", "index.html")))
+        finally:
+            os.chdir(here)
+            session.close()
+
+
+class DebianPackage(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        require(DEB, "the Debian package")
+        cls.temp = tempfile.mkdtemp(prefix="quorvy-deb-")
+        cls.root = os.path.join(cls.temp, "root")
+        subprocess.run(["dpkg-deb", "-x", DEB, cls.root], check=True)
+        listing = subprocess.run(["dpkg-deb", "-c", DEB], stdout=subprocess.PIPE, text=True,
+                                 check=True).stdout
+        cls.entries = {}
+        for line in listing.splitlines():
+            fields = line.split(None, 5)
+            mode, owner, name = fields[0], fields[1], fields[5]
+            target = None
+            if " -> " in name:
+                name, target = name.split(" -> ", 1)
+            cls.entries[name[1:].rstrip("/") or "/"] = (mode, owner, target)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.temp, ignore_errors=True)
+
+    def field(self, name):
+        return subprocess.run(["dpkg-deb", "-f", DEB, name], stdout=subprocess.PIPE, text=True,
+                              check=True).stdout.strip()
+
+    def test_control_fields(self):
+        arch = subprocess.run(["dpkg", "--print-architecture"], stdout=subprocess.PIPE,
+                              text=True, check=True).stdout.strip()
+        self.assertEqual(os.path.basename(DEB), "quorvy_%s_%s.deb" % (VERSION, arch))
+        self.assertEqual(self.field("Package"), "quorvy")
+        self.assertEqual(self.field("Version"), VERSION)
+        self.assertEqual(self.field("Architecture"), arch)
+        depends = {d.strip().split()[0] for d in self.field("Depends").split(",")}
+        self.assertLessEqual({"wine", "wine32", "libcairo2", "libc6"}, depends)
+        self.assertTrue(self.field("Maintainer"))
+        self.assertTrue(self.field("Description").startswith("plotter for functions"))
+
+    def test_contents_and_their_modes(self):
+        executable = "-rwxr-xr-x"
+        plain = "-rw-r--r--"
+        expected = {
+            "/usr/bin/quorvy-plot": executable,
+            "/usr/bin/quorvy": executable,
+            "/usr/lib/quorvy/Quorvy.exe": plain,
+            "/usr/share/quorvy/DOCS/index.html": plain,
+            "/usr/share/man/man1/quorvy-plot.1.gz": plain,
+            "/usr/share/man/man1/quorvy.1.gz": plain,
+            "/usr/share/applications/quorvy.desktop": plain,
+            "/usr/share/icons/hicolor/32x32/apps/quorvy.png": plain,
+            "/usr/share/doc/quorvy/copyright": plain,
+            "/usr/share/doc/quorvy/changelog.gz": plain,
+        }
+        with open(os.path.join(self.root, "usr/share/quorvy/DOCS/index.html"), encoding="utf-8") as f:
+            for src in pictures_of(f.read()):
+                expected["/usr/share/quorvy/DOCS/" + src] = plain
+        for path, mode in expected.items():
+            with self.subTest(path=path):
+                self.assertIn(path, self.entries)
+                self.assertEqual(self.entries[path][0], mode)
+        for path, (_, owner, _) in self.entries.items():
+            with self.subTest(path=path):
+                self.assertEqual(owner, "root/root")
+                self.assertTrue(path == "/" or path.startswith("/usr"), "outside /usr")
+        # Quorvy.exe finds its help beside it through a relative link.
+        self.assertEqual(self.entries["/usr/lib/quorvy/DOCS"][2], "../../share/quorvy/DOCS")
+        self.assertTrue(os.path.isfile(os.path.join(self.root, "usr/lib/quorvy/DOCS/index.html")))
+
+    def test_lintian_reports_no_errors(self):
+        run = subprocess.run(["lintian", "--fail-on", "error", "--tag-display-limit", "0", DEB],
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                             check=False)
+        self.assertEqual(run.returncode, 0, run.stdout)
+        self.assertNotIn("\nE: ", "\n" + run.stdout)
+
+    def test_quorvy_plot_renders_a_plot_from_the_package(self):
+        plot = os.path.join(self.root, "usr/bin/quorvy-plot")
+        out = os.path.join(self.temp, "plot.png")
+        run = subprocess.run([plot, "-o", out, "LOG(X)+X/2"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True, check=False)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        picture = png.read(out)
+        self.assertEqual((picture.width, picture.height), (382, 354))
+        self.assertGreater(picture.count(png.strong_blue), 100)
+        self.assertGreater(picture.count(png.strong_red), 100)
+        info = subprocess.run([plot, "-i", "2SIN(X)*X"], stdout=subprocess.PIPE, text=True,
+                              check=True).stdout
+        self.assertIn("Min Y", info)
+        self.assertIn("-197.9211", info)
+
+    def test_the_man_pages_and_the_desktop_entry_are_valid(self):
+        for page in ("quorvy-plot", "quorvy"):
+            with self.subTest(page=page):
+                path = os.path.join(self.root, "usr/share/man/man1/%s.1.gz" % page)
+                run = subprocess.run(["man", "--warnings", "-l", path], stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True,
+                                     env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"),
+                                     check=False)
+                self.assertEqual(run.returncode, 0, run.stderr)
+                self.assertEqual(run.stderr, "")
+                self.assertIn("SYNOPSIS", run.stdout)
+        desktop = os.path.join(self.root, "usr/share/applications/quorvy.desktop")
+        run = subprocess.run(["desktop-file-validate", desktop], stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True, check=False)
+        self.assertEqual((run.returncode, run.stdout), (0, ""))
+        with open(os.path.join(self.root, "usr/share/icons/hicolor/32x32/apps/quorvy.png"), "rb") as f:
+            self.assertEqual(png.size(f.read(32)), (32, 32))
+
+    def test_the_launcher_says_where_everything_is(self):
+        home = os.path.join(self.temp, "home-help")
+        env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"))
+        env.pop("QUORVY_WINEPREFIX", None)
+        run = subprocess.run([os.path.join(self.root, "usr/bin/quorvy"), "--help"],
+                             stdout=subprocess.PIPE, text=True, env=env, check=True)
+        self.assertIn(os.path.join(self.root, "usr/lib/quorvy/Quorvy.exe"), run.stdout)
+        self.assertIn(os.path.join(self.root, "usr/share/quorvy/DOCS/index.html"), run.stdout)
+        self.assertIn(os.path.join(home, "data", "quorvy", "wine"), run.stdout)
+
+    def test_the_launcher_starts_the_window_with_a_wine_prefix_of_its_own(self):
+        home = os.path.join(self.temp, "home")
+        prefix = os.path.join(home, ".local", "share", "quorvy", "wine")
+        display = PrivateDisplay()
+        env = dict(os.environ, HOME=home, DISPLAY=display.name)
+        for name in ("XDG_DATA_HOME", "QUORVY_WINEPREFIX", "WINEPREFIX"):
+            env.pop(name, None)
+        launcher = subprocess.Popen([os.path.join(self.root, "usr/bin/quorvy")], env=env,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            window = wait_until(lambda: display.find_window("Quorvy - "), timeout=180,
+                                what="the Quorvy window")
+            self.assertTrue(window)
+            self.assertTrue(os.path.isfile(os.path.join(prefix, "system.reg")))
+            self.assertTrue(os.path.isdir(os.path.join(prefix, "drive_c", "windows")))
+        finally:
+            subprocess.run(["wineserver", "-k"], env=dict(env, WINEPREFIX=prefix),
+                           stderr=subprocess.DEVNULL, check=False)
+            try:
+                launcher.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                launcher.kill()
+                launcher.wait()
+            subprocess.run(["wineserver", "-w"], env=dict(env, WINEPREFIX=prefix),
+                           stderr=subprocess.DEVNULL, check=False)
+            display.close()
+
+
+class PrivateDisplay:
+    """An Xvfb server of the test's own, on a display number that the server picks itself."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                        "1024x768x24", "-nolisten", "tcp"],
+                                       pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 30
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        if not number.strip().isdigit():
+            self.close()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number.strip().decode()
+
+    def find_window(self, title):
+        run = subprocess.run(["xdotool", "search", "--name", "^%s$" % title],
+                             env=dict(os.environ, DISPLAY=self.name), stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, text=True, check=False)
+        return run.stdout.split()
+
+    def close(self):
+        self.server.terminate()
+        self.server.wait()
+
+
+if __name__ == "__main__":
+    unittest.main()
