@@ -8,8 +8,9 @@
 #
 # The help's pictures are drawn by quorvy-plot, so only the native build can make them: it
 # assembles the complete help (pages and pictures) in <native build>/DOCS, and both packages ship
-# that folder. The pictures are never kept in the source tree; they are drawn again whenever
-# quorvy-plot or the pages change, so they always show what the program draws.
+# that folder. The pictures are drawn again whenever quorvy-plot or the pages change, so they
+# always show what the program draws; the copy kept in the source tree's DOCS/pictures (so that
+# the page reads whole there too) is checked against them by the help's tests.
 #
 # Included from CMakeLists.txt in the Windows branch and at the end of the native branch.
 

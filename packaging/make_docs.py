@@ -4,6 +4,11 @@ quorvy-plot, draws the help's pictures into its pictures/ folder with the progra
 so that they always show what the program draws.
 
     make_docs.py --pages SOURCE_DOCS --out BUILD_DOCS [--plot QUORVY_PLOT] [--stamp FILE]
+
+The source tree keeps a copy of the pictures too, so that DOCS/index.html reads whole where it
+stands; the help's tests check that the copy equals what the build draws. After a change to
+the pictures, refresh the copy with
+    python3 packaging/make_docs.py --pages DOCS --out DOCS --plot build/native/cli/quorvy-plot
 """
 import argparse
 import os
@@ -29,6 +34,8 @@ def copy_pages(source, out):
     for name in os.listdir(out):
         if name.endswith(".html") and name not in pages:
             os.remove(os.path.join(out, name))
+    if os.path.samefile(source, out):
+        return pages  # refreshing the source tree's own pictures
     for name in pages:
         shutil.copyfile(os.path.join(source, name), os.path.join(out, name))
     return pages

@@ -239,6 +239,28 @@ class Pictures(unittest.TestCase):
             self.assertEqual(png.read(os.path.join(folder, empty)).count(png.strong_blue), 0)
 
 
+class SourceTreeCopy(unittest.TestCase):
+    """DOCS/ in the source tree keeps a copy of the pictures, so that the page reads whole where
+    it stands; it must show exactly what the build draws now."""
+
+    def setUp(self):
+        if not PICTURES:
+            self.skipTest("this build has no quorvy-plot to draw the help's pictures")
+
+    def test_the_copy_in_the_source_tree_equals_the_drawn_pictures(self):
+        drawn = sorted(os.listdir(os.path.join(DOCS, "pictures")))
+        kept = os.path.join(SOURCE, "DOCS", "pictures")
+        self.assertEqual(sorted(os.listdir(kept)), drawn)
+        for picture in drawn:
+            with self.subTest(picture=picture):
+                now = png.read(os.path.join(DOCS, "pictures", picture))
+                copy = png.read(os.path.join(kept, picture))
+                self.assertEqual((copy.width, copy.height), (now.width, now.height))
+                self.assertTrue(copy.pixels == now.pixels,
+                                "DOCS/pictures/%s differs from what the build draws: refresh it "
+                                "with packaging/make_docs.py (see its usage)" % picture)
+
+
 class MentionsTheProgram(unittest.TestCase):
     """Every menu command, key and message text of the program appears in the help, read from
     the resource script and the sources: a new one without help fails here."""
