@@ -65,6 +65,30 @@ class DrawSurface {
     virtual void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) = 0;
 };
 
+// The pen rules above for a surface that keeps its pen as a colour (black by default).
+class PenColor {
+  public:
+    QColor current() const { return pen_; }
+    void Select(QColor color) {
+        if (!selected_) {
+            own_ = pen_;
+            selected_ = true;
+        }
+        pen_ = color;
+    }
+    void Restore() {
+        if (selected_) {
+            pen_ = own_;
+            selected_ = false;
+        }
+    }
+
+  private:
+    QColor pen_ = 0;
+    QColor own_ = 0;
+    bool selected_ = false;
+};
+
 void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType);
 void MyMoveToEx(DrawSurface* hdc, int16_t x, int16_t y, QPoint* OldPoint);
 void MyLineTo(DrawSurface* hdc, int16_t x, int16_t y);

@@ -86,7 +86,7 @@ void VectorSurface::MoveTo(int32_t x, int32_t y, QPoint* oldPoint) {
 
 void VectorSurface::LineTo(int32_t x, int32_t y) {
     ForgetPixels();
-    Begin(Pending::Lines, pen_);
+    Begin(Pending::Lines, pen_.current());
     // A new stretch of the path whenever the pen does not go on from where it stopped.
     const double fromX = position_.x + 0.5;
     const double fromY = position_.y + 0.5;
@@ -105,18 +105,11 @@ void VectorSurface::LineTo(int32_t x, int32_t y) {
 }
 
 void VectorSurface::SelectSolidPen(QColor color) {
-    if (!penSelected_) {
-        ownPen_ = pen_;
-        penSelected_ = true;
-    }
-    pen_ = color;
+    pen_.Select(color);
 }
 
 void VectorSurface::RestorePen() {
-    if (penSelected_) {
-        pen_ = ownPen_;
-        penSelected_ = false;
-    }
+    pen_.Restore();
 }
 
 void VectorSurface::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {

@@ -45,9 +45,7 @@ class VectorSurface : public DrawSurface {
     // colour plus one), so that a pixel set again in its own colour costs nothing.
     std::vector<uint32_t> lastSet_;
     bool lastSetUsed_ = false;
-    QColor pen_ = 0;  // the default pen is black
-    QColor ownPen_ = 0;
-    bool penSelected_ = false;
+    PenColor pen_;
     QPoint position_ = {0, 0};
     long squares_ = 0;
 };

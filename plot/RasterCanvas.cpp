@@ -69,7 +69,7 @@ void RasterCanvas::LineTo(int32_t x, int32_t y) {
     const int32_t sy = cy < y ? 1 : -1;
     int32_t error = dx + dy;
     while (cx != x || cy != y) {
-        Plot(cx, cy, pen_);
+        Plot(cx, cy, pen_.current());
         const int32_t twice = 2 * error;
         if (twice >= dy) {
             error += dy;
@@ -84,18 +84,11 @@ void RasterCanvas::LineTo(int32_t x, int32_t y) {
 }
 
 void RasterCanvas::SelectSolidPen(QColor color) {
-    if (!penSelected_) {
-        ownPen_ = pen_;
-        penSelected_ = true;
-    }
-    pen_ = color;
+    pen_.Select(color);
 }
 
 void RasterCanvas::RestorePen() {
-    if (penSelected_) {
-        pen_ = ownPen_;
-        penSelected_ = false;
-    }
+    pen_.Restore();
 }
 
 void RasterCanvas::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {

@@ -46,9 +46,7 @@ class RasterCanvas : public DrawSurface {
     int height_;
     std::vector<QColor> pixels_;
     std::vector<PlacedText> texts_;
-    QColor pen_ = 0;  // the default pen is black
-    QColor ownPen_ = 0;
-    bool penSelected_ = false;
+    PenColor pen_;
     QPoint position_ = {0, 0};
     long pixelWrites_ = 0;
 };
