@@ -43,7 +43,7 @@ SC_CLOSE = 0xF060
 def post(title, message, wparam):
     """Posts a message to the window with that title from inside the desktop, as the window
     manager does for the caption buttons."""
-    session._probe(_posted, "post", title, str(message), str(wparam))
+    session.probe(_posted, "post", title, str(message), str(wparam))
 
 
 def _posted(path):
@@ -370,10 +370,8 @@ class Preferences(QuorvyTest):
                          DEFAULT_INI.format(formula="2SIN(X)*X", save=0).encode())
 
     def test_close_box_keeps_a_moved_window(self):
-        main = self.start(Expression="X", bSaveWinPos="1", Y1="30", X1="40", Y2="430", X2="430")
-        session.drag(main.rect[0] + 60, main.rect[1] + 10, 100, 50)
-        moved = wait_until(lambda: session.find(MAIN_TITLE).rect[0] == 140 and session.find(MAIN_TITLE),
-                           what="the window to move")
+        self.start(Expression="X", bSaveWinPos="1", Y1="30", X1="40", Y2="430", X2="430")
+        moved = session.move_window(MAIN_TITLE, 140, 80)
         self.assertEqual(moved.rect, (140, 80, 530, 480))
         right, top = moved.rect[2], moved.rect[1]
         session.click(right - 10, top + 10)  # the close box
@@ -383,9 +381,8 @@ class Preferences(QuorvyTest):
                          ["1", "80", "140", "480", "530"])
 
     def test_exit_keeps_the_rectangle_read_at_start(self):
-        main = self.start(Expression="X", bSaveWinPos="1", Y1="30", X1="40", Y2="430", X2="430")
-        session.drag(main.rect[0] + 60, main.rect[1] + 10, 100, 50)
-        wait_until(lambda: session.find(MAIN_TITLE).rect[0] == 140, what="the window to move")
+        self.start(Expression="X", bSaveWinPos="1", Y1="30", X1="40", Y2="430", X2="430")
+        session.move_window(MAIN_TITLE, 140, 80)
         self.exit_by_menu()
         values = ini_values(session.read_ini())
         self.assertEqual([values[k] for k in ("bSaveWinPos", "Y1", "X1", "Y2", "X2")],

@@ -463,6 +463,22 @@ class WineSession:
                         "mousemove", str(x + dx), str(y + dy), "mouseup", "1"],
                        env=self.env, check=True)
 
+    def move_window(self, title, left, top, attempts=3):
+        """Drags the window by its caption until its top-left corner is at (left, top), as a
+        user drags again when a busy desktop missed the first drag. Returns the moved window."""
+        for attempt in range(attempts):
+            window = self.find(title)
+            if window.rect[:2] == (left, top):
+                return window
+            self.drag(window.rect[0] + 60, window.rect[1] + 10,
+                      left - window.rect[0], top - window.rect[1])
+            try:
+                return wait_until(lambda: (w := self.find(title)) and w.rect[:2] == (left, top)
+                                  and w, timeout=5, what="the window to move")
+            except TimeoutError:
+                if attempt == attempts - 1:
+                    raise
+
     def key(self, *keys):
         for k in keys:
             subprocess.run(["xdotool", "key", k], env=self.env, check=True)
