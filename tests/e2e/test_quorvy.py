@@ -64,6 +64,18 @@ def share(picture, rgb):
     return picture.count(rgb) / float(picture.width * picture.height)
 
 
+def stable_picture(timeout=60):
+    """The client area once a pass has ended: two captures in a row that are the same."""
+    last = [session.capture()]
+
+    def settled():
+        now = session.capture()
+        same = now.pixels == last[0].pixels
+        last[0] = now
+        return now if same else None
+    return wait_until(settled, timeout=timeout, what="the picture to settle")
+
+
 def has_x_axis(picture):
     return any(picture.count(BLACK, rows=[y]) > picture.width // 2 for y in range(picture.height))
 
@@ -184,6 +196,33 @@ class LongPasses(QuorvyTest):
         session.key("Return")
         session.wait_gone("Curve Info")
         self.assertLess(share(session.capture(), BLACK), 0.2)
+
+
+    def test_a_stopped_range_pass_gives_a_picture_and_curve_info_that_agree(self):
+        # SIN(X) from -100 to 100, where the whole range pass takes several seconds: the key
+        # stops it after a small part of the range, and a drawing pass over the whole range
+        # would take longer still, reaching the right edge
+        self.start(Expression="SIN(X)", Iterations="200000000")
+        session.key("Escape")
+        wait_until(self.plot_labels_drawn, timeout=20, what="the first paint")
+        picture = stable_picture()
+        blue = picture.find_all(BLUE)
+        self.assertTrue(blue)
+        rightmost = max(x for x, _ in blue)
+        # only the measured samples are drawn, scaled to their own Y range: from the left edge,
+        # from the top row to the bottom one, and no further than the pass got
+        self.assertLess(rightmost, picture.width // 2)
+        self.assertEqual(min(y for _, y in blue), 0)
+        self.assertGreaterEqual(max(y for _, y in blue), picture.height - 2)
+        session.key("ctrl+i")
+        session.wait_window("Curve Info")
+        places = session.wait_text(lambda t: t.startswith("in X = "), what="the Curve Info")
+        session.key("Return")
+        session.wait_gone("Curve Info")
+        # both extremes lie among the drawn samples
+        last_drawn_x = -100 + (rightmost + 1) * 200.0 / picture.width
+        for text, _, _ in places[-2:]:
+            self.assertLessEqual(float(text.split("=")[1]), last_drawn_x)
 
 
 class FormulaDialog(QuorvyTest):
