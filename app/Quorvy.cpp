@@ -80,8 +80,7 @@ void AcceptFormula(HWND hDlg, HWND edit) {
     char text[sizeof gPrefs.UserFnStr];
     GetWindowTextA(edit, text, sizeof text);
     SetFormulaText(text);
-    if (ParentsBalanced(gPrefs.UserFnStr) == -1) {
-        ShowMyMessage(nullptr, "Ricontrolla le parentesi", "Errore!", kMbIconInformation);
+    if (!ParenthesesAccepted(gPrefs.UserFnStr)) {
         return;
     }
     g_bEditFormualOk = 1;

@@ -19,9 +19,6 @@
 namespace {
 
 constexpr const char* kProgram = "quorvy-plot";
-// The formula dialog's answer to unbalanced parentheses.
-constexpr const char* kParenthesesText = "Ricontrolla le parentesi";
-constexpr const char* kParenthesesTitle = "Errore!";
 // Room for the six lines of the curve-info panel.
 constexpr int kInfoWidth = 400;
 constexpr int kInfoHeight = 140;
@@ -152,11 +149,7 @@ bool Run::LoadSettings() {
 
 // The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser.
 bool Run::AcceptFormula() {
-    if (o_.formula && ParentsBalanced(o_.formula->c_str()) != 0) {
-        ShowMyMessage(nullptr, kParenthesesText, kParenthesesTitle, kMbIconInformation);
-        return false;
-    }
-    return true;
+    return !o_.formula || ParenthesesAccepted(o_.formula->c_str());
 }
 
 // A formula on the line is parsed as after the formula dialog; one from the INI file as at the

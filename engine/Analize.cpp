@@ -16,6 +16,8 @@ constexpr const char* kEmptyText = "Espressione VUOTA!?";
 constexpr const char* kEmptyTitle = "Attenzione!";
 constexpr const char* kUnknownText = "Che espressione hai digitato?";
 constexpr const char* kUnknownTitle = "Hey!";
+constexpr const char* kUnbalancedText = "Ricontrolla le parentesi";
+constexpr const char* kUnbalancedTitle = "Errore!";
 constexpr const char* kTooLongText = "Espressione troppol lunga";
 constexpr const char* kTooLongTitle = "Attenzione!";
 
@@ -169,6 +171,14 @@ int16_t ParentsBalanced(const char* str) {
         }
     }
     return count == 0 ? 0 : -1;
+}
+
+bool ParenthesesAccepted(const char* text) {
+    if (ParentsBalanced(text) == 0) {
+        return true;
+    }
+    ShowMyMessage(nullptr, kUnbalancedText, kUnbalancedTitle, kMbIconInformation);
+    return false;
 }
 
 void Trim(char* Str) {

@@ -12,6 +12,9 @@ void ManageTree();
 void ParseFormulaText(const char* text);
 // 0 when the text holds as many "(" as ")", -1 otherwise (order is not checked).
 int16_t ParentsBalanced(const char* str);
+// The formula dialog's check before a text reaches the parser: true when its parentheses
+// balance; otherwise it shows "Ricontrolla le parentesi" (no owner, information icon).
+bool ParenthesesAccepted(const char* text);
 
 _FNCNODE* NodeAlloc(char op, double val, _FNCNODE* Left, _FNCNODE* Right, NodeTypes NewType);
 // Releases a whole subtree; always returns null so the caller can store it back.

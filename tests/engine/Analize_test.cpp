@@ -212,6 +212,17 @@ TEST_F(AnalizeTest, ParenthesesCountOnlyTheFinalBalance) {
                  {"(X))", -1}, {"(((", -1}, {"SIN(X", -1}, {"(()())", 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(ParentsBalanced(c.text), c.result) << c.text;
+        MessageCapture capture;
+        EXPECT_EQ(ParenthesesAccepted(c.text), c.result == 0) << c.text;
+        if (c.result == 0) {
+            EXPECT_TRUE(capture.messages().empty()) << c.text;
+        } else {
+            ASSERT_EQ(capture.messages().size(), 1u) << c.text;
+            EXPECT_EQ(capture.messages()[0].text, "Ricontrolla le parentesi");
+            EXPECT_EQ(capture.messages()[0].title, "Errore!");
+            EXPECT_EQ(capture.messages()[0].owner, nullptr);
+            EXPECT_EQ(capture.messages()[0].style, kMbIconInformation);
+        }
     }
 }
 
