@@ -42,19 +42,6 @@ void PrintMessage(void* context, QWnd, const char* msg, const char* title, int16
     }
 }
 
-// Every run starts from the program's state at start: defaults, no formula, nothing measured.
-void ResetProgram() {
-    SetProfileFile("");
-    gPrefs = _PrefsStruct{};
-    InitGVars();
-    g_hRoot = DeleteTree(g_hRoot);
-    g_bOnErrorNotDraw = 0;
-    g_DrawingTime = 0.0;
-    g_ExportingTime = 0.0;
-    gMinY = gMaxY = gRangeOfY = 0.0;
-    gScaleXFactor = gScaleYFactor = 1.0;
-}
-
 // The options given on the line, written into the settings dialog's working copy. The traces
 // are on only when asked for here, whatever the INI file holds.
 void ApplyOverrides(const CliOptions& o, _PrefsStruct* p) {
@@ -251,7 +238,9 @@ bool Run::PrintInfo() {
 }
 
 int Run::Execute() {
-    ResetProgram();
+    // Every run starts from the program's state at start, reading no INI file of an earlier one.
+    SetProfileFile("");
+    ResetToStartState();
     const bool settingsAccepted = LoadSettings();
     const bool formulaAccepted = AcceptFormula();
     if (!settingsAccepted || !formulaAccepted) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/Analize.h"
 #include "engine/Eval.h"
 #include "app/NumberText.h"
 #include "plot/Pixels.h"
@@ -135,6 +136,20 @@ bool MeasureSample(double x) {
 }
 
 }  // namespace
+
+void ResetToStartState() {
+    gPrefs = _PrefsStruct{};
+    InitGVars();
+    g_hRoot = DeleteTree(g_hRoot);
+    g_bOnErrorNotDraw = 0;
+    g_DrawingTime = 0.0;
+    g_ExportingTime = 0.0;
+    gMinY = gMaxY = gRangeOfY = 0.0;
+    X_WhereMinY = X_WhereMaxY = 0.0;
+    MeasuredSamples = 0;
+    RangeStopped = false;
+    gScaleXFactor = gScaleYFactor = 1.0;
+}
 
 ExtremePlaces WhereExtremesOccur() {
     return {X_WhereMinY, X_WhereMaxY};

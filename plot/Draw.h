@@ -11,6 +11,10 @@ struct ExtremePlaces {
 };
 ExtremePlaces WhereExtremesOccur();
 
+// The program's state as at start: the built-in settings and no formula, nothing measured,
+// scaled or timed. For runs that share one process (the command-line tool, tests).
+void ResetToStartState();
+
 // The range pass: the smallest and largest Y over the X walk and where each first occurs. A key
 // stops it; the drawing passes that follow then draw only the samples it measured.
 void PrecalcRangeOfY();

@@ -7,7 +7,8 @@
 
 #include "cli/Cli.h"
 #include "cli/PassMonitor.h"
-#include "support/ProgramState.h"
+#include "engine/Analize.h"
+#include "plot/Draw.h"
 
 struct CliResult {
     int status;
@@ -46,7 +47,7 @@ inline CliResult RunTool(const std::vector<std::string>& args) {
 class CliTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ResetProgramState();
+        ResetToStartState();
         ClearInterrupt();
     }
     void TearDown() override {

@@ -185,7 +185,7 @@ TEST_F(RunCliTest, ExportBytesAreTheProgramsExport) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     // the same settings through the program's own export
-    ResetProgramState();
+    ResetToStartState();
     gPrefs.MinX = -2;
     gPrefs.MaxX = 2;
     gPrefs.Iterations = 8;

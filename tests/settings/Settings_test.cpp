@@ -7,7 +7,7 @@
 #include "settings/SetGetD.h"
 #include "settings/Settings.h"
 #include "support/MessageCapture.h"
-#include "support/ProgramState.h"
+#include "plot/Draw.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ const std::string kRange = "Il DeltaX e' Zero o Negativo!";
 class SettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ResetProgramState();
+        ResetToStartState();
         TempPrefs = gPrefs;
     }
     QWnd dialog = reinterpret_cast<QWnd>(0x77);

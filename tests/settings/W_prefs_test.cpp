@@ -8,7 +8,7 @@
 #include "settings/Prefs.h"
 #include "settings/W_prefs.h"
 #include "support/TempDir.h"
-#include "support/ProgramState.h"
+#include "plot/Draw.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ class PrefsFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         SetProfileDirectory(dir.path().c_str());
-        ResetProgramState();
+        ResetToStartState();
     }
     void TearDown() override { SetProfileDirectory("."); }
 

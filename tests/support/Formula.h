@@ -8,8 +8,8 @@
 
 #include "engine/Analize.h"
 #include "engine/Eval.h"
+#include "plot/Draw.h"
 #include "settings/Prefs.h"
-#include "support/ProgramState.h"
 
 // Parses text as the formula dialog would hand it over.
 inline void ParseFormula(const std::string& text) {
@@ -43,6 +43,6 @@ inline std::string Describe(const _FNCNODE* node) {
 // Every test starts from the defaults with no tree and leaves no tree behind.
 class EngineTest : public ::testing::Test {
   protected:
-    void SetUp() override { ResetProgramState(); }
+    void SetUp() override { ResetToStartState(); }
     void TearDown() override { g_hRoot = DeleteTree(g_hRoot); }
 };
