@@ -11,7 +11,8 @@
 //   InvalidateClientArea            Common_win.cpp         Common.cpp (counts requests)
 //   ProfileRead, ProfileWrite       Common_win.cpp         Common.cpp over IniFile.cpp
 //   OutputStream                    output/Export_win.cpp  the caller's own stream
-//   SetPassPresenter (Win32 only)   Common_win.h/.cpp      none: a long pass shows its progress
+//   SetPassPresenter, KeyDownWaiting  Common_win.h/.cpp    none (Win32 only): the growing plot,
+//                                                          the unthrottled key check
 //
 // The hooks of the portable side are in CommonPortable.h.
 #pragma once

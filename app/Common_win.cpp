@@ -52,11 +52,15 @@ int32_t UserAbort() {
         return 0;
     }
     PresentIfDue();
-    // Only key-downs are looked for: the release of the key that started the pass (Enter in a
-    // dialog) waits in the queue, and a look at the first key message would stop there forever.
-    // The key stays in the queue for the window to handle afterwards.
+    return KeyDownWaiting() ? 1 : 0;
+}
+
+// Only key-downs are looked for: the release of the key that started the pass (Enter in a
+// dialog) waits in the queue, and a look at the first key message would stop there forever.
+// The key stays in the queue for the window to handle afterwards.
+bool KeyDownWaiting() {
     MSG msg;
-    return PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) ? 1 : 0;
+    return PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) != 0;
 }
 
 void* SetWaitCursor() {

@@ -1,5 +1,5 @@
-// The Win32 side's one door of its own, beside those of Common.h: the long pass shows what it
-// has drawn so far.
+// The Win32 side's own doors, beside those of Common.h: the long pass shows what it has drawn
+// so far, and the shell asks the key poll's question without its throttle.
 #pragma once
 
 #include <windows.h>
@@ -11,3 +11,7 @@ using PassPresenter = void (*)(void* context);
 // ends that. The poll and the copy need no message dispatching.
 void SetPassPresenter(PassPresenter present, void* context);
 constexpr DWORD kPresentIntervalMs = 100;
+
+// True when a key-down waits in the thread's queue; it is looked at, not taken. The abort poll
+// asks this when its throttle lets it look.
+bool KeyDownWaiting();

@@ -306,8 +306,7 @@ int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {
     }
     // A key that stopped the range pass is still queued and would stop the first paint at its
     // first sample: the loop then hands the key over first, and the paint follows it.
-    MSG key;
-    if (!PeekMessageA(&key, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE)) {
+    if (!KeyDownWaiting()) {
         UpdateWindow(hWnd);
     }
     return 1;
