@@ -18,8 +18,12 @@ double ParseFieldDouble(const char* text) {
     return std::strtod(text, nullptr);
 }
 
+long long LeadingInteger(const char* text) {
+    return std::strtoll(text, nullptr, 10);
+}
+
 int32_t ParseFieldLong(const char* text) {
-    const long long value = std::strtoll(text, nullptr, 10);
+    const long long value = LeadingInteger(text);
     return value < INT32_MIN   ? INT32_MIN
            : value > INT32_MAX ? INT32_MAX
                                : static_cast<int32_t>(value);

@@ -14,5 +14,8 @@ void FormatFieldLong(char (&buffer)[kFieldBufferSize], int32_t value);
 // The leading decimal number of a field (blanks skipped, optional sign, longest valid
 // prefix); 0 when there is none.
 double ParseFieldDouble(const char* text);
-// The leading integer of a field, the same way; 0 when there is none; clamped to 32 bits.
+// The leading integer of a text, the same way, at its full size (Quorvy.ini reads counts beyond
+// 32 bits this way to refuse them); 0 when there is none.
+long long LeadingInteger(const char* text);
+// The leading integer of a field, clamped to 32 bits.
 int32_t ParseFieldLong(const char* text);

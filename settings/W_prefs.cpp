@@ -2,12 +2,11 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "app/Common.h"
 #include "app/NumberText.h"
 #include "settings/Prefs.h"
+#include "settings/SetGetD.h"
 
 namespace {
 
@@ -20,15 +19,6 @@ T& Field(const PrefDescriptor& d) {
 
 bool Stored(const PrefDescriptor& d) {
     return d.gate == PrefGate::Always || gPrefs.bSaveWinPos == 1;
-}
-
-// A leading integer: blanks skipped, optional sign, digits; 0 when there is none.
-long long LeadingInteger(const char* text) {
-    return std::strtoll(text, nullptr, 10);
-}
-
-int32_t ClampToInt32(long long v) {
-    return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v);
 }
 
 // The default passes through the same conversion as a stored value.
@@ -58,7 +48,7 @@ void Convert(const PrefDescriptor& k, const char* value) {
         case PrefKind::Text:
             break;  // read in place
         case PrefKind::RangeEnd:
-            Field<double>(k) = std::strtod(value, nullptr);
+            Field<double>(k) = ParseFieldDouble(value);
             break;
         case PrefKind::Count: {
             // Kept as read within the field's range; a count outside 1 .. 2147483647 is then
@@ -75,7 +65,7 @@ void Convert(const PrefDescriptor& k, const char* value) {
             Field<int32_t>(k) = LeadingInteger(value) > 0 ? 1 : 0;
             break;
         case PrefKind::RectSide:
-            Field<int32_t>(k) = ClampToInt32(LeadingInteger(value));
+            Field<int32_t>(k) = ParseFieldLong(value);
             break;
     }
 }
