@@ -1,5 +1,3 @@
-# The same cross build with the POSIX-thread variant of mingw-w64, whose C++ library has
-# std::mutex: GoogleTest needs it. Used for the unit tests built for Windows.
+# The i686 cross build with the POSIX-thread compilers: for the unit tests built for Windows.
+set(QUORVY_MINGW_POSIX ON)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-i686.cmake)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
