@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Quorvy.exe and starts it: natively on Windows, under Wine elsewhere (on the current
 # display in a Wine desktop window; with no display, on a private Xvfb screen, saving a
-# screenshot of it).
+# screenshot of it). Under Wine it starts the 32-bit program where this machine runs 32-bit code,
+# else the 64-bit one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,14 +15,8 @@ case "$(uname -s)" in
 esac
 
 bash scripts/install-deps.sh
-cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" >/dev/null
-cmake --build build/windows --target Quorvy probe
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec python3 scripts/run_headless.py
-fi
-export WINEPREFIX="${WINEPREFIX:-$HOME/.quorvy-wine}"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
-echo "Starting Quorvy in a Wine desktop window; its settings live in $WINEPREFIX/drive_c/windows/Quorvy.ini"
-wine explorer /desktop=quorvy,1024x768 "$PWD/build/windows/Quorvy.exe"
+flavour=$(python3 scripts/windows_flavours.py choose) || exit 1
+flavours() { python3 scripts/windows_flavours.py field "$1" "$flavour"; }
+cmake -S . -B "$(flavours folder)" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$(flavours toolchain)" >/dev/null
+cmake --build "$(flavours folder)" --target Quorvy probe
+exec python3 scripts/run_wine.py "$flavour"

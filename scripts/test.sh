@@ -1,32 +1,42 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both flavours (the native one also assembles the help with its
-# pictures) and both packages, and runs every test: the format check, the unit tests under
-# valgrind, the formula fuzzer, the unit tests built for Windows under Wine, then the unit tests,
-# the end-to-end tests of the real Quorvy.exe under Wine and the tests of the help and the
-# packages through CTest, whose summary closes the output.
+# Installs what is missing, builds both Windows flavours and the native one (which also assembles
+# the help with its pictures) and the packages, and runs every test: the format check, the unit
+# tests under valgrind, the formula fuzzer, then for each Windows flavour this machine runs (or
+# those QUORVY_WINDOWS_FLAVOURS names) the unit tests built for Windows under Wine, then CTest
+# with the unit tests, the tests of the help and the packages, and the end-to-end tests of each
+# flavour. It closes with which flavours ran and why any did not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 fuzz_seconds=${QUORVY_FUZZ_SECONDS:-60}
 
 step() { printf '\n=== %s\n' "$*"; }
+flavour() { python3 scripts/windows_flavours.py field "$1" "$2"; }
 
 step "Installing missing packages"
 bash scripts/install-deps.sh
 
-step "Windows build (i686 mingw-w64): Quorvy.exe and the end-to-end probe"
-cmake -S . -B build/windows -G Ninja -DQUORVY_WERROR=ON \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DQUORVY_NATIVE_BUILD="$root/build/native" >/dev/null
-cmake --build build/windows
+step "Windows flavours this machine runs under Wine"
+python3 scripts/windows_flavours.py report
+read -r -a run <<<"$(python3 scripts/windows_flavours.py run)"
+[ ${#run[@]} -gt 0 ] || echo "No Windows flavour runs here: only the native tests and builds run."
+
+for f in 32 64; do
+  step "Windows build, ${f}-bit (mingw-w64): Quorvy.exe and the end-to-end probe"
+  cmake -S . -B "$(flavour folder $f)" -G Ninja -DQUORVY_WERROR=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$(flavour toolchain $f)" \
+    -DQUORVY_NATIVE_BUILD="$root/build/native" >/dev/null
+  cmake --build "$(flavour folder $f)"
+done
 
 step "Native build (unit tests, end-to-end tests, benchmarks, the help with its pictures)"
 cmake -S . -B build/native -G Ninja -DQUORVY_WERROR=ON \
-  -DQUORVY_WINDOWS_BUILD="$root/build/windows" >/dev/null
+  -DQUORVY_WIN32_BUILD="$(flavour folder 32)" -DQUORVY_WIN64_BUILD="$(flavour folder 64)" \
+  -DQUORVY_WINDOWS_RUN="${run[*]:-}" >/dev/null
 cmake --build build/native
 
-step "Packages: the Windows zip and the Debian package"
-(cd build/windows && cpack -G ZIP | tail -n 1)
+step "Packages: the two Windows zips and the Debian package"
+for f in 32 64; do (cd "$(flavour folder $f)" && cpack -G ZIP | tail -n 1); done
 (cd build/native && cpack -G DEB | tail -n 1)
 
 step "Format check"
@@ -48,16 +58,14 @@ mkdir -p build/fuzz/corpus
 build/fuzz/tests/fuzz/fuzz_formula -max_total_time="$fuzz_seconds" -max_len=256 \
   -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus 2>&1 | tail -n 7
 
-step "Unit tests built for Windows, run under Wine"
-cmake -S . -B build/wintests -G Ninja -DQUORVY_WERROR=ON -DQUORVY_WINDOWS_TESTS=ON \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686-posix.cmake" >/dev/null
-cmake --build build/wintests
-(
-  export WINEPREFIX="$root/build/wintests/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
-  ctest --test-dir build/wintests --output-on-failure | tail -n 3
-  wineserver -k || true
-)
+for f in "${run[@]}"; do
+  step "Unit tests built for Windows (${f}-bit), run under Wine"
+  python3 scripts/wine_unit_tests.py "$f"
+done
 
 step "Unit tests and end-to-end tests"
-ctest --test-dir build/native --output-on-failure
+status=0
+ctest --test-dir build/native --output-on-failure || status=$?
+step "Windows flavours"
+python3 scripts/windows_flavours.py report
+exit $status

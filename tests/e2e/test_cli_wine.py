@@ -13,14 +13,13 @@ sys.path.insert(0, os.path.dirname(__file__))
 from test_cli import LABEL_ROWS, PLOT, read_png  # noqa: E402
 from wine_session import WineSession, wait_until  # noqa: E402
 
-BUILD = os.environ.get("QUORVY_WINDOWS_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
 session = None
 
 
 def setUpModule():
     global session
-    session = WineSession(os.path.join(BUILD, "Quorvy.exe"), os.path.join(BUILD, "probe.exe"))
+    session = WineSession.for_build()
 
 
 def tearDownModule():

@@ -9,26 +9,22 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from wine_session import MAIN_TITLE, Picture, WineSession, wait_until  # noqa: E402
+from wine_session import (MAIN_TITLE, Picture, WineSession, end_process,  # noqa: E402
+                          end_with_parent, wait_until)
 
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
 session = None
-cupsd = None
 
 
 def setUpModule():
-    global session, cupsd
+    """Module cleanups run also when the set-up fails half-way, so a scheduler started here never
+    outlives the suite (it would keep CTest waiting on its output)."""
+    global session
     cupsd = start_print_server()
+    if cupsd is not None:
+        unittest.addModuleCleanup(end_process, cupsd)
     session = WineSession.for_build(pdf_printer=True)
-
-
-def tearDownModule():
-    try:
-        session.close()
-    finally:
-        if cupsd is not None:
-            cupsd.terminate()
-            cupsd.wait()
+    unittest.addModuleCleanup(session.close)
 
 
 def start_print_server():
@@ -39,8 +35,14 @@ def start_print_server():
                                               text=True).stdout
     if running():
         return None
-    process = subprocess.Popen(["/usr/sbin/cupsd", "-f"])
-    wait_until(running, what="cupsd")
+    process = subprocess.Popen(["/usr/sbin/cupsd", "-f"], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               preexec_fn=end_with_parent)
+    try:
+        wait_until(running, what="cupsd")
+    except BaseException:
+        end_process(process)
+        raise
     return process
 
 

@@ -19,8 +19,13 @@ import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__)))), "scripts"))
+import windows_flavours  # noqa: E402
 
 DESKTOP = "quorvy,1024x768"
 MAIN_TITLE = "Quorvy - "
@@ -91,7 +96,7 @@ WHITE = (255, 255, 255)
 TEXT_LINE = re.compile(r'trace:text:DrawTextExW L"(.*)", (-?\d+), \[\((-?\d+),(-?\d+)\)-\((-?\d+),(-?\d+)\)\] ([0-9a-f]+)')
 
 
-def _end_with_parent():
+def end_with_parent():
     """Run in the child before exec: it gets SIGTERM when the test process dies, however it
     dies, so an interrupted run leaves no Xvfb or stand-in behind."""
     ctypes.CDLL(None, use_errno=True).prctl(1, int(signal.SIGTERM))  # PR_SET_PDEATHSIG
@@ -112,7 +117,7 @@ def _read_line(fd, timeout):
     return data.decode("ascii", "replace").strip()
 
 
-def _start_xvfb(timeout=20.0):
+def start_xvfb(timeout=20.0):
     """Starts Xvfb on a display that it picks itself and returns (process, ":N").
 
     With -displayfd Xvfb takes the first display number whose listening sockets it can claim
@@ -124,7 +129,7 @@ def _start_xvfb(timeout=20.0):
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
                                  "1024x768x24", "-nolisten", "tcp"], pass_fds=(write_end,),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                preexec_fn=_end_with_parent)
+                                preexec_fn=end_with_parent)
     finally:
         os.close(write_end)
     try:
@@ -132,12 +137,12 @@ def _start_xvfb(timeout=20.0):
     finally:
         os.close(read_end)
     if not number.isdigit() or xvfb.poll() is not None:
-        _end(xvfb)
+        end_process(xvfb)
         raise RuntimeError("Xvfb did not start a display of its own (it said %r)" % number)
     return xvfb, ":" + number
 
 
-def _end(process, timeout=10.0):
+def end_process(process, timeout=10.0):
     """Ends a process this session started and reaps it."""
     if process is None:
         return
@@ -150,7 +155,7 @@ def _end(process, timeout=10.0):
             process.wait()
 
 
-def _processes_with(env_entry):
+def processes_with(env_entry):
     """(pid, program name) of every live process whose environment holds env_entry exactly."""
     found = []
     for pid in os.listdir("/proc"):
@@ -179,12 +184,17 @@ def wait_until(condition, timeout=20.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-
-
 def windows_build():
-    """The folder of Quorvy.exe and probe.exe: QUORVY_WINDOWS_BUILD, else build/windows."""
-    return os.environ.get("QUORVY_WINDOWS_BUILD", os.path.join(ROOT, "build", "windows"))
+    """The folder of Quorvy.exe and probe.exe: QUORVY_WINDOWS_BUILD, else the build folder of
+    the first flavour that runs here."""
+    build = os.environ.get("QUORVY_WINDOWS_BUILD")
+    if build:
+        return build
+    flavours = windows_flavours.runnable()
+    if not flavours:
+        raise RuntimeError("Wine runs no flavour of Quorvy.exe here: "
+                           + "; ".join(why for _, why in windows_flavours.survey()))
+    return flavours[0].folder
 
 
 def read_text(path):
@@ -236,6 +246,7 @@ class WineSession:
         default printer (Wine takes CUPS's PRINTER at the prefix's creation)."""
         self.exe = os.path.abspath(exe)
         self.probe_exe = os.path.abspath(probe)
+        self.flavour = windows_flavours.of_program(self.exe)
         self.workdir = tempfile.mkdtemp(prefix="quorvy-e2e-")
         self.prefix = os.path.join(self.workdir, "prefix")
         self.log_path = os.path.join(self.workdir, "text.log")
@@ -245,15 +256,16 @@ class WineSession:
         self.decoy = self.xvfb = self.env = self.printer = None
         try:
             self.decoy = self._start_decoy()
-            self.xvfb, self.display = _start_xvfb()
-            self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
-                            WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all")
+            self.xvfb, self.display = start_xvfb()
+            self.env = self.flavour.env(dict(
+                os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
+                WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all"))
             if pdf_printer:
                 self.printer = PdfPrinter(self.workdir)
                 self.env["PRINTER"] = self.printer.name
-            subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, check=True)
-            subprocess.run(["wineserver", "-w"], env=self.env, check=False)
+            failure = self.flavour.prepare_prefix(self.env)
+            if failure:
+                raise RuntimeError("Wine could not prepare the session's prefix: " + failure)
         except BaseException:
             self.close()
             raise
@@ -270,7 +282,7 @@ class WineSession:
         env = dict(os.environ, WINEPREFIX=self.prefix + "-elsewhere")
         env.pop("DISPLAY", None)
         return subprocess.Popen([decoy, "100000"], env=env, cwd=folder,
-                                preexec_fn=_end_with_parent)
+                                preexec_fn=end_with_parent)
 
     # --- files -------------------------------------------------------------------------
     @property
@@ -300,8 +312,9 @@ class WineSession:
         log = open(self.log_path, "ab")
         self.log_offset = log.tell()
         env = dict(self.env, WINEDEBUG="-all,trace+text", **(extra_env or {}))
-        self.process = subprocess.Popen(["wine", "explorer", "/desktop=" + DESKTOP, self.exe],
-                                        env=env, stdout=log, stderr=log)
+        self.process = subprocess.Popen(
+            self.flavour.command("explorer", "/desktop=" + DESKTOP, self.exe), env=env,
+            stdout=log, stderr=log)
         log.close()
         main = wait_until(lambda: self.find(MAIN_TITLE), what="the main window")
         self.focus(main)
@@ -310,7 +323,7 @@ class WineSession:
     def own_processes(self):
         """(pid, program name) of every process running in this session's Wine prefix: the
         program, the desktop and probe launchers, Wine's own services and wineserver."""
-        return _processes_with(b"WINEPREFIX=" + os.fsencode(self.prefix))
+        return processes_with(b"WINEPREFIX=" + os.fsencode(self.prefix))
 
     def running(self):
         """Whether Quorvy.exe runs in this session's prefix (a process that has ended but is
@@ -346,7 +359,7 @@ class WineSession:
             self._kill_leftovers()
         finally:
             for process in (self.decoy, self.xvfb):
-                _end(process)
+                end_process(process)
             if self.printer is not None:
                 self.printer.remove()
             self.decoy = self.xvfb = self.env = self.printer = None
@@ -371,9 +384,10 @@ class WineSession:
         nothing is tried again."""
         for attempt in range(3):
             out = os.path.join(self.workdir, "probe-%d.txt" % time.monotonic_ns())
-            launcher = subprocess.Popen(["wine", "explorer", "/desktop=" + DESKTOP, self.probe_exe]
-                                        + list(args) + [self.windows_path(out)], env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            launcher = subprocess.Popen(
+                self.flavour.command("explorer", "/desktop=" + DESKTOP, self.probe_exe, *args,
+                                     self.windows_path(out)),
+                env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self.launchers.append(launcher)
             try:
                 result = wait_until(lambda: read(out), timeout=10, what="the probe")
