@@ -1,10 +1,10 @@
 # The user's help and the packages, made by CPack from this project:
 #
-#   Windows build:  cpack -G ZIP  ->  Quorvy-<version>-win32.zip
+#   Windows builds: cpack -G ZIP  ->  Quorvy-<version>-win32.zip, Quorvy-<version>-win64.zip
 #                   Quorvy.exe with DOCS/ beside it and a plain-text README.txt
 #   native build:   cpack -G DEB  ->  quorvy_<version>_<arch>.deb
-#                   quorvy-plot, Quorvy.exe with its DOCS, the quorvy launcher (Wine), man pages,
-#                   a desktop entry and icon
+#                   quorvy-plot, both Quorvy.exe (lib/quorvy/win32, lib/quorvy/win64) with
+#                   their DOCS, the quorvy launcher (Wine), man pages, a desktop entry and icon
 #
 # The help's pictures are drawn by quorvy-plot, so only the native build can make them: it
 # assembles the complete help (pages and pictures) in <native build>/DOCS, and both packages ship
@@ -14,8 +14,8 @@
 #
 # Included from CMakeLists.txt in the Windows branch and at the end of the native branch.
 
-set(QUORVY_PACKAGE_VERSION
-    "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}")
+# One version for the program, quorvy-plot and the packages.
+set(QUORVY_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(QUORVY_MAINTAINER "The Quorvy developers <dev@quorvy.invalid>")
 
 set(CPACK_PACKAGE_NAME "Quorvy")
@@ -44,13 +44,22 @@ if(WIN32)
                       \"has no quorvy-plot to draw them with.\")
     endif()")
   install(DIRECTORY "${QUORVY_NATIVE_BUILD}/DOCS/" DESTINATION DOCS)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(QUORVY_FLAVOUR_TEXT "This is the\n64-bit program, for 64-bit Windows (and Wine without 32-bit support).")
+  else()
+    set(QUORVY_FLAVOUR_TEXT "This is the\n32-bit program; it runs on 32-bit and 64-bit Windows (and under Wine).")
+  endif()
   # Windows readers expect CRLF line ends in a plain-text file.
   configure_file(${CMAKE_SOURCE_DIR}/packaging/README.txt ${CMAKE_BINARY_DIR}/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME "Quorvy-${QUORVY_PACKAGE_VERSION}-win32")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME "Quorvy-${QUORVY_PACKAGE_VERSION}-win64")
+  else()
+    set(CPACK_PACKAGE_FILE_NAME "Quorvy-${QUORVY_PACKAGE_VERSION}-win32")
+  endif()
   include(CPack)
   return()
 endif()
@@ -109,36 +118,43 @@ function(quorvy_package_files)
   add_custom_target(quorvy_package_files ALL DEPENDS ${outputs})
 endfunction()
 
+# One flavour of Quorvy.exe in lib/quorvy/<label>, stripped with its own toolchain's strip, with
+# its help in DOCS beside it: a link to the pages under share.
+function(quorvy_install_program label target build)
+  set(exe lib/quorvy/${label}/Quorvy.exe)
+  install(FILES ${build}/Quorvy.exe DESTINATION lib/quorvy/${label})
+  find_program(QUORVY_STRIP_${label} ${target}-strip)
+  if(QUORVY_STRIP_${label})
+    install(CODE "
+      if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND \"${QUORVY_STRIP_${label}}\"
+          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${exe}\" COMMAND_ERROR_IS_FATAL ANY)
+      endif()")
+  endif()
+  install(CODE "
+    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/quorvy/${label}/DOCS\")
+    message(STATUS \"Installing: \${link} -> ../../../share/quorvy/DOCS\")
+    file(REMOVE_RECURSE \"\${link}\")
+    file(CREATE_LINK ../../../share/quorvy/DOCS \"\${link}\" SYMBOLIC)")
+endfunction()
+
 # What `cmake --install` and the Debian package put where (below the prefix, /usr for the
-# package). Quorvy.exe finds its help in DOCS beside it: a link to the pages under share.
+# package).
 function(quorvy_install_rules)
   set(dir ${QUORVY_PACKAGE_FILES})
   install(FILES ${dir}/quorvy-plot.1.gz DESTINATION share/man/man1)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${dir}/changelog.gz
           DESTINATION share/doc/quorvy)
   install(DIRECTORY ${QUORVY_DOCS_DIR}/ DESTINATION share/quorvy/DOCS)
-  if(NOT QUORVY_WINDOWS_BUILD)
-    message(STATUS "QUORVY_WINDOWS_BUILD is not set: the Debian package holds no Quorvy.exe")
+  if(NOT QUORVY_WIN32_BUILD OR NOT QUORVY_WIN64_BUILD)
+    message(STATUS "QUORVY_WIN32_BUILD or QUORVY_WIN64_BUILD is not set: the Debian package "
+                   "holds no Quorvy.exe")
     return()
   endif()
   install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/quorvy DESTINATION bin)
   install(FILES ${dir}/quorvy.1.gz DESTINATION share/man/man1)
-  install(FILES ${QUORVY_WINDOWS_BUILD}/Quorvy.exe DESTINATION lib/quorvy)
-  find_program(QUORVY_MINGW_STRIP i686-w64-mingw32-strip)
-  if(QUORVY_MINGW_STRIP)
-    install(CODE "
-      if(CMAKE_INSTALL_DO_STRIP)
-        execute_process(COMMAND \"${QUORVY_MINGW_STRIP}\"
-          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/quorvy/Quorvy.exe\"
-          COMMAND_ERROR_IS_FATAL ANY)
-      endif()")
-  endif()
-  install(CODE [[
-    set(link "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/lib/quorvy/DOCS")
-    message(STATUS "Installing: ${link} -> ../../share/quorvy/DOCS")
-    file(REMOVE_RECURSE "${link}")
-    file(CREATE_LINK ../../share/quorvy/DOCS "${link}" SYMBOLIC)
-  ]])
+  quorvy_install_program(win32 i686-w64-mingw32 ${QUORVY_WIN32_BUILD})
+  quorvy_install_program(win64 x86_64-w64-mingw32 ${QUORVY_WIN64_BUILD})
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/quorvy.desktop DESTINATION share/applications)
   install(FILES ${dir}/quorvy.png DESTINATION share/icons/hicolor/32x32/apps)
 endfunction()
@@ -156,17 +172,27 @@ function(quorvy_docs_tests)
   add_test(NAME docs_help COMMAND ${Python3_EXECUTABLE} ${tests}/test_help.py -v)
   add_test(NAME docs_browser COMMAND ${Python3_EXECUTABLE} ${tests}/test_browser.py -v)
   set_tests_properties(docs_help docs_browser PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
-  if(NOT pictures OR NOT QUORVY_WINDOWS_BUILD)
+  if(NOT pictures OR NOT QUORVY_WIN32_BUILD OR NOT QUORVY_WIN64_BUILD)
     return()
   endif()
   execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE arch
                   OUTPUT_STRIP_TRAILING_WHITESPACE)
-  set(zip ${QUORVY_WINDOWS_BUILD}/Quorvy-${QUORVY_PACKAGE_VERSION}-win32.zip)
   set(deb ${CMAKE_BINARY_DIR}/quorvy_${QUORVY_PACKAGE_VERSION}_${arch}.deb)
-  add_test(NAME packages COMMAND ${Python3_EXECUTABLE} ${tests}/test_packages.py -v)
-  set(env QUORVY_ZIP=${zip} QUORVY_DEB=${deb} QUORVY_WINDOWS_BUILD=${QUORVY_WINDOWS_BUILD}
-          QUORVY_PACKAGE_VERSION=${QUORVY_PACKAGE_VERSION} PYTHONDONTWRITEBYTECODE=1)
-  set_tests_properties(packages PROPERTIES ENVIRONMENT "${env}" TIMEOUT 1200 RUN_SERIAL TRUE)
+  set(script ${tests}/test_packages.py)
+  set(env QUORVY_DEB=${deb} QUORVY_PACKAGE_VERSION=${QUORVY_PACKAGE_VERSION}
+          PYTHONDONTWRITEBYTECODE=1)
+  # The Debian package as files; then, for each flavour that runs here, its zip and the
+  # package's launcher starting that flavour.
+  add_test(NAME packages COMMAND ${Python3_EXECUTABLE} ${script} -v DebianPackage)
+  set_tests_properties(packages PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+  foreach(flavour IN LISTS QUORVY_WINDOWS_RUN_LIST)
+    set(build ${QUORVY_WIN${flavour}_BUILD})
+    add_test(NAME packages_win${flavour}
+             COMMAND ${Python3_EXECUTABLE} ${script} -v WindowsZip DebianLauncher)
+    set_tests_properties(packages_win${flavour} PROPERTIES TIMEOUT 1200 RUN_SERIAL TRUE
+      ENVIRONMENT "${env};QUORVY_WINDOWS_BUILD=${build};QUORVY_WINDOWS_FLAVOUR=${flavour};\
+QUORVY_ZIP=${build}/Quorvy-${QUORVY_PACKAGE_VERSION}-win${flavour}.zip")
+  endforeach()
 endfunction()
 
 function(quorvy_native_packaging)
@@ -193,9 +219,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUORVY_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Quorvy.exe is a 32-bit Windows program: the quorvy launcher needs the 32-bit Wine. The
-# libraries of quorvy-plot (Cairo, the C and C++ runtimes) are found by dpkg-shlibdeps.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "wine, wine32")
+# The quorvy launcher starts the 32-bit Quorvy.exe where the system runs it (wine32, only
+# recommended, so that no i386 architecture is needed), else the 64-bit one (wine64).
+# fonts-wine draws the window's caption buttons. The libraries of quorvy-plot (Cairo, the C and
+# C++ runtimes) are found by dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "wine, wine64, fonts-wine")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine32")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

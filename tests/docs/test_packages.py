@@ -1,13 +1,13 @@
-"""Tests of the two packages as a user gets them.
+"""Tests of the packages as a user gets them.
 
-The Windows zip unpacks to a folder from which Quorvy.exe starts under Wine and finds its help,
+A Windows zip unpacks to a folder from which Quorvy.exe starts under Wine and finds its help,
 DOCS, beside it. The Debian package holds what it should where it should, passes lintian, and
 from a temporary root its quorvy-plot renders a plot and its quorvy launcher starts the window
-with a Wine prefix of its own.
+with a Wine prefix of its own, and says Wine's reason when it cannot prepare one.
 
-QUORVY_ZIP and QUORVY_DEB name the packages (cpack -G ZIP in the Windows build, cpack -G DEB in
-the native build), QUORVY_WINDOWS_BUILD the Windows build (its probe.exe helper),
-QUORVY_PACKAGE_VERSION their version.
+QUORVY_DEB names the Debian package (cpack -G DEB in the native build), QUORVY_PACKAGE_VERSION
+the version. For the zip and the launcher, QUORVY_WINDOWS_FLAVOUR names the Windows flavour
+(32 or 64) under test, QUORVY_ZIP its zip and QUORVY_WINDOWS_BUILD its build (probe.exe).
 """
 import os
 import shutil
@@ -15,7 +15,6 @@ import struct
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 import zipfile
 
@@ -24,9 +23,11 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 import png  # noqa: E402
 from test_help import PageStructure  # noqa: E402
-from wine_session import BLACK, WineSession, wait_until  # noqa: E402
+from wine_session import (BLACK, WineSession, end_process, processes_with,  # noqa: E402
+                          start_xvfb, wait_until)
 
-VERSION = os.environ.get("QUORVY_PACKAGE_VERSION", "1.0.0")
+VERSION = os.environ.get("QUORVY_PACKAGE_VERSION", "1.0.0.1")
+FLAVOUR = os.environ.get("QUORVY_WINDOWS_FLAVOUR", "32")
 ZIP = os.environ.get("QUORVY_ZIP", "")
 DEB = os.environ.get("QUORVY_DEB", "")
 WINDOWS_BUILD = os.environ.get("QUORVY_WINDOWS_BUILD", "")
@@ -46,7 +47,7 @@ def require(path, what):
 
 
 class WindowsZip(unittest.TestCase):
-    folder_name = "Quorvy-%s-win32" % VERSION
+    folder_name = "Quorvy-%s-win%s" % (VERSION, FLAVOUR)
 
     @classmethod
     def setUpClass(cls):
@@ -71,14 +72,15 @@ class WindowsZip(unittest.TestCase):
         self.assertGreater(len(wanted), 3)
         self.assertEqual(files, {"Quorvy.exe", "README.txt", "DOCS/index.html"} | wanted)
 
-    def test_the_program_is_a_32_bit_windows_gui_program(self):
+    def test_the_program_is_a_windows_gui_program_of_the_flavour(self):
+        machine, magic = {"32": (0x14C, 0x10B), "64": (0x8664, 0x20B)}[FLAVOUR]  # PE32, PE32+
         with open(os.path.join(self.folder, "Quorvy.exe"), "rb") as f:
             data = f.read()
         self.assertEqual(data[:2], b"MZ")
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         self.assertEqual(data[pe:pe + 4], b"PE\0\0")
-        self.assertEqual(struct.unpack_from("<H", data, pe + 4)[0], 0x14C)    # i386
-        self.assertEqual(struct.unpack_from("<H", data, pe + 24)[0], 0x10B)   # PE32
+        self.assertEqual(struct.unpack_from("<H", data, pe + 4)[0], machine)
+        self.assertEqual(struct.unpack_from("<H", data, pe + 24)[0], magic)
         self.assertEqual(struct.unpack_from("<H", data, pe + 24 + 68)[0], 2)  # GUI subsystem
 
     def test_the_readme_is_windows_text_that_points_to_the_help(self):
@@ -113,7 +115,9 @@ class WindowsZip(unittest.TestCase):
             session.close()
 
 
-class DebianPackage(unittest.TestCase):
+class ExtractedPackage(unittest.TestCase):
+    """The Debian package unpacked into a temporary root, with its listing."""
+
     @classmethod
     def setUpClass(cls):
         require(DEB, "the Debian package")
@@ -135,6 +139,8 @@ class DebianPackage(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.temp, ignore_errors=True)
 
+
+class DebianPackage(ExtractedPackage):
     def field(self, name):
         return subprocess.run(["dpkg-deb", "-f", DEB, name], stdout=subprocess.PIPE, text=True,
                               check=True).stdout.strip()
@@ -147,7 +153,11 @@ class DebianPackage(unittest.TestCase):
         self.assertEqual(self.field("Version"), VERSION)
         self.assertEqual(self.field("Architecture"), arch)
         depends = {d.strip().split()[0] for d in self.field("Depends").split(",")}
-        self.assertLessEqual({"wine", "wine32", "libcairo2", "libc6"}, depends)
+        self.assertLessEqual({"wine", "wine64", "fonts-wine", "libcairo2", "libc6"}, depends)
+        # It installs where no i386 architecture is set up: the 32-bit Wine is only recommended.
+        self.assertNotIn("wine32", depends)
+        self.assertNotIn(":i386", self.field("Depends"))
+        self.assertEqual(self.field("Recommends"), "wine32")
         self.assertTrue(self.field("Maintainer"))
         self.assertTrue(self.field("Description").startswith("plotter for functions"))
 
@@ -157,7 +167,8 @@ class DebianPackage(unittest.TestCase):
         expected = {
             "/usr/bin/quorvy-plot": executable,
             "/usr/bin/quorvy": executable,
-            "/usr/lib/quorvy/Quorvy.exe": plain,
+            "/usr/lib/quorvy/win32/Quorvy.exe": plain,
+            "/usr/lib/quorvy/win64/Quorvy.exe": plain,
             "/usr/share/quorvy/DOCS/index.html": plain,
             "/usr/share/man/man1/quorvy-plot.1.gz": plain,
             "/usr/share/man/man1/quorvy.1.gz": plain,
@@ -177,9 +188,12 @@ class DebianPackage(unittest.TestCase):
             with self.subTest(path=path):
                 self.assertEqual(owner, "root/root")
                 self.assertTrue(path == "/" or path.startswith("/usr"), "outside /usr")
-        # Quorvy.exe finds its help beside it through a relative link.
-        self.assertEqual(self.entries["/usr/lib/quorvy/DOCS"][2], "../../share/quorvy/DOCS")
-        self.assertTrue(os.path.isfile(os.path.join(self.root, "usr/lib/quorvy/DOCS/index.html")))
+        # Each Quorvy.exe finds its help beside it through a relative link.
+        for label in ("win32", "win64"):
+            self.assertEqual(self.entries["/usr/lib/quorvy/%s/DOCS" % label][2],
+                             "../../../share/quorvy/DOCS")
+            self.assertTrue(os.path.isfile(os.path.join(
+                self.root, "usr/lib/quorvy/%s/DOCS/index.html" % label)))
 
     def test_lintian_reports_no_errors(self):
         run = subprocess.run(["lintian", "--fail-on", "error", "--tag-display-limit", "0", DEB],
@@ -227,35 +241,84 @@ class DebianPackage(unittest.TestCase):
         env.pop("QUORVY_WINEPREFIX", None)
         run = subprocess.run([os.path.join(self.root, "usr/bin/quorvy"), "--help"],
                              stdout=subprocess.PIPE, text=True, env=env, check=True)
-        self.assertIn(os.path.join(self.root, "usr/lib/quorvy/Quorvy.exe"), run.stdout)
+        for label in ("win32", "win64"):
+            self.assertIn(os.path.join(self.root, "usr/lib/quorvy/%s/Quorvy.exe" % label),
+                          run.stdout)
         self.assertIn(os.path.join(self.root, "usr/share/quorvy/DOCS/index.html"), run.stdout)
         self.assertIn(os.path.join(home, "data", "quorvy", "wine"), run.stdout)
+
+
+
+class DebianLauncher(ExtractedPackage):
+    """The package's quorvy launcher asked for the flavour under test, on a display of its own."""
+
+    def launch(self, home, display, prefix=None):
+        env = dict(os.environ, HOME=home, DISPLAY=display.name, QUORVY_WINDOWS_FLAVOUR=FLAVOUR)
+        for name in ("XDG_DATA_HOME", "QUORVY_WINEPREFIX", "WINEPREFIX", "WINELOADER"):
+            env.pop(name, None)
+        if prefix:
+            env["QUORVY_WINEPREFIX"] = prefix
+        return env, subprocess.Popen([os.path.join(self.root, "usr/bin/quorvy")], env=env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                     text=True)
+
+    def end(self, env, prefix, launcher):
+        env = dict(env, WINEPREFIX=prefix)
+        subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL, check=False)
+        try:
+            said = launcher.communicate(timeout=30)[1]
+        except subprocess.TimeoutExpired:
+            launcher.kill()
+            said = launcher.communicate()[1]
+        subprocess.run(["wineserver", "-w"], env=env, stderr=subprocess.DEVNULL, check=False)
+        return said
 
     def test_the_launcher_starts_the_window_with_a_wine_prefix_of_its_own(self):
         home = os.path.join(self.temp, "home")
         prefix = os.path.join(home, ".local", "share", "quorvy", "wine")
         display = PrivateDisplay()
-        env = dict(os.environ, HOME=home, DISPLAY=display.name)
-        for name in ("XDG_DATA_HOME", "QUORVY_WINEPREFIX", "WINEPREFIX"):
-            env.pop(name, None)
-        launcher = subprocess.Popen([os.path.join(self.root, "usr/bin/quorvy")], env=env,
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        env, launcher = self.launch(home, display)
+        said = ""
         try:
             window = wait_until(lambda: display.find_window("Quorvy - "), timeout=180,
                                 what="the Quorvy window")
             self.assertTrue(window)
             self.assertTrue(os.path.isfile(os.path.join(prefix, "system.reg")))
             self.assertTrue(os.path.isdir(os.path.join(prefix, "drive_c", "windows")))
+            self.assertFalse(os.path.exists(os.path.join(prefix, ".quorvy-unfinished")))
         finally:
-            subprocess.run(["wineserver", "-k"], env=dict(env, WINEPREFIX=prefix),
-                           stderr=subprocess.DEVNULL, check=False)
+            said = self.end(env, prefix, launcher)
+            display.close()
+        self.assertIn("starting the %s-bit Quorvy.exe" % FLAVOUR, said)
+
+    def test_a_prefix_wine_refuses_is_explained_marked_and_tried_again(self):
+        """Wine refuses a prefix folder its user does not own: the launcher ends at once with
+        Wine's reason, leaves no Wine process, and prepares the prefix on the next start."""
+        if os.getuid() != 0:
+            self.skipTest("needs root to hand the prefix folder to another user")
+        home = os.path.join(self.temp, "home-refused")
+        prefix = os.path.join(self.temp, "refused-prefix")
+        os.makedirs(prefix)
+        os.chown(prefix, 65534, 65534)
+        display = PrivateDisplay()
+        try:
+            env, launcher = self.launch(home, display, prefix)
+            said = launcher.communicate(timeout=120)[1]
+            self.assertNotEqual(launcher.returncode, 0)
+            self.assertIn("not owned by you", said)
+            self.assertIn("marked unfinished", said)
+            self.assertTrue(os.path.exists(os.path.join(prefix, ".quorvy-unfinished")) or
+                            not os.listdir(prefix))
+            self.assertEqual(processes_with(b"WINEPREFIX=" + os.fsencode(prefix)), [])
+            os.chown(prefix, 0, 0)
+            env, launcher = self.launch(home, display, prefix)
             try:
-                launcher.wait(timeout=30)
-            except subprocess.TimeoutExpired:
-                launcher.kill()
-                launcher.wait()
-            subprocess.run(["wineserver", "-w"], env=dict(env, WINEPREFIX=prefix),
-                           stderr=subprocess.DEVNULL, check=False)
+                wait_until(lambda: display.find_window("Quorvy - "), timeout=180,
+                           what="the Quorvy window on the second start")
+                self.assertFalse(os.path.exists(os.path.join(prefix, ".quorvy-unfinished")))
+            finally:
+                self.end(env, prefix, launcher)
+        finally:
             display.close()
 
 
@@ -263,24 +326,7 @@ class PrivateDisplay:
     """An Xvfb server of the test's own, on a display number that the server picks itself."""
 
     def __init__(self):
-        read_end, write_end = os.pipe()
-        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                        "1024x768x24", "-nolisten", "tcp"],
-                                       pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 30
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip().isdigit():
-            self.close()
-            raise RuntimeError("Xvfb did not start")
-        self.name = ":" + number.strip().decode()
+        self.server, self.name = start_xvfb()
 
     def find_window(self, title):
         run = subprocess.run(["xdotool", "search", "--name", "^%s$" % title],
@@ -289,8 +335,7 @@ class PrivateDisplay:
         return run.stdout.split()
 
     def close(self):
-        self.server.terminate()
-        self.server.wait()
+        end_process(self.server)
 
 
 if __name__ == "__main__":
