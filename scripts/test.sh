@@ -17,7 +17,8 @@ step "Installing missing packages"
 bash scripts/install-deps.sh
 
 step "Windows flavours this machine runs under Wine"
-python3 scripts/windows_flavours.py report
+flavours_report=$(python3 scripts/windows_flavours.py report)
+echo "$flavours_report"
 read -r -a run <<<"$(python3 scripts/windows_flavours.py run)"
 [ ${#run[@]} -gt 0 ] || echo "No Windows flavour runs here: only the native tests and builds run."
 
@@ -67,5 +68,5 @@ step "Unit tests and end-to-end tests"
 status=0
 ctest --test-dir build/native --output-on-failure || status=$?
 step "Windows flavours"
-python3 scripts/windows_flavours.py report
+echo "$flavours_report"
 exit $status
