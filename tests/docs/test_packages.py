@@ -216,6 +216,10 @@ class DebianPackage(ExtractedPackage):
                               check=True).stdout
         self.assertIn("Min Y", info)
         self.assertIn("-197.9211", info)
+        # One version a user can match: the tool says the package's.
+        version = subprocess.run([plot, "--version"], stdout=subprocess.PIPE, text=True,
+                                 check=True).stdout
+        self.assertIn(" " + VERSION + "\n", version.split("\n")[0] + "\n")
 
     def test_the_man_pages_and_the_desktop_entry_are_valid(self):
         for page in ("quorvy-plot", "quorvy"):
