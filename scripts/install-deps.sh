@@ -3,7 +3,7 @@
 # there. Safe to run again; needs root (or sudo) on Debian 12.
 set -euo pipefail
 
-native=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
+native=(git cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
         libbenchmark-dev libmuparser-dev valgrind clang-format)
 # quorvy-plot: Cairo for its pictures, the font of their labels
 cli=(pkg-config libcairo2-dev fonts-dejavu-core)
