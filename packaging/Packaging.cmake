@@ -45,9 +45,9 @@ if(WIN32)
     endif()")
   install(DIRECTORY "${QUORVY_NATIVE_BUILD}/DOCS/" DESTINATION DOCS)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(QUORVY_FLAVOUR_TEXT "This is the\n64-bit program, for 64-bit Windows (and Wine without 32-bit support).")
+    set(QUORVY_FLAVOUR_TEXT "This is the 64-bit program, for 64-bit Windows (and Wine without 32-bit code).")
   else()
-    set(QUORVY_FLAVOUR_TEXT "This is the\n32-bit program; it runs on 32-bit and 64-bit Windows (and under Wine).")
+    set(QUORVY_FLAVOUR_TEXT "This is the 32-bit program; it runs on 32-bit and 64-bit Windows (and Wine).")
   endif()
   # Windows readers expect CRLF line ends in a plain-text file.
   configure_file(${CMAKE_SOURCE_DIR}/packaging/README.txt ${CMAKE_BINARY_DIR}/README.txt
