@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "app/CommonPortable.h"
@@ -91,6 +92,7 @@ class Run {
   private:
     void Error(const std::string& text);
     bool LoadSettings();
+    void ExplainRefusedRange(int32_t iterations);
     bool AcceptFormula();
     void ParseFormula();
     bool OpenOutputs();
@@ -108,6 +110,7 @@ class Run {
     TableFile table_;
     bool parsed_ = false;
     int formulaMessages_ = 0;
+    int messages_ = 0;  // of the tool's own that make the status 3, as a formula's message does
 };
 
 void Run::Error(const std::string& text) {
@@ -131,7 +134,35 @@ bool Run::LoadSettings() {
     TempPrefs = gPrefs;
     ApplyOverrides(o_, &TempPrefs);
     const int32_t iterations = o_.iterations.value_or(static_cast<int32_t>(TempPrefs.Iterations));
-    return CheckAndCommitSettings(nullptr, iterations) != 0;
+    if (CheckAndCommitSettings(nullptr, iterations) != 0) {
+        return true;
+    }
+    ExplainRefusedRange(iterations);
+    return false;
+}
+
+// The settings dialog says "DeltaX is zero or negative" for every range it refuses; for a range
+// that is not empty, this says what is wrong with it instead.
+void Run::ExplainRefusedRange(int32_t iterations) {
+    const double minX = TempPrefs.MinX;
+    const double maxX = TempPrefs.MaxX;
+    if (RangeAcceptable(minX, maxX, iterations) || maxX - minX <= 0) {
+        return;
+    }
+    char text[200];
+    if (!std::isfinite(minX) || !std::isfinite(maxX)) {
+        std::snprintf(text, sizeof text, "the ends of the X range (%g and %g) must be finite", minX,
+                      maxX);
+    } else if (!std::isfinite(maxX - minX)) {
+        std::snprintf(text, sizeof text, "the X range from %g to %g is too wide to step", minX,
+                      maxX);
+    } else {
+        const double step = (maxX - minX) / iterations;
+        std::snprintf(text, sizeof text,
+                      "the step (%.17g - %.17g) / %ld = %g is too small to move X at %.17g", maxX,
+                      minX, static_cast<long>(iterations), step, minX + step > minX ? maxX : minX);
+    }
+    Error(text);
 }
 
 // The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser.
@@ -225,8 +256,14 @@ bool Run::ExportPass() {
     return false;
 }
 
+// The panel's lines; its note that the Y facts need AutoScale Y is a message, not a fact.
 bool Run::PrintInfo() {
     for (const std::string& line : InfoLines()) {
+        if (line == kInfoNeedsAutoScaleY) {
+            Error(line + " (the Y facts need --autoscale-y)");
+            ++messages_;
+            continue;
+        }
         std::fprintf(s_.out, "%s\n", line.c_str());
     }
     errno = 0;
@@ -260,7 +297,7 @@ int Run::Execute() {
     if (monitor_.Stopped()) {
         return kExitInterrupted;
     }
-    return formulaMessages_ > 0 ? kExitFormulaMessage : kExitOk;
+    return formulaMessages_ + messages_ > 0 ? kExitFormulaMessage : kExitOk;
 }
 
 }  // namespace

@@ -246,7 +246,7 @@ void DrawInfoLines(DrawSurface* hDc, const QRect* client) {
         Text(hDc, line, band, kBottomLeft);
         nextLine();
     } else {
-        Text(hDc, "le Info sono disponibili solo se attivi AutoScala Y", band, kBottomLeft);
+        Text(hDc, kInfoNeedsAutoScaleY, band, kBottomLeft);
         nextLine();
     }
     NumberLine(line, "Tempo di disegno ", g_DrawingTime, 3, 2, "");

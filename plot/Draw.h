@@ -27,5 +27,7 @@ void DrawAxes(DrawSurface* hDc, const QRect* Prec);
 void ForceRedraw();
 // The lines of the curve-info panel, in bands of 20 units from the top of client.
 void DrawInfoLines(DrawSurface* hDc, const QRect* client);
+// The panel's line in place of the Y facts while AutoScale Y is off.
+constexpr const char* kInfoNeedsAutoScaleY = "le Info sono disponibili solo se attivi AutoScala Y";
 
 constexpr QColor AxisColor = 0x00000000;

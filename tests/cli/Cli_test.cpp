@@ -70,8 +70,13 @@ TEST_F(RunCliTest, RefusedSettingsShowTheDialogsMessagesInOrderAndWriteNothing) 
         {{"-n", "-5"}, kIterationsBox},
         {{"--min", "5", "--max", "4"}, kRangeBox},
         {{"--min", "5", "--max", "5"}, kRangeBox},
-        {{"--max", "inf"}, kRangeBox},
-        {{"--min", "1e16", "--max", "10000000000000002", "-n", "4"}, kRangeBox},  // X stands still
+        {{"--max", "inf"},
+         kRangeBox + "quorvy-plot: the ends of the X range (-100 and inf) must be finite\n"},
+        {{"--min", "-1e308", "--max", "1e308"},
+         kRangeBox + "quorvy-plot: the X range from -1e+308 to 1e+308 is too wide to step\n"},
+        {{"--min", "1e16", "--max", "10000000000000002", "-n", "4"},  // X stands still
+         kRangeBox + "quorvy-plot: the step (10000000000000002 - 10000000000000000) / 4 = 0.5 is "
+                     "too small to move X at 10000000000000000\n"},
         {{"-n", "0", "--min", "5", "--max", "4"}, kIterationsBox + kRangeBox},
     };
     for (const auto& c : cases) {
@@ -229,13 +234,14 @@ TEST_F(RunCliTest, InfoLinesAsThePanelWritesThem) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
 }
 
-TEST_F(RunCliTest, InfoWithoutAutomaticYScalingHasThreeLines) {
+TEST_F(RunCliTest, InfoWithoutAutomaticYScalingSaysWhyOnStandardError) {
     const CliResult r = RunTool({"-i", "--no-autoscale-y", "X"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(
-        r.out.rfind("le Info sono disponibili solo se attivi AutoScala Y\nTempo di disegno ", 0),
-        0u);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err,
+              "quorvy-plot: le Info sono disponibili solo se attivi AutoScala Y (the Y facts need "
+              "--autoscale-y)\n");
+    EXPECT_EQ(r.out.rfind("Tempo di disegno ", 0), 0u);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
 }
 
 TEST_F(RunCliTest, IniFileIsReadNeverWrittenAndOptionsOverrideIt) {
@@ -256,7 +262,7 @@ TEST_F(RunCliTest, IniFileIsReadNeverWrittenAndOptionsOverrideIt) {
               "0.000000000\t0.000000000\n0.500000000\t1.500000000\n"
               "1.000000000\t3.000000000\n1.500000000\t4.500000000\n");
     r = RunTool({"--ini", dir.File("Quorvy.ini"), "-i"});
-    EXPECT_EQ(r.out.rfind("le Info sono disponibili", 0), 0u);
+    EXPECT_EQ(r.err.find("quorvy-plot: le Info sono disponibili"), 0u);  // AutoScale Y is off
     EXPECT_EQ(dir.Read("Quorvy.ini"), ini);
     EXPECT_EQ(fs::last_write_time(dir.File("Quorvy.ini")), written);
     EXPECT_EQ(Files(dir), std::vector<std::string>{"Quorvy.ini"});

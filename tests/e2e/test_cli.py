@@ -171,6 +171,86 @@ class BadInput(Folder):
         self.assertEqual(err, "quorvy-plot: cannot write standard output: Broken pipe\n")
 
 
+OLD = b"the user's old file\n"
+PNG = "a PNG picture"  # in a row's files after: any PNG
+
+
+class Rows(Folder):
+    """A row per case: the arguments (run in the test's folder), the files there before (name:
+    contents, or (contents, mode)), the exit status, standard error, and the files after (the same
+    form; PNG stands for any picture)."""
+
+    def put(self, name, spec):
+        data, mode = spec if isinstance(spec, tuple) else (spec, None)
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        if mode is not None:
+            os.chmod(self.path(name), mode)
+
+    def state(self, expected):
+        found = {}
+        for name in self.files():
+            with open(self.path(name), "rb") as f:
+                data = f.read()
+            spec = expected.get(name)
+            shape = spec[0] if isinstance(spec, tuple) else spec
+            if shape == PNG and data.startswith(b"\x89PNG\r\n\x1a\n"):
+                data = PNG
+            mode = os.stat(self.path(name)).st_mode & 0o7777
+            found[name] = (data, mode) if isinstance(spec, tuple) else data
+        return found
+
+    def check(self, rows, runner=run):
+        for args, before, status, err, after in rows:
+            with self.subTest(args=args):
+                for name in self.files():
+                    os.unlink(self.path(name))
+                for name, spec in before.items():
+                    self.put(name, spec)
+                r = runner(*args, cwd=self.folder)
+                self.assertEqual((r.returncode, r.stderr.decode()), (status, err))
+                self.assertEqual(self.state(after), after)
+
+
+class Messages(Rows):
+    """Messages that say what is wrong; the files are left as they were."""
+
+    def test_rows(self):
+        old = {"p.png": OLD, "t.xls": OLD}
+        out = ["-o", "p.png", "-e", "t.xls"]
+        self.check([
+            (["--auto"] + out + ["X"], old, 2, "quorvy-plot: option '--auto' is ambiguous; "
+             "possibilities: '--autoscale-x' '--autoscale-y'\n" + TRY_HELP, old),
+            (["--info=3"] + out + ["X"], old, 2,
+             "quorvy-plot: option '--info' takes no argument\n" + TRY_HELP, old),
+            (["-n", "2147483648"] + out + ["X"], old, 2, "quorvy-plot: --iterations: '2147483648' "
+             "is out of range: the count goes from 1 to 2147483647\n" + TRY_HELP, old),
+            (["--min", "-1e308", "--max", "1e308"] + out + ["X"], old, 2,
+             "Errore!: Il DeltaX e' Zero o Negativo!\n"
+             "quorvy-plot: the X range from -1e+308 to 1e+308 is too wide to step\n", old),
+            (["-o", "", "X"], {}, 2, "quorvy-plot: --output: the file name is empty\n" + TRY_HELP, {}),
+            (["-e", "", "X"], {}, 2, "quorvy-plot: --export: the file name is empty\n" + TRY_HELP, {}),
+            (["--ini", "", "-i"], {}, 2, "quorvy-plot: --ini: the file name is empty\n" + TRY_HELP, {}),
+            (["-d", "5"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '5' cannot separate "
+             "decimals in a table; give a mark such as '.' or ','\n" + TRY_HELP, old),
+            (["-d", "\t"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '\\t' cannot separate "
+             "decimals in a table; give a mark such as '.' or ','\n" + TRY_HELP, old),
+            (["--min", "nan"] + out + ["X"], old, 2,
+             "quorvy-plot: --min: 'nan' is not a number\n" + TRY_HELP, old),
+            (["-i"] + out + ["-X+1"], old, 2, "quorvy-plot: unknown option '-X' (a FORMULA that "
+             "starts with '-' goes after \"--\", as in: quorvy-plot -i -- '-X+1')\n" + TRY_HELP, old),
+            (["-i", "--no-autoscale-y", "-e", "t.xls", "X"], {}, 3, "quorvy-plot: le Info sono "
+             "disponibili solo se attivi AutoScala Y (the Y facts need --autoscale-y)\n",
+             {"t.xls": expected_table(-100.0, 100.0, 10000, lambda x: x)}),
+        ])
+
+    def test_blanks_around_numbers_read_alike(self):
+        for args in (["--min", " 5", "--max", "6 "], ["--min", "5 ", "--max", " 6"]):
+            r = run("-e", "-", "-n", "2", *(args + ["X"]))
+            self.assertEqual((r.returncode, r.stdout), (0, b"5.000000000\t5.000000000\n"
+                                                           b"5.500000000\t5.500000000\n"))
+
+
 class Pictures(Folder):
     def picture(self, *args):
         r = run("-o", self.path("p.png"), *args)
