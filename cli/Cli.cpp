@@ -95,18 +95,20 @@ class Run {
     void ExplainRefusedRange(int32_t iterations);
     bool AcceptFormula();
     void ParseFormula();
+    bool NamesDistinct();
     bool OpenOutputs();
     void Begin(const char* pass);
     void RangePass();
     bool DrawingPass();
     bool ExportPass();
     bool PrintInfo();
+    bool CommitOutputs();
 
     const CliOptions& o_;
     const CliStreams& s_;
     PassMonitor monitor_;
     MessageLog log_ = {nullptr, nullptr};
-    PictureFile picture_;
+    OutputFile picture_;
     TableFile table_;
     bool parsed_ = false;
     int formulaMessages_ = 0;
@@ -185,6 +187,29 @@ void Run::ParseFormula() {
     formulaMessages_ = log_.messages - before;
 }
 
+// An output named twice, or over an input, would lose one of them: refused before anything is
+// read or written.
+bool Run::NamesDistinct() {
+    const struct {
+        const char* option;
+        const std::string& path;
+    } named[] = {{"--output", o_.picturePath}, {"--export", o_.exportPath}, {"--ini", o_.iniPath}};
+    for (size_t i = 0; i < 2; ++i) {
+        for (size_t j = i + 1; j < sizeof named / sizeof named[0]; ++j) {
+            const std::string& a = named[i].path;
+            const std::string& b = named[j].path;
+            if (a.empty() || b.empty() || a == kStandardStream || b == kStandardStream ||
+                !SameFile(a, b)) {
+                continue;
+            }
+            Error(std::string(named[i].option) + " and " + named[j].option +
+                  " name the same file (" + a + ", " + b + ")");
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Run::OpenOutputs() {
     std::string why;
     if (!o_.picturePath.empty() && !picture_.Open(o_.picturePath, s_.out, &why)) {
@@ -225,7 +250,7 @@ bool Run::DrawingPass() {
     bool written = true;
     if (!o_.picturePath.empty()) {
         written =
-            DrawPicture(o_.pictureFormat, w, h, picture_.stream(), &why) && picture_.Commit(&why);
+            DrawPicture(o_.pictureFormat, w, h, picture_.stream(), &why) && picture_.Close(&why);
     } else {
         RasterCanvas canvas(w, h);
         const QRect client = {0, 0, w, h};
@@ -251,6 +276,7 @@ bool Run::ExportPass() {
     if (result != ExportResult::WriteFailed && closed) {
         return true;
     }
+    table_.Discard();
     ReportExportResult(ExportResult::WriteFailed, nullptr);
     Error(OutputName(o_.exportPath) + ": " + (closed ? table_.failure() : why));
     return false;
@@ -274,10 +300,32 @@ bool Run::PrintInfo() {
     return false;
 }
 
+// The complete outputs move into place together, with the signals that end the program held off,
+// so that a run ended part way leaves every old file as it was.
+bool Run::CommitOutputs() {
+    SignalsHeld held;
+    const struct {
+        OutputFile& file;
+        const std::string& path;
+    } outputs[] = {{picture_, o_.picturePath}, {table_.file(), o_.exportPath}};
+    bool committed = true;
+    for (const auto& output : outputs) {
+        std::string why;
+        if (!output.path.empty() && !output.file.Commit(&why)) {
+            Error("cannot write " + OutputName(output.path) + ": " + why);
+            committed = false;
+        }
+    }
+    return committed;
+}
+
 int Run::Execute() {
     // Every run starts from the program's state at start, reading no INI file of an earlier one.
     SetProfileFile("");
     ResetToStartState();
+    if (!NamesDistinct()) {
+        return kExitUsage;
+    }
     const bool settingsAccepted = LoadSettings();
     const bool formulaAccepted = AcceptFormula();
     if (!settingsAccepted || !formulaAccepted) {
@@ -291,6 +339,7 @@ int Run::Execute() {
     bool written = DrawingPass();
     written = ExportPass() && written;
     written = (!o_.info || PrintInfo()) && written;
+    written = CommitOutputs() && written;
     if (!written) {
         return kExitOutputFailed;
     }

@@ -4,6 +4,7 @@ PDF through pdftotext and pdftoppm), Ctrl+C, the progress bar and the installati
 import math
 import os
 import pty
+import pwd
 import re
 import shutil
 import signal
@@ -175,21 +176,33 @@ OLD = b"the user's old file\n"
 PNG = "a PNG picture"  # in a row's files after: any PNG
 
 
+class Link(str):
+    """In a row's files: a symbolic link to the name it holds."""
+
+
 class Rows(Folder):
     """A row per case: the arguments (run in the test's folder), the files there before (name:
     contents, or (contents, mode)), the exit status, standard error, and the files after (the same
     form; PNG stands for any picture)."""
 
     def put(self, name, spec):
+        if isinstance(spec, Link):
+            os.symlink(spec, self.path(name))
+            return
         data, mode = spec if isinstance(spec, tuple) else (spec, None)
         with open(self.path(name), "wb") as f:
             f.write(data)
         if mode is not None:
             os.chmod(self.path(name), mode)
+        if getattr(self, "owner", None) is not None:
+            os.chown(self.path(name), self.owner, -1)
 
     def state(self, expected):
         found = {}
         for name in self.files():
+            if os.path.islink(self.path(name)):
+                found[name] = Link(os.readlink(self.path(name)))
+                continue
             with open(self.path(name), "rb") as f:
                 data = f.read()
             spec = expected.get(name)
@@ -204,7 +217,7 @@ class Rows(Folder):
         for args, before, status, err, after in rows:
             with self.subTest(args=args):
                 for name in self.files():
-                    os.unlink(self.path(name))
+                    os.unlink(self.path(name))  # each row starts in an empty folder
                 for name, spec in before.items():
                     self.put(name, spec)
                 r = runner(*args, cwd=self.folder)
@@ -249,6 +262,47 @@ class Messages(Rows):
             r = run("-e", "-", "-n", "2", *(args + ["X"]))
             self.assertEqual((r.returncode, r.stdout), (0, b"5.000000000\t5.000000000\n"
                                                            b"5.500000000\t5.500000000\n"))
+
+
+def as_nobody(*args, **kwargs):
+    """run() as a user other than root, who may not write what its mode forbids."""
+    prefix = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.geteuid() == 0 else []
+    return subprocess.run(prefix + [PLOT] + list(args), capture_output=True, timeout=120, **kwargs)
+
+
+class UsersFiles(Rows):
+    """A user's own files: never named twice, their permission bits kept, refused when the user may
+    not write them."""
+
+    def test_the_same_file_named_twice(self):
+        same = "quorvy-plot: --output and --export name the same file (%s)\n"
+        self.check([
+            (["-o", "p.png", "-e", "p.png", "X"], {}, 2, same % "p.png, p.png", {}),
+            (["-o", "p.png", "-e", "./p.png", "X"], {"p.png": OLD}, 2, same % "p.png, ./p.png",
+             {"p.png": OLD}),
+            (["-o", "p.png", "-e", "l.png", "X"], {"p.png": OLD, "l.png": Link("p.png")}, 2,
+             same % "p.png, l.png", {"p.png": OLD, "l.png": Link("p.png")}),
+            (["--ini", "q.ini", "-e", "q.ini"], {"q.ini": b"[Quorvy]\nExpression=X\n"}, 2,
+             "quorvy-plot: --export and --ini name the same file (q.ini, q.ini)\n",
+             {"q.ini": b"[Quorvy]\nExpression=X\n"}),
+        ])
+
+    def test_permission_bits_kept_and_unwritable_files_refused(self):
+        if os.geteuid() == 0:
+            self.owner = pwd.getpwnam("nobody").pw_uid  # of the folder and every file put there
+            os.chown(self.folder, self.owner, -1)
+        table = expected_table(0.0, 4.0, 4, lambda x: x)
+        out = ["--min", "0", "--max", "4", "-n", "4"]
+        refused = "Errore!: Impossibile creare il file di esportazione!\n" \
+                  "quorvy-plot: cannot create t.xls: Permission denied\n"
+        self.check([
+            (["-o", "p.png"] + out + ["X"], {"p.png": (OLD, 0o600)}, 0, "", {"p.png": (PNG, 0o600)}),
+            (["-o", "p.png"] + out + ["X"], {"p.png": (OLD, 0o664)}, 0, "", {"p.png": (PNG, 0o664)}),
+            (["-o", "p.png"] + out + ["X"], {"p.png": (OLD, 0o444)}, 4,
+             "quorvy-plot: cannot write p.png: Permission denied\n", {"p.png": (OLD, 0o444)}),
+            (["-e", "t.xls"] + out + ["X"], {"t.xls": (OLD, 0o640)}, 0, "", {"t.xls": (table, 0o640)}),
+            (["-e", "t.xls"] + out + ["X"], {"t.xls": (OLD, 0o444)}, 4, refused, {"t.xls": (OLD, 0o444)}),
+        ], runner=as_nobody)
 
 
 class Pictures(Folder):
@@ -372,9 +426,9 @@ class Interrupt(Folder):
     def test_ctrl_c_keeps_whole_lines_and_says_130(self):
         table = self.path("t.xls")
         p = subprocess.Popen([PLOT, "-e", table] + self.LONG, stderr=subprocess.PIPE)
-        # the export comes after the range pass: wait for its first lines
-        wait_until(lambda: os.path.exists(table) and os.path.getsize(table) > 0, timeout=60,
-                   what="the export to start")
+        # the export comes after the range pass: wait for its first lines in the temporary
+        wait_until(lambda: self.temporaries() and os.path.getsize(self.path(self.temporaries()[0])) > 0,
+                   timeout=60, what="the export to start")
         p.send_signal(signal.SIGINT)
         _, err = p.communicate(timeout=60)
         self.assertEqual((p.returncode, err), (130, b""))
@@ -385,6 +439,69 @@ class Interrupt(Folder):
         self.assertLess(len(lines) - 1, 50000000)
         for i in (0, 1, len(lines) // 2, len(lines) - 2):
             self.assertEqual(lines[i], b"%d.000000000\t%d.000000000" % (i, i))
+
+    def temporaries(self):
+        return [name for name in self.files() if name.startswith(".")]
+
+    def start_over_old_files(self, args, **kwargs):
+        """A long run over an old picture and table, once both its temporaries are made."""
+        for name in ("p.png", "t.xls"):
+            with open(self.path(name), "wb") as f:
+                f.write(OLD)
+        p = subprocess.Popen([PLOT] + args + self.LONG, cwd=self.folder, **kwargs)
+        wait_until(lambda: len(self.temporaries()) == args.count("p.png") + args.count("t.xls"),
+                   timeout=60, what="the temporaries")
+        return p
+
+    def assert_old_files_and_nothing_else(self):
+        self.assertEqual(self.files(), ["p.png", "t.xls"])
+        for name in self.files():
+            with open(self.path(name), "rb") as f:
+                self.assertEqual(f.read(), OLD)
+
+    def test_sigterm_and_sighup_leave_the_old_files_and_no_temporary(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP):
+            p = self.start_over_old_files(["-o", "p.png", "-e", "t.xls"], stderr=subprocess.DEVNULL)
+            p.send_signal(sig)
+            self.assertEqual(p.wait(timeout=60), -sig)
+            self.assert_old_files_and_nothing_else()
+
+    def test_a_second_ctrl_c_leaves_the_old_files_and_no_temporary(self):
+        # the table goes to a pipe that is not read: once it is full the run waits in a write,
+        # where it stays after the first Ctrl+C
+        p = self.start_over_old_files(["-o", "p.png", "-e", "-"], stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE)
+        p.stdout.read(1)
+
+        def waiting_in_a_write():
+            with open("/proc/%d/syscall" % p.pid) as f:
+                return f.read().split()[0] == "1"
+        for _ in range(2):
+            wait_until(waiting_in_a_write, timeout=60, what="a full pipe")
+            p.send_signal(signal.SIGINT)
+            wait_until(lambda: not self.signal_pending(p.pid, signal.SIGINT) or p.poll() is not None,
+                       timeout=60, what="the Ctrl+C to arrive")
+        self.assertEqual(p.wait(timeout=60), -signal.SIGINT)
+        p.stdout.close()
+        p.stderr.close()
+        self.assert_old_files_and_nothing_else()
+
+    @staticmethod
+    def signal_pending(pid, sig):
+        with open("/proc/%d/status" % pid) as f:
+            fields = dict(line.split(":", 1) for line in f if ":" in line)
+        bit = 1 << (sig - 1)
+        return bool((int(fields["SigPnd"], 16) | int(fields["ShdPnd"], 16)) & bit)
+
+    def test_two_runs_on_one_table_do_not_mix_their_lines(self):
+        args = ["-e", "t.xls", "--min", "0", "--max", "400000", "-n", "400000"]
+        runs = [subprocess.Popen([PLOT] + args + [f], cwd=self.folder) for f in ("X", "2X")]
+        self.assertEqual([r.wait(timeout=120) for r in runs], [0, 0])
+        with open(self.path("t.xls"), "rb") as f:
+            table = f.read()
+        tables = [expected_table(0.0, 400000.0, 400000, lambda x: k * x) for k in (1, 2)]
+        self.assertTrue(table in tables, "the table is neither run's whole table")
+        self.assertEqual(self.files(), ["t.xls"])
 
     def test_ctrl_c_in_the_range_pass_ends_every_output_at_the_same_sample(self):
         picture, table = self.path("p.png"), self.path("t.xls")
