@@ -103,6 +103,8 @@ class Run {
     bool ExportPass();
     bool PrintInfo();
     bool CommitOutputs();
+    void ReportUndefinedWalk();
+    void ReportStop();
 
     const CliOptions& o_;
     const CliStreams& s_;
@@ -113,6 +115,10 @@ class Run {
     bool parsed_ = false;
     int formulaMessages_ = 0;
     int messages_ = 0;  // of the tool's own that make the status 3, as a formula's message does
+    // The outputs whose pass a Ctrl+C cut short.
+    bool pictureCut_ = false;
+    bool infoCut_ = false;
+    bool tableCut_ = false;
 };
 
 void Run::Error(const std::string& text) {
@@ -234,7 +240,54 @@ void Run::RangePass() {
         Begin("range");
         PrecalcRangeOfY();
         monitor_.End();
+        ReportUndefinedWalk();
     }
+}
+
+// A formula with no value at any sample leaves the panel's "no value yet" extremes, which read
+// like values: said once here. A formula that showed its own message has said enough.
+void Run::ReportUndefinedWalk() {
+    if (formulaMessages_ > 0 || gMinY != kNoMinY || gMaxY != kNoMaxY) {
+        return;
+    }
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "the formula has no value at any sample from X = %g to %g (the curve facts' "
+                  "Min Y and Max Y show none)",
+                  gPrefs.MinX, gPrefs.MaxX);
+    Error(text);
+    ++messages_;
+}
+
+// After a Ctrl+C: which outputs it cut short, and how many samples they cover.
+void Run::ReportStop() {
+    const struct {
+        bool cut;
+        std::string name;
+    } outputs[] = {{pictureCut_, OutputName(o_.picturePath)},
+                   {tableCut_, OutputName(o_.exportPath)},
+                   {infoCut_, "the curve facts"}};
+    std::string names;
+    int count = 0;
+    for (const auto& output : outputs) {
+        if (output.cut) {
+            names += (count++ == 0 ? "" : ", ") + output.name;
+        }
+    }
+    if (count == 0) {
+        return;
+    }
+    char samples[96];
+    const auto covered = static_cast<unsigned long long>(monitor_.StoppedAt());
+    const auto all = static_cast<unsigned long long>(monitor_.WalkSamples());
+    const char* plural = covered == 1 ? "" : "s";
+    if (all > 0) {
+        std::snprintf(samples, sizeof samples, "the first %llu sample%s of %llu", covered, plural,
+                      all);
+    } else {
+        std::snprintf(samples, sizeof samples, "the first %llu sample%s", covered, plural);
+    }
+    Error("stopped by Ctrl+C: " + names + (count == 1 ? " covers " : " cover ") + samples);
 }
 
 // The picture, or for the curve facts alone a pass on a canvas, as the window paints before
@@ -337,9 +390,15 @@ int Run::Execute() {
     }
     RangePass();
     bool written = DrawingPass();
+    pictureCut_ = !o_.picturePath.empty() && monitor_.Stopped();
+    infoCut_ = o_.info && monitor_.Stopped();
     written = ExportPass() && written;
+    tableCut_ = !o_.exportPath.empty() && monitor_.Stopped();
     written = (!o_.info || PrintInfo()) && written;
     written = CommitOutputs() && written;
+    if (monitor_.Stopped()) {
+        ReportStop();
+    }
     if (!written) {
         return kExitOutputFailed;
     }

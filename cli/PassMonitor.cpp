@@ -50,7 +50,12 @@ void PassMonitor::Begin(const char* name, double expectedSamples) {
     start_ = ElapsedMilliseconds();
 }
 
+// A pass that walked samples and was not stopped counted the whole walk (a pass that draws
+// nothing polls no sample).
 void PassMonitor::End() {
+    if (stopAt_ == 0 && count_ > 0) {
+        walkSamples_ = count_;
+    }
     ClearBar();
 }
 

@@ -255,6 +255,10 @@ class Messages(Rows):
             (["-i", "--no-autoscale-y", "-e", "t.xls", "X"], {}, 3, "quorvy-plot: le Info sono "
              "disponibili solo se attivi AutoScala Y (the Y facts need --autoscale-y)\n",
              {"t.xls": expected_table(-100.0, 100.0, 10000, lambda x: x)}),
+            (["-i", "--min", "-10", "--max", "-1", "-e", "t.xls", "SQRT(X)"], {}, 3,
+             "quorvy-plot: the formula has no value at any sample from X = -10 to -1 (the curve "
+             "facts' Min Y and Max Y show none)\n",
+             {"t.xls": expected_table(-10.0, -1.0, 10000, lambda x: None)}),
         ])
 
     def test_blanks_around_numbers_read_alike(self):
@@ -431,10 +435,13 @@ class Interrupt(Folder):
                    timeout=60, what="the export to start")
         p.send_signal(signal.SIGINT)
         _, err = p.communicate(timeout=60)
-        self.assertEqual((p.returncode, err), (130, b""))
+        self.assertEqual(p.returncode, 130)
         with open(table, "rb") as f:
             data = f.read()
         lines = data.split(b"\n")
+        # the range pass went to the end, and counted the samples
+        self.assertEqual(err.decode(), "quorvy-plot: stopped by Ctrl+C: %s covers the first %d "
+                         "samples of 50000000\n" % (table, len(lines) - 1))
         self.assertEqual(lines[-1], b"")
         self.assertLess(len(lines) - 1, 50000000)
         for i in (0, 1, len(lines) // 2, len(lines) - 2):
@@ -511,11 +518,13 @@ class Interrupt(Folder):
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         time.sleep(0.3)
         p.send_signal(signal.SIGINT)
-        out, _ = p.communicate(timeout=60)
+        out, err = p.communicate(timeout=60)
         self.assertEqual(p.returncode, 130)
         with open(table, "rb") as f:
             samples = f.read().count(b"\n")
         self.assertLess(samples, 500000000)
+        self.assertEqual(err.decode(), "quorvy-plot: stopped by Ctrl+C: %s, %s, the curve facts "
+                         "cover the first %d samples\n" % (picture, table, samples))
         # the largest Y the range pass met is the last sample it took, the table's last line
         max_line = out.decode().split("\n")[1]
         self.assertEqual(float(max_line.split()[2]), samples - 1)
