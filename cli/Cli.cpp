@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include "cli/PassMonitor.h"
 #include "cli/Picture.h"
 #include "engine/Analize.h"
+#include "engine/Globals.h"
 #include "output/Export.h"
 #include "plot/Draw.h"
 #include "plot/Pixels.h"
@@ -76,10 +78,43 @@ bool Readable(const std::string& path, std::string* why) {
     return read;
 }
 
+// A formula file: its first characters and its length, without its last line end.
+struct FormulaText {
+    std::string start;  // far more than a formula may have, to tell lines and length apart
+    size_t length = 0;
+};
+
+// Reads on past the start only to count, so that a huge file takes no memory. False with the
+// reason in why.
+bool ReadFormulaText(FILE* file, FormulaText* text, std::string* why) {
+    constexpr size_t kKept = 4096;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        const size_t room = kKept - text->start.size();
+        text->start.append(chunk, std::min(got, room));
+        text->length += got;
+    }
+    if (std::ferror(file) != 0) {
+        *why = std::strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    std::string& start = text->start;
+    if (text->length == start.size() && !start.empty() && start.back() == '\n') {
+        const size_t end = start.size() >= 2 && start[start.size() - 2] == '\r' ? 2 : 1;
+        start.resize(start.size() - end);
+        text->length = start.size();
+    }
+    return true;
+}
+
 class Run {
   public:
     Run(const CliOptions& options, const CliStreams& streams)
-        : o_(options), s_(streams), monitor_(streams.err, streams.progress) {
+        : o_(options),
+          s_(streams),
+          monitor_(streams.err, streams.progress),
+          formula_(options.formula) {
         log_ = {streams.err, &monitor_};
         SetMessageSink(&PrintMessage, &log_);
     }
@@ -96,6 +131,7 @@ class Run {
     bool AcceptFormula();
     void ParseFormula();
     bool NamesDistinct();
+    bool ReadFormulaFile();
     bool OpenOutputs();
     void Begin(const char* pass);
     void RangePass();
@@ -112,6 +148,7 @@ class Run {
     MessageLog log_ = {nullptr, nullptr};
     OutputFile picture_;
     TableFile table_;
+    std::optional<std::string> formula_;  // given on the line or in --formula-file
     bool parsed_ = false;
     int formulaMessages_ = 0;
     int messages_ = 0;  // of the tool's own that make the status 3, as a formula's message does
@@ -175,15 +212,15 @@ void Run::ExplainRefusedRange(int32_t iterations) {
 
 // The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser.
 bool Run::AcceptFormula() {
-    return !o_.formula || ParenthesesAccepted(o_.formula->c_str());
+    return !formula_ || ParenthesesAccepted(formula_->c_str());
 }
 
 // A formula on the line is parsed as after the formula dialog; one from the INI file as at the
 // program's start, which leaves an empty one unparsed.
 void Run::ParseFormula() {
     const int before = log_.messages;
-    if (o_.formula) {
-        ParseFormulaText(o_.formula->c_str());
+    if (formula_) {
+        ParseFormulaText(formula_->c_str());
     } else if (gPrefs.UserFnStr[0] != '\0') {
         ManageTree();
     } else {
@@ -199,7 +236,10 @@ bool Run::NamesDistinct() {
     const struct {
         const char* option;
         const std::string& path;
-    } named[] = {{"--output", o_.picturePath}, {"--export", o_.exportPath}, {"--ini", o_.iniPath}};
+    } named[] = {{"--output", o_.picturePath},
+                 {"--export", o_.exportPath},
+                 {"--ini", o_.iniPath},
+                 {"--formula-file", o_.formulaFile}};
     for (size_t i = 0; i < 2; ++i) {
         for (size_t j = i + 1; j < sizeof named / sizeof named[0]; ++j) {
             const std::string& a = named[i].path;
@@ -214,6 +254,34 @@ bool Run::NamesDistinct() {
         }
     }
     return true;
+}
+
+// The formula of --formula-file, with the rules of the command line: one line (its line end
+// is not part of it) of at most the 255 characters that the formula dialog takes.
+bool Run::ReadFormulaFile() {
+    if (o_.formulaFile.empty()) {
+        return true;
+    }
+    const bool standard = o_.formulaFile == kStandardStream;
+    const std::string name = standard ? "standard input" : o_.formulaFile;
+    FILE* file = standard ? s_.in : std::fopen(o_.formulaFile.c_str(), "rb");
+    std::string why;
+    FormulaText text;
+    if (file == nullptr || !ReadFormulaText(file, &text, &why)) {
+        Error("cannot read " + name + ": " + (file == nullptr ? std::strerror(errno) : why));
+    } else if (text.start.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        Error(name + ": the formula is one line; the file holds more");
+    } else if (text.length > kFormulaCapacity - 1) {
+        Error(name + ": the formula has " + std::to_string(text.length) +
+              " characters; the formula dialog takes at most " +
+              std::to_string(kFormulaCapacity - 1));
+    } else {
+        formula_ = text.start;
+    }
+    if (file != nullptr && !standard) {
+        std::fclose(file);
+    }
+    return formula_.has_value();
 }
 
 bool Run::OpenOutputs() {
@@ -376,7 +444,7 @@ int Run::Execute() {
     // Every run starts from the program's state at start, reading no INI file of an earlier one.
     SetProfileFile("");
     ResetToStartState();
-    if (!NamesDistinct()) {
+    if (!NamesDistinct() || !ReadFormulaFile()) {
         return kExitUsage;
     }
     const bool settingsAccepted = LoadSettings();

@@ -40,6 +40,7 @@ const option kLongOptions[] = {
     {"output", required_argument, nullptr, 'o'},
     {"export", required_argument, nullptr, 'e'},
     {"info", no_argument, nullptr, 'i'},
+    {"formula-file", required_argument, nullptr, 'f'},
     {"min", required_argument, nullptr, kMin},
     {"max", required_argument, nullptr, kMax},
     {"iterations", required_argument, nullptr, 'n'},
@@ -58,7 +59,7 @@ const option kLongOptions[] = {
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
-constexpr const char* kShortOptions = ":o:e:in:d:s:hV";
+constexpr const char* kShortOptions = ":o:e:f:in:d:s:hV";
 
 // The text without the blanks around it: one rule for every number argument, as the settings
 // dialog's fields read " 5" and "5 " alike.
@@ -196,13 +197,17 @@ std::string OptionName(int code) {
     return std::string("-") + static_cast<char>(code);
 }
 
-// The file named by --output, --export or --ini; false with error set when the name is empty.
+// The file named by --output, --export, --formula-file or --ini; false with error set when the
+// name is empty.
 bool TakeFileName(int code, const char* arg, CliOptions* o, std::string* error) {
     if (*arg == '\0') {
         *error = OptionName(code) + ": the file name is empty";
         return false;
     }
-    std::string& path = code == 'o' ? o->picturePath : code == 'e' ? o->exportPath : o->iniPath;
+    std::string& path = code == 'o'   ? o->picturePath
+                        : code == 'e' ? o->exportPath
+                        : code == 'f' ? o->formulaFile
+                                      : o->iniPath;
     path = arg;
     return true;
 }
@@ -212,6 +217,7 @@ bool TakeArgument(int code, const char* arg, CliOptions* o, std::string* error) 
     switch (code) {
         case 'o':
         case 'e':
+        case 'f':
         case kIni:
             return TakeFileName(code, arg, o, error);
         case 'd':
@@ -304,7 +310,7 @@ std::string RefusedOption(int code, char** argv) {
 }
 
 bool TakesArgument(int code) {
-    const bool shortWithArgument = code > 0 && code < 128 && std::strchr("oends", code);
+    const bool shortWithArgument = code > 0 && code < 128 && std::strchr("oefnds", code);
     return shortWithArgument || code == kMin || code == kMax || code == kIni;
 }
 
@@ -312,6 +318,10 @@ bool TakesArgument(int code) {
 bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
     if (argc - optind > 1) {
         *error = "one FORMULA only; " + Quoted(argv[optind + 1]) + " is one too many";
+        return false;
+    }
+    if (argc - optind == 1 && !o->formulaFile.empty()) {
+        *error = "FORMULA and --formula-file: give one of them";
         return false;
     }
     if (argc - optind == 1) {
@@ -322,8 +332,8 @@ bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
                      std::to_string(kFormulaCapacity - 1);
             return false;
         }
-    } else if (o->iniPath.empty()) {
-        *error = "missing FORMULA (or --ini FILE to take the formula from)";
+    } else if (o->iniPath.empty() && o->formulaFile.empty()) {
+        *error = "missing FORMULA (or --formula-file FILE, or --ini FILE to take it from)";
         return false;
     }
     if (o->picturePath.empty() && o->exportPath.empty() && !o->info) {

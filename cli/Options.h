@@ -20,6 +20,7 @@ constexpr int kMaxSide = 8192;
 
 struct CliOptions {
     std::optional<std::string> formula;
+    std::string formulaFile;  // empty: none; "-": the standard input
     std::string picturePath;  // empty: no picture
     PictureFormat pictureFormat = PictureFormat::Png;
     std::string exportPath;  // empty: no value table

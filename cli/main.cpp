@@ -48,5 +48,5 @@ int main(int argc, char** argv) {
     Handle(SIGHUP, EndBySignal);
     // A closed pipe is a write that fails, reported as such.
     std::signal(SIGPIPE, SIG_IGN);
-    return RunCli(argc, argv, {stdout, stderr, isatty(STDERR_FILENO) != 0});
+    return RunCli(argc, argv, {stdin, stdout, stderr, isatty(STDERR_FILENO) != 0});
 }

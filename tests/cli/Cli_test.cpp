@@ -136,6 +136,22 @@ TEST_F(RunCliTest, FormulaLongerThanTheDialogTakesIsAUsageError) {
     EXPECT_TRUE(Files(dir).empty());
 }
 
+TEST_F(RunCliTest, FormulaFromStandardInputWithTheRulesOfTheLine) {
+    CliResult r = RunTool({"-f", "-", "-e", "-", "--min", "0", "--max", "2", "-n", "2"}, "3X-1\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "0.000000000\t-1.000000000\n1.000000000\t2.000000000\n");
+    r = RunTool({"-f", "-", "-i"}, std::string(100000, 'X'));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "quorvy-plot: standard input: the formula has 100000 characters; the formula "
+              "dialog takes at most 255\n");
+    r = RunTool({"-f", "-", "-i"}, std::string("X\0", 2));
+    EXPECT_EQ(r.err, "quorvy-plot: standard input: the formula is one line; the file holds more\n");
+    r = RunTool({"-f", "-", "-i"}, "");  // as an empty FORMULA
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, kEmptyBox);
+}
+
 TEST_F(RunCliTest, UnwritableFolderIsReportedByNameAndNothingIsLeft) {
     TempDir dir;
     const std::string picture = dir.File("missing/p.png");

@@ -138,7 +138,7 @@ TEST(Options, NumbersThatDoNotRead) {
                   std::string::npos)
             << mark;
     }
-    for (const char* name : {"-o", "-e", "--ini"}) {
+    for (const char* name : {"-o", "-e", "--ini", "-f"}) {
         EXPECT_NE(RefusedWith({"-i", name, "", "X"}).find(": the file name is empty"),
                   std::string::npos)
             << name;
@@ -162,7 +162,10 @@ TEST(Options, NumbersThatDoNotRead) {
 }
 
 TEST(Options, OneFormulaOfAtMost255Characters) {
-    EXPECT_EQ(RefusedWith({"-i"}), "missing FORMULA (or --ini FILE to take the formula from)");
+    EXPECT_EQ(RefusedWith({"-i"}),
+              "missing FORMULA (or --formula-file FILE, or --ini FILE to take it from)");
+    EXPECT_EQ(Parse({"-i", "-f", "-"}).options.formulaFile, "-");
+    EXPECT_EQ(RefusedWith({"-i", "-f", "f", "X"}), "FORMULA and --formula-file: give one of them");
     EXPECT_EQ(Parse({"-i", "--ini", "q.ini"}).result, CommandLine::Run);
     EXPECT_FALSE(Parse({"-i", "--ini", "q.ini"}).options.formula.has_value());
     EXPECT_EQ(RefusedWith({"-i", "X", "Y"}), "one FORMULA only; 'Y' is one too many");

@@ -274,6 +274,29 @@ def as_nobody(*args, **kwargs):
     return subprocess.run(prefix + [PLOT] + list(args), capture_output=True, timeout=120, **kwargs)
 
 
+class FormulaFile(Rows):
+    """--formula-file takes the formula with the rules of the command line."""
+
+    def test_rows(self):
+        out = ["-e", "t.xls", "-n", "2"]
+        halves = expected_table(-100.0, 100.0, 2, lambda x: x / 2)
+        self.check([
+            (["-f", "f"] + out, {"f": b"X/2\n", "t.xls": OLD}, 0, "", {"f": b"X/2\n", "t.xls": halves}),
+            (["--formula-file=f"] + out, {"f": b" x / 2 \r\n"}, 0, "", {"f": b" x / 2 \r\n", "t.xls": halves}),
+            (["-f", "f"] + out, {"f": b"SIN(X\n", "t.xls": OLD}, 2, "Errore!: Ricontrolla le parentesi\n",
+             {"f": b"SIN(X\n", "t.xls": OLD}),
+            (["-f", "f"] + out, {"f": b"X\n2\n"}, 2,
+             "quorvy-plot: f: the formula is one line; the file holds more\n", {"f": b"X\n2\n"}),
+            (["-f", "f"] + out, {"f": b"X" * 300}, 2, "quorvy-plot: f: the formula has 300 characters; "
+             "the formula dialog takes at most 255\n", {"f": b"X" * 300}),
+            (["-f", "f", "-e", "f"], {"f": b"X"}, 2,
+             "quorvy-plot: --export and --formula-file name the same file (f, f)\n", {"f": b"X"}),
+            (["-f", "none"] + out, {}, 2, "quorvy-plot: cannot read none: No such file or directory\n", {}),
+            (["-f", "f", "-i", "X"], {"f": b"X"}, 2,
+             "quorvy-plot: FORMULA and --formula-file: give one of them\n" + TRY_HELP, {"f": b"X"}),
+        ])
+
+
 class UsersFiles(Rows):
     """A user's own files: never named twice, their permission bits kept, refused when the user may
     not write them."""
