@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/CommonPortable.h"
+#include "cli/IniReading.h"
 #include "cli/OutputFiles.h"
 #include "cli/PassMonitor.h"
 #include "cli/Picture.h"
@@ -126,6 +127,7 @@ class Run {
 
   private:
     void Error(const std::string& text);
+    bool ReadIni();
     bool LoadSettings();
     void ExplainRefusedRange(int32_t iterations);
     bool AcceptFormula();
@@ -163,19 +165,31 @@ void Run::Error(const std::string& text) {
     std::fprintf(s_.err, "%s: %s\n", kProgram, text.c_str());
 }
 
-// The INI file as the program reads it at start, then the options through the settings
-// dialog's checks and messages.
-bool Run::LoadSettings() {
-    if (!o_.iniPath.empty()) {
-        std::string why;
-        if (!Readable(o_.iniPath, &why)) {
-            Error("cannot read " + o_.iniPath + ": " + why);
-            return false;
-        }
-        SetProfileFile(o_.iniPath.c_str());
-        ReadPreferences();
-        SetProfileFile("");
+// The INI file as the program reads it at start, with a line for each value the reader put
+// something else in place of (they make the status 3, as a message of the program does).
+bool Run::ReadIni() {
+    if (o_.iniPath.empty()) {
+        return true;
     }
+    std::string why;
+    if (!Readable(o_.iniPath, &why)) {
+        Error("cannot read " + o_.iniPath + ": " + why);
+        return false;
+    }
+    const IniReading reading = ReadIniFile(o_.iniPath, o_, formula_.has_value());
+    for (const std::string& line : reading.replaced) {
+        Error(line);
+        ++messages_;
+    }
+    if (!reading.refusal.empty()) {
+        Error(reading.refusal);
+        return false;
+    }
+    return true;
+}
+
+// The options through the settings dialog's checks and messages.
+bool Run::LoadSettings() {
     TempPrefs = gPrefs;
     ApplyOverrides(o_, &TempPrefs);
     const int32_t iterations = o_.iterations.value_or(static_cast<int32_t>(TempPrefs.Iterations));
@@ -210,9 +224,10 @@ void Run::ExplainRefusedRange(int32_t iterations) {
     Error(text);
 }
 
-// The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser.
+// The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser,
+// whether the text comes from the line, a formula file or the INI file.
 bool Run::AcceptFormula() {
-    return !formula_ || ParenthesesAccepted(formula_->c_str());
+    return ParenthesesAccepted(formula_ ? formula_->c_str() : gPrefs.UserFnStr);
 }
 
 // A formula on the line is parsed as after the formula dialog; one from the INI file as at the
@@ -444,7 +459,7 @@ int Run::Execute() {
     // Every run starts from the program's state at start, reading no INI file of an earlier one.
     SetProfileFile("");
     ResetToStartState();
-    if (!NamesDistinct() || !ReadFormulaFile()) {
+    if (!NamesDistinct() || !ReadFormulaFile() || !ReadIni()) {
         return kExitUsage;
     }
     const bool settingsAccepted = LoadSettings();

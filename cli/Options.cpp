@@ -166,13 +166,6 @@ bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
     return true;
 }
 
-// A mark a reader can tell from the digits, the sign, the tab and the line end of a table row:
-// printable punctuation other than '+' and '-'. Empty keeps the default point.
-bool SeparatesDecimals(const char* mark) {
-    const auto c = static_cast<unsigned char>(mark[0]);
-    return c == '\0' || (std::ispunct(c) && c != '+' && c != '-');
-}
-
 bool TakeDecimalPoint(const char* arg, CliOptions* o, std::string* error) {
     if (std::strlen(arg) > 1) {
         *error = "--decimal-point: " + Quoted(arg) + " is not one character";
@@ -359,6 +352,13 @@ bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
 }
 
 }  // namespace
+
+// A mark a reader can tell from the digits, the sign, the tab and the line end of a table row:
+// printable punctuation other than '+' and '-'. Empty keeps the default point.
+bool SeparatesDecimals(const char* mark) {
+    const auto c = static_cast<unsigned char>(mark[0]);
+    return c == '\0' || (std::ispunct(c) && c != '+' && c != '-');
+}
 
 CommandLine ParseCommandLine(int argc, char** argv, CliOptions* options, std::string* error) {
     *options = CliOptions{};

@@ -46,6 +46,10 @@ enum class CommandLine { Run, Help, Version, UsageError };
 // Reads argv into options. On a usage error, error holds the reason (without the program name).
 CommandLine ParseCommandLine(int argc, char** argv, CliOptions* options, std::string* error);
 
+// A decimal mark a reader can tell from the digits, the sign, the tab and the line end of a
+// table row; empty keeps the default point.
+bool SeparatesDecimals(const char* mark);
+
 // The picture format named by the file's extension (any case); "-" is PNG.
 std::optional<PictureFormat> PictureFormatOf(const std::string& path);
 

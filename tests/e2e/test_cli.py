@@ -274,6 +274,50 @@ def as_nobody(*args, **kwargs):
     return subprocess.run(prefix + [PLOT] + list(args), capture_output=True, timeout=120, **kwargs)
 
 
+class IniFile(Rows):
+    """--ini reads the file as the program does at start and says what it put in place of each
+    value it could not use; a file or formula the command line would refuse is refused."""
+
+    def test_rows(self):
+        def ini(*lines):
+            return ("[Quorvy]\r\n" + "".join(line + "\r\n" for line in lines)).encode()
+        table = expected_table(-100.0, 100.0, 10000, lambda x: x)
+        out = ["--ini", "q.ini", "-e", "t.xls"]
+        rows = []
+        for lines, err in [
+            (["MinX=5", "MaxX=-5"], "q.ini: MinX=5 replaced by -100 (MaxX - MinX is not a positive "
+             "finite number)\nq.ini: MaxX=-5 replaced by 100 (MaxX - MinX is not a positive finite "
+             "number)\n"),
+            (["MinX=nan"], "q.ini: MinX=nan replaced by -100 (not a number)\n"),
+            (["Iterations=3000000000"], "q.ini: Iterations=3000000000 replaced by 10000 (not from 1 "
+             "to 2147483647)\n"),
+            (["MinX=1e16", "MaxX=10000000000000002", "Iterations=4"],
+             "".join("q.ini: %s replaced by %s (the step (MaxX - MinX) / Iterations does not move "
+                     "X)\n" % pair for pair in [("MinX=1e16", "-100"), ("MaxX=10000000000000002", "100"),
+                                                ("Iterations=4", "10000")])),
+            (["bAutoScaleY=yes"], "q.ini: bAutoScaleY=yes replaced by 0 (not 0 or 1)\n"),
+        ]:
+            before = ini("Expression=X", *lines)
+            err = "".join("quorvy-plot: " + line + "\n" for line in err.splitlines())
+            rows.append((out, {"q.ini": before, "t.xls": OLD}, 3, err, {"q.ini": before, "t.xls": table}))
+        refused = [
+            (ini("Expression=" + "X+" * 131), "quorvy-plot: q.ini: Expression has 262 characters; "
+             "the formula dialog takes at most 255\n"),
+            (b"junk\r\n" + b"a" * 1000000, "quorvy-plot: q.ini: no [Quorvy] section with a setting "
+             "of Quorvy\n"),
+            (ini("Expression=SIN(X"), "Errore!: Ricontrolla le parentesi\n"),
+            (ini("Expression=X", "DecimalPoint=5"), "quorvy-plot: q.ini: DecimalPoint '5' cannot "
+             "separate decimals in a table; give --decimal-point\n"),
+        ]
+        rows += [(out, {"q.ini": before, "t.xls": OLD}, 2, err, {"q.ini": before, "t.xls": OLD})
+                 for before, err in refused]
+        # the options that give a key again, and a formula on the line, leave nothing to say
+        spoilt = ini("Expression=" + "X+" * 131, "MinX=5", "MaxX=-5")
+        rows.append((out + ["--min", "-100", "--max", "100", "X"], {"q.ini": spoilt}, 0, "",
+                     {"q.ini": spoilt, "t.xls": table}))
+        self.check(rows)
+
+
 class FormulaFile(Rows):
     """--formula-file takes the formula with the rules of the command line."""
 
