@@ -411,6 +411,7 @@ std::optional<PictureFormat> PictureFormatOf(const std::string& path) {
 
 const char* UsageText() {
     return "Usage: quorvy-plot [OPTION]... FORMULA\n"
+           "   or: quorvy-plot [OPTION]... (--formula-file FILE | --ini FILE)\n"
            "Plot FORMULA, a function of X typed as in Quorvy's formula dialog, without a window:\n"
            "the picture, the value table and the curve facts.\n"
            "\n"
@@ -431,21 +432,28 @@ const char* UsageText() {
            "      --dont-draw          labels only (the range is still measured)\n"
            "      --autoscale-x, --autoscale-y, --draw\n"
            "                           switch back on what --ini switched off\n"
+           "  -f, --formula-file FILE  take the formula from the first line of FILE\n"
+           "                           (\"-\": standard input)\n"
            "      --ini FILE           start from this Quorvy.ini (never written); the\n"
-           "                           formula is taken from it when FORMULA is not given\n"
+           "                           formula is taken from it when FORMULA is not given.\n"
+           "                           Keys of its [Quorvy] section: Expression, MinX, MaxX,\n"
+           "                           Iterations, DecimalPoint, bAutoScaleX, bAutoScaleY,\n"
+           "                           bDontDraw (see 'man quorvy-plot'); a value that is\n"
+           "                           replaced on reading is named on standard error\n"
            "      --trace-parse        show the parser's trace\n"
            "      --trace-eval         show the evaluator's trace\n"
            "\n"
            "  -h, --help               show this help and exit\n"
            "  -V, --version            show the version and exit\n"
            "\n"
-           "A FORMULA that starts with '-' follows \"--\". Messages that Quorvy shows in boxes\n"
-           "go to standard error as \"Title: text\".\n"
+           "A FORMULA that starts with '-' follows \"--\". Messages go to standard error;\n"
+           "those that Quorvy shows in boxes as \"Title: text\".\n"
            "\n"
            "Exit status: 0 when everything asked for was written; 2 for a usage error or\n"
-           "refused settings (nothing written); 3 when the formula showed a message (the\n"
-           "outputs are still written); 4 when an output could not be written; 130 when\n"
-           "stopped by Ctrl+C (what was done so far is written).\n";
+           "refused settings (nothing written); 3 when a message was shown (the formula's,\n"
+           "a value of the INI file replaced, no defined sample; the outputs are still\n"
+           "written); 4 when an output could not be written (the file named keeps what it\n"
+           "held); 130 when stopped by Ctrl+C (what was done so far is written).\n";
 }
 
 std::string VersionText() {

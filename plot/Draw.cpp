@@ -137,6 +137,8 @@ bool MeasureSample(double x) {
 
 }  // namespace
 
+const char* const kInfoNeedsAutoScaleY = "le Info sono disponibili solo se attivi AutoScala Y";
+
 void ResetToStartState() {
     gPrefs = _PrefsStruct{};
     InitGVars();

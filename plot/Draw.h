@@ -28,6 +28,6 @@ void ForceRedraw();
 // The lines of the curve-info panel, in bands of 20 units from the top of client.
 void DrawInfoLines(DrawSurface* hDc, const QRect* client);
 // The panel's line in place of the Y facts while AutoScale Y is off.
-constexpr const char* kInfoNeedsAutoScaleY = "le Info sono disponibili solo se attivi AutoScala Y";
+extern const char* const kInfoNeedsAutoScaleY;
 
 constexpr QColor AxisColor = 0x00000000;
