@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -63,10 +65,18 @@ void ApplyOverrides(const CliOptions& o, _PrefsStruct* p) {
 }
 
 // A file the INI reader can read: it takes a missing file for an empty one.
+// The reader opens the file once per key, so a pipe or a device, which gives its bytes only
+// once, cannot be read as the file it stands for.
 bool Readable(const std::string& path, std::string* why) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         *why = std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (fstat(fileno(file), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        *why = "not a regular file (it is read once per key)";
+        std::fclose(file);
         return false;
     }
     errno = 0;

@@ -8,6 +8,7 @@
 namespace {
 
 volatile std::sig_atomic_t gInterrupt = 0;
+volatile std::sig_atomic_t gPassesBegun = 0;
 
 // The clock is read once per this many samples: a pass polls after every sample.
 constexpr uint64_t kClockEvery = 4096;
@@ -30,6 +31,10 @@ void ClearInterrupt() {
     gInterrupt = 0;
 }
 
+bool PassesBegun() {
+    return gPassesBegun != 0;
+}
+
 PassMonitor::PassMonitor(FILE* err, bool showProgress) : err_(err), showProgress_(showProgress) {
     SetAbortHook(&PassMonitor::Hook, this);
 }
@@ -44,6 +49,7 @@ int32_t PassMonitor::Hook(void* context) {
 }
 
 void PassMonitor::Begin(const char* name, double expectedSamples) {
+    gPassesBegun = 1;
     name_ = name;
     expected_ = expectedSamples > 1 ? expectedSamples : 1;
     count_ = 0;

@@ -9,6 +9,8 @@
 void RequestInterrupt();
 bool InterruptRequested();
 void ClearInterrupt();
+// Whether a pass began in this process: before that, Ctrl+C has nothing to stop and write.
+bool PassesBegun();
 
 class PassMonitor {
   public:

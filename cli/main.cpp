@@ -18,9 +18,10 @@ void EndBySignal(int signal) {
     std::raise(signal);
 }
 
-// Ctrl+C stops the pass under way; a second one ends the program at once.
+// Ctrl+C stops the pass under way; a second one, or one before the passes (while the formula
+// is read from a terminal, say), ends the program at once.
 void OnInterrupt(int signal) {
-    if (InterruptRequested()) {
+    if (InterruptRequested() || !PassesBegun()) {
         EndBySignal(signal);
         return;
     }

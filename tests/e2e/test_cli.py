@@ -560,6 +560,19 @@ class Interrupt(Folder):
         p.stderr.close()
         self.assert_old_files_and_nothing_else()
 
+    def test_ctrl_c_while_the_formula_is_read_ends_at_once(self):
+        p = subprocess.Popen([PLOT, "-f", "-", "-o", "p.png"], cwd=self.folder, stdin=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL)
+
+        def waiting_in_a_read():
+            with open("/proc/%d/syscall" % p.pid) as f:
+                return f.read().split()[0] == "0"
+        wait_until(waiting_in_a_read, timeout=60, what="the formula to be read")
+        p.send_signal(signal.SIGINT)
+        self.assertEqual(p.wait(timeout=60), -signal.SIGINT)
+        p.stdin.close()
+        self.assertEqual(self.files(), [])
+
     @staticmethod
     def signal_pending(pid, sig):
         with open("/proc/%d/status" % pid) as f:
