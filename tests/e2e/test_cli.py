@@ -296,6 +296,10 @@ class IniFile(Rows):
                      "X)\n" % pair for pair in [("MinX=1e16", "-100"), ("MaxX=10000000000000002", "100"),
                                                 ("Iterations=4", "10000")])),
             (["bAutoScaleY=yes"], "q.ini: bAutoScaleY=yes replaced by 0 (not 0 or 1)\n"),
+            (["Expresion=SIN(X)", "expression=2X", "[Other]", "[QUORVY]", "MinX=7"],
+             "q.ini: Expresion=SIN(X) ignored (not a key of Quorvy)\nq.ini: expression=2X ignored "
+             "(given again; the first counts)\nq.ini: MinX=7 ignored (in a second [Quorvy] section; "
+             "the first counts)\n"),
         ]:
             before = ini("Expression=X", *lines)
             err = "".join("quorvy-plot: " + line + "\n" for line in err.splitlines())
