@@ -343,12 +343,16 @@ void Run::ReportUndefinedWalk() {
     if (formulaMessages_ > 0 || gMinY != kNoMinY || gMaxY != kNoMaxY) {
         return;
     }
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "the formula has no value at any sample from X = %g to %g (the curve facts' "
-                  "Min Y and Max Y show none)",
-                  gPrefs.MinX, gPrefs.MaxX);
-    Error(text);
+    char where[96];
+    if (monitor_.Stopped()) {
+        std::snprintf(where, sizeof where, "the first %llu samples from X = %g",
+                      static_cast<unsigned long long>(monitor_.StoppedAt()), gPrefs.MinX);
+    } else {
+        std::snprintf(where, sizeof where, "any sample from X = %g to %g", gPrefs.MinX,
+                      gPrefs.MaxX);
+    }
+    Error(std::string("the formula has no value at ") + where +
+          " (the curve facts' Min Y and Max Y show none)");
     ++messages_;
 }
 
@@ -380,7 +384,8 @@ void Run::ReportStop() {
     } else {
         std::snprintf(samples, sizeof samples, "the first %llu sample%s", covered, plural);
     }
-    Error("stopped by Ctrl+C: " + names + (count == 1 ? " covers " : " cover ") + samples);
+    Error("stopped by Ctrl+C: only " + std::string(samples) + (covered == 1 ? " is" : " are") +
+          " in " + names);
 }
 
 // The picture, or for the curve facts alone a pass on a canvas, as the window paints before

@@ -28,13 +28,8 @@ void OnInterrupt(int signal) {
     RequestInterrupt();
 }
 
-// A signal the caller ignored (nohup, a background job) stays ignored.
 void Handle(int signal, void (*handler)(int)) {
     struct sigaction action = {};
-    sigaction(signal, nullptr, &action);
-    if (action.sa_handler == SIG_IGN) {
-        return;
-    }
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -46,7 +41,12 @@ void Handle(int signal, void (*handler)(int)) {
 int main(int argc, char** argv) {
     Handle(SIGINT, OnInterrupt);
     Handle(SIGTERM, EndBySignal);
-    Handle(SIGHUP, EndBySignal);
+    // A run under nohup keeps running when the terminal goes.
+    struct sigaction hangup = {};
+    sigaction(SIGHUP, nullptr, &hangup);
+    if (hangup.sa_handler != SIG_IGN) {
+        Handle(SIGHUP, EndBySignal);
+    }
     // A closed pipe is a write that fails, reported as such.
     std::signal(SIGPIPE, SIG_IGN);
     return RunCli(argc, argv, {stdin, stdout, stderr, isatty(STDERR_FILENO) != 0});

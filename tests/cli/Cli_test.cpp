@@ -363,8 +363,8 @@ TEST_F(RunCliTest, AnInterruptedRunWritesWhatItDidAndSays130) {
     RequestInterrupt();  // arrives before the first sample
     const CliResult r = RunTool({"-o", dir.File("p.png"), "-e", dir.File("t.xls"), "-i", "X"});
     EXPECT_EQ(r.status, 130);
-    EXPECT_EQ(r.err, "quorvy-plot: stopped by Ctrl+C: " + dir.File("p.png") + ", " +
-                         dir.File("t.xls") + ", the curve facts cover the first 1 sample\n");
+    EXPECT_EQ(r.err, "quorvy-plot: stopped by Ctrl+C: only the first 1 sample is in " +
+                         dir.File("p.png") + ", " + dir.File("t.xls") + ", the curve facts\n");
     EXPECT_EQ(dir.Read("t.xls"), "-100.000000000\t-100.000000000\n");  // one sample
     EXPECT_TRUE(dir.Exists("p.png"));
     EXPECT_NE(r.out.find("Max Y        -100.0000\tin X = -100.0000\n"), std::string::npos);

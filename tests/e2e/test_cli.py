@@ -511,8 +511,8 @@ class Interrupt(Folder):
             data = f.read()
         lines = data.split(b"\n")
         # the range pass went to the end, and counted the samples
-        self.assertEqual(err.decode(), "quorvy-plot: stopped by Ctrl+C: %s covers the first %d "
-                         "samples of 50000000\n" % (table, len(lines) - 1))
+        self.assertEqual(err.decode(), "quorvy-plot: stopped by Ctrl+C: only the first %d samples "
+                         "of 50000000 are in %s\n" % (len(lines) - 1, table))
         self.assertEqual(lines[-1], b"")
         self.assertLess(len(lines) - 1, 50000000)
         for i in (0, 1, len(lines) // 2, len(lines) - 2):
@@ -607,8 +607,8 @@ class Interrupt(Folder):
         with open(table, "rb") as f:
             samples = f.read().count(b"\n")
         self.assertLess(samples, 500000000)
-        self.assertEqual(err.decode(), "quorvy-plot: stopped by Ctrl+C: %s, %s, the curve facts "
-                         "cover the first %d samples\n" % (picture, table, samples))
+        self.assertEqual(err.decode(), "quorvy-plot: stopped by Ctrl+C: only the first %d samples "
+                         "are in %s, %s, the curve facts\n" % (samples, picture, table))
         # the largest Y the range pass met is the last sample it took, the table's last line
         max_line = out.decode().split("\n")[1]
         self.assertEqual(float(max_line.split()[2]), samples - 1)
