@@ -1,14 +1,20 @@
 #include "cli/Cli.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "app/CommonPortable.h"
+#include "cli/IniReading.h"
 #include "cli/OutputFiles.h"
 #include "cli/PassMonitor.h"
 #include "cli/Picture.h"
 #include "engine/Analize.h"
+#include "engine/Globals.h"
 #include "output/Export.h"
 #include "plot/Draw.h"
 #include "plot/Pixels.h"
@@ -59,10 +65,18 @@ void ApplyOverrides(const CliOptions& o, _PrefsStruct* p) {
 }
 
 // A file the INI reader can read: it takes a missing file for an empty one.
+// The reader opens the file once per key, so a pipe or a device, which gives its bytes only
+// once, cannot be read as the file it stands for.
 bool Readable(const std::string& path, std::string* why) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         *why = std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (fstat(fileno(file), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        *why = "not a regular file (it is read once per key)";
+        std::fclose(file);
         return false;
     }
     errno = 0;
@@ -75,10 +89,43 @@ bool Readable(const std::string& path, std::string* why) {
     return read;
 }
 
+// A formula file: its first characters and its length, without its last line end.
+struct FormulaText {
+    std::string start;  // far more than a formula may have, to tell lines and length apart
+    size_t length = 0;
+};
+
+// Reads on past the start only to count, so that a huge file takes no memory. False with the
+// reason in why.
+bool ReadFormulaText(FILE* file, FormulaText* text, std::string* why) {
+    constexpr size_t kKept = 4096;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        const size_t room = kKept - text->start.size();
+        text->start.append(chunk, std::min(got, room));
+        text->length += got;
+    }
+    if (std::ferror(file) != 0) {
+        *why = std::strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    std::string& start = text->start;
+    if (text->length == start.size() && !start.empty() && start.back() == '\n') {
+        const size_t end = start.size() >= 2 && start[start.size() - 2] == '\r' ? 2 : 1;
+        start.resize(start.size() - end);
+        text->length = start.size();
+    }
+    return true;
+}
+
 class Run {
   public:
     Run(const CliOptions& options, const CliStreams& streams)
-        : o_(options), s_(streams), monitor_(streams.err, streams.progress) {
+        : o_(options),
+          s_(streams),
+          monitor_(streams.err, streams.progress),
+          formula_(options.formula) {
         log_ = {streams.err, &monitor_};
         SetMessageSink(&PrintMessage, &log_);
     }
@@ -90,24 +137,37 @@ class Run {
 
   private:
     void Error(const std::string& text);
+    bool ReadIni();
     bool LoadSettings();
+    void ExplainRefusedRange(int32_t iterations);
     bool AcceptFormula();
     void ParseFormula();
+    bool NamesDistinct();
+    bool ReadFormulaFile();
     bool OpenOutputs();
     void Begin(const char* pass);
     void RangePass();
     bool DrawingPass();
     bool ExportPass();
     bool PrintInfo();
+    bool CommitOutputs();
+    void ReportUndefinedWalk();
+    void ReportStop();
 
     const CliOptions& o_;
     const CliStreams& s_;
     PassMonitor monitor_;
     MessageLog log_ = {nullptr, nullptr};
-    PictureFile picture_;
+    OutputFile picture_;
     TableFile table_;
+    std::optional<std::string> formula_;  // given on the line or in --formula-file
     bool parsed_ = false;
     int formulaMessages_ = 0;
+    int messages_ = 0;  // of the tool's own that make the status 3, as a formula's message does
+    // The outputs whose pass a Ctrl+C cut short.
+    bool pictureCut_ = false;
+    bool infoCut_ = false;
+    bool tableCut_ = false;
 };
 
 void Run::Error(const std::string& text) {
@@ -115,36 +175,77 @@ void Run::Error(const std::string& text) {
     std::fprintf(s_.err, "%s: %s\n", kProgram, text.c_str());
 }
 
-// The INI file as the program reads it at start, then the options through the settings
-// dialog's checks and messages.
-bool Run::LoadSettings() {
-    if (!o_.iniPath.empty()) {
-        std::string why;
-        if (!Readable(o_.iniPath, &why)) {
-            Error("cannot read " + o_.iniPath + ": " + why);
-            return false;
-        }
-        SetProfileFile(o_.iniPath.c_str());
-        ReadPreferences();
-        SetProfileFile("");
+// The INI file as the program reads it at start, with a line for each value the reader put
+// something else in place of (they make the status 3, as a message of the program does).
+bool Run::ReadIni() {
+    if (o_.iniPath.empty()) {
+        return true;
     }
+    std::string why;
+    if (!Readable(o_.iniPath, &why)) {
+        Error("cannot read " + o_.iniPath + ": " + why);
+        return false;
+    }
+    const IniReading reading = ReadIniFile(o_.iniPath, o_, formula_.has_value());
+    for (const std::string& line : reading.replaced) {
+        Error(line);
+        ++messages_;
+    }
+    if (!reading.refusal.empty()) {
+        Error(reading.refusal);
+        return false;
+    }
+    return true;
+}
+
+// The options through the settings dialog's checks and messages.
+bool Run::LoadSettings() {
     TempPrefs = gPrefs;
     ApplyOverrides(o_, &TempPrefs);
     const int32_t iterations = o_.iterations.value_or(static_cast<int32_t>(TempPrefs.Iterations));
-    return CheckAndCommitSettings(nullptr, iterations) != 0;
+    if (CheckAndCommitSettings(nullptr, iterations) != 0) {
+        return true;
+    }
+    ExplainRefusedRange(iterations);
+    return false;
 }
 
-// The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser.
+// The settings dialog says "DeltaX is zero or negative" for every range it refuses; for a range
+// that is not empty, this says what is wrong with it instead.
+void Run::ExplainRefusedRange(int32_t iterations) {
+    const double minX = TempPrefs.MinX;
+    const double maxX = TempPrefs.MaxX;
+    if (RangeAcceptable(minX, maxX, iterations) || maxX - minX <= 0) {
+        return;
+    }
+    char text[200];
+    if (!std::isfinite(minX) || !std::isfinite(maxX)) {
+        std::snprintf(text, sizeof text, "the ends of the X range (%g and %g) must be finite", minX,
+                      maxX);
+    } else if (!std::isfinite(maxX - minX)) {
+        std::snprintf(text, sizeof text, "the X range from %g to %g is too wide to step", minX,
+                      maxX);
+    } else {
+        const double step = (maxX - minX) / iterations;
+        std::snprintf(text, sizeof text,
+                      "the step (%.17g - %.17g) / %ld = %g is too small to move X at %.17g", maxX,
+                      minX, static_cast<long>(iterations), step, minX + step > minX ? maxX : minX);
+    }
+    Error(text);
+}
+
+// The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser,
+// whether the text comes from the line, a formula file or the INI file.
 bool Run::AcceptFormula() {
-    return !o_.formula || ParenthesesAccepted(o_.formula->c_str());
+    return ParenthesesAccepted(formula_ ? formula_->c_str() : gPrefs.UserFnStr);
 }
 
 // A formula on the line is parsed as after the formula dialog; one from the INI file as at the
 // program's start, which leaves an empty one unparsed.
 void Run::ParseFormula() {
     const int before = log_.messages;
-    if (o_.formula) {
-        ParseFormulaText(o_.formula->c_str());
+    if (formula_) {
+        ParseFormulaText(formula_->c_str());
     } else if (gPrefs.UserFnStr[0] != '\0') {
         ManageTree();
     } else {
@@ -152,6 +253,60 @@ void Run::ParseFormula() {
     }
     parsed_ = true;
     formulaMessages_ = log_.messages - before;
+}
+
+// An output named twice, or over an input, would lose one of them: refused before anything is
+// read or written.
+bool Run::NamesDistinct() {
+    const struct {
+        const char* option;
+        const std::string& path;
+    } named[] = {{"--output", o_.picturePath},
+                 {"--export", o_.exportPath},
+                 {"--ini", o_.iniPath},
+                 {"--formula-file", o_.formulaFile}};
+    for (size_t i = 0; i < 2; ++i) {
+        for (size_t j = i + 1; j < sizeof named / sizeof named[0]; ++j) {
+            const std::string& a = named[i].path;
+            const std::string& b = named[j].path;
+            if (a.empty() || b.empty() || a == kStandardStream || b == kStandardStream ||
+                !SameFile(a, b)) {
+                continue;
+            }
+            Error(std::string(named[i].option) + " and " + named[j].option +
+                  " name the same file (" + a + ", " + b + ")");
+            return false;
+        }
+    }
+    return true;
+}
+
+// The formula of --formula-file, with the rules of the command line: one line (its line end
+// is not part of it) of at most the 255 characters that the formula dialog takes.
+bool Run::ReadFormulaFile() {
+    if (o_.formulaFile.empty()) {
+        return true;
+    }
+    const bool standard = o_.formulaFile == kStandardStream;
+    const std::string name = standard ? "standard input" : o_.formulaFile;
+    FILE* file = standard ? s_.in : std::fopen(o_.formulaFile.c_str(), "rb");
+    std::string why;
+    FormulaText text;
+    if (file == nullptr || !ReadFormulaText(file, &text, &why)) {
+        Error("cannot read " + name + ": " + (file == nullptr ? std::strerror(errno) : why));
+    } else if (text.start.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        Error(name + ": the formula is one line; the file holds more");
+    } else if (text.length > kFormulaCapacity - 1) {
+        Error(name + ": the formula has " + std::to_string(text.length) +
+              " characters; the formula dialog takes at most " +
+              std::to_string(kFormulaCapacity - 1));
+    } else {
+        formula_ = text.start;
+    }
+    if (file != nullptr && !standard) {
+        std::fclose(file);
+    }
+    return formula_.has_value();
 }
 
 bool Run::OpenOutputs() {
@@ -178,7 +333,59 @@ void Run::RangePass() {
         Begin("range");
         PrecalcRangeOfY();
         monitor_.End();
+        ReportUndefinedWalk();
     }
+}
+
+// A formula with no value at any sample leaves the panel's "no value yet" extremes, which read
+// like values: said once here. A formula that showed its own message has said enough.
+void Run::ReportUndefinedWalk() {
+    if (formulaMessages_ > 0 || gMinY != kNoMinY || gMaxY != kNoMaxY) {
+        return;
+    }
+    char where[96];
+    if (monitor_.Stopped()) {
+        std::snprintf(where, sizeof where, "the first %llu samples from X = %g",
+                      static_cast<unsigned long long>(monitor_.StoppedAt()), gPrefs.MinX);
+    } else {
+        std::snprintf(where, sizeof where, "any sample from X = %g to %g", gPrefs.MinX,
+                      gPrefs.MaxX);
+    }
+    Error(std::string("the formula has no value at ") + where +
+          " (the curve facts' Min Y and Max Y show none)");
+    ++messages_;
+}
+
+// After a Ctrl+C: which outputs it cut short, and how many samples they cover.
+void Run::ReportStop() {
+    const struct {
+        bool cut;
+        std::string name;
+    } outputs[] = {{pictureCut_, OutputName(o_.picturePath)},
+                   {tableCut_, OutputName(o_.exportPath)},
+                   {infoCut_, "the curve facts"}};
+    std::string names;
+    int count = 0;
+    for (const auto& output : outputs) {
+        if (output.cut) {
+            names += (count++ == 0 ? "" : ", ") + output.name;
+        }
+    }
+    if (count == 0) {
+        return;
+    }
+    char samples[96];
+    const auto covered = static_cast<unsigned long long>(monitor_.StoppedAt());
+    const auto all = static_cast<unsigned long long>(monitor_.WalkSamples());
+    const char* plural = covered == 1 ? "" : "s";
+    if (all > 0) {
+        std::snprintf(samples, sizeof samples, "the first %llu sample%s of %llu", covered, plural,
+                      all);
+    } else {
+        std::snprintf(samples, sizeof samples, "the first %llu sample%s", covered, plural);
+    }
+    Error("stopped by Ctrl+C: only " + std::string(samples) + (covered == 1 ? " is" : " are") +
+          " in " + names);
 }
 
 // The picture, or for the curve facts alone a pass on a canvas, as the window paints before
@@ -194,7 +401,7 @@ bool Run::DrawingPass() {
     bool written = true;
     if (!o_.picturePath.empty()) {
         written =
-            DrawPicture(o_.pictureFormat, w, h, picture_.stream(), &why) && picture_.Commit(&why);
+            DrawPicture(o_.pictureFormat, w, h, picture_.stream(), &why) && picture_.Close(&why);
     } else {
         RasterCanvas canvas(w, h);
         const QRect client = {0, 0, w, h};
@@ -220,13 +427,20 @@ bool Run::ExportPass() {
     if (result != ExportResult::WriteFailed && closed) {
         return true;
     }
+    table_.Discard();
     ReportExportResult(ExportResult::WriteFailed, nullptr);
     Error(OutputName(o_.exportPath) + ": " + (closed ? table_.failure() : why));
     return false;
 }
 
+// The panel's lines; its note that the Y facts need AutoScale Y is a message, not a fact.
 bool Run::PrintInfo() {
     for (const std::string& line : InfoLines()) {
+        if (line == kInfoNeedsAutoScaleY) {
+            Error(line + " (the Y facts need --autoscale-y)");
+            ++messages_;
+            continue;
+        }
         std::fprintf(s_.out, "%s\n", line.c_str());
     }
     errno = 0;
@@ -237,10 +451,32 @@ bool Run::PrintInfo() {
     return false;
 }
 
+// The complete outputs move into place together, with the signals that end the program held off,
+// so that a run ended part way leaves every old file as it was.
+bool Run::CommitOutputs() {
+    SignalsHeld held;
+    const struct {
+        OutputFile& file;
+        const std::string& path;
+    } outputs[] = {{picture_, o_.picturePath}, {table_.file(), o_.exportPath}};
+    bool committed = true;
+    for (const auto& output : outputs) {
+        std::string why;
+        if (!output.path.empty() && !output.file.Commit(&why)) {
+            Error("cannot write " + OutputName(output.path) + ": " + why);
+            committed = false;
+        }
+    }
+    return committed;
+}
+
 int Run::Execute() {
     // Every run starts from the program's state at start, reading no INI file of an earlier one.
     SetProfileFile("");
     ResetToStartState();
+    if (!NamesDistinct() || !ReadFormulaFile() || !ReadIni()) {
+        return kExitUsage;
+    }
     const bool settingsAccepted = LoadSettings();
     const bool formulaAccepted = AcceptFormula();
     if (!settingsAccepted || !formulaAccepted) {
@@ -252,15 +488,22 @@ int Run::Execute() {
     }
     RangePass();
     bool written = DrawingPass();
+    pictureCut_ = !o_.picturePath.empty() && monitor_.Stopped();
+    infoCut_ = o_.info && monitor_.Stopped();
     written = ExportPass() && written;
+    tableCut_ = !o_.exportPath.empty() && monitor_.Stopped();
     written = (!o_.info || PrintInfo()) && written;
+    written = CommitOutputs() && written;
+    if (monitor_.Stopped()) {
+        ReportStop();
+    }
     if (!written) {
         return kExitOutputFailed;
     }
     if (monitor_.Stopped()) {
         return kExitInterrupted;
     }
-    return formulaMessages_ > 0 ? kExitFormulaMessage : kExitOk;
+    return formulaMessages_ + messages_ > 0 ? kExitFormulaMessage : kExitOk;
 }
 
 }  // namespace

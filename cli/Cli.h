@@ -13,6 +13,7 @@ constexpr int kExitOutputFailed = 4;
 constexpr int kExitInterrupted = 130;
 
 struct CliStreams {
+    FILE* in;  // read for --formula-file -
     FILE* out;
     FILE* err;
     bool progress;  // a progress bar may be drawn on err (a terminal)

@@ -6,10 +6,13 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/Globals.h"
+#include "settings/Prefs.h"
 #include "settings/SetGetD.h"
 
 #ifndef QUORVY_VERSION
@@ -37,6 +40,7 @@ const option kLongOptions[] = {
     {"output", required_argument, nullptr, 'o'},
     {"export", required_argument, nullptr, 'e'},
     {"info", no_argument, nullptr, 'i'},
+    {"formula-file", required_argument, nullptr, 'f'},
     {"min", required_argument, nullptr, kMin},
     {"max", required_argument, nullptr, kMax},
     {"iterations", required_argument, nullptr, 'n'},
@@ -55,29 +59,45 @@ const option kLongOptions[] = {
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
-constexpr const char* kShortOptions = ":o:e:in:d:s:hV";
+constexpr const char* kShortOptions = ":o:e:f:in:d:s:hV";
 
-// The whole text is one number as the settings dialog reads its fields.
+// The text without the blanks around it: one rule for every number argument, as the settings
+// dialog's fields read " 5" and "5 " alike.
+std::string WithoutBlanks(const char* text) {
+    const std::string s(text);
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return "";
+    }
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// The whole text is one number as the settings dialog reads its fields; NaN is not one.
 bool ReadDouble(const char* text, double* value) {
     char* end = nullptr;
-    std::strtod(text, &end);
-    if (end == text || *end != '\0') {
+    const double number = std::strtod(text, &end);
+    if (end == text || *end != '\0' || std::isnan(number)) {
         return false;
     }
     *value = ParseFieldDouble(text);
     return true;
 }
 
+enum class IntegerRead { Ok, NotWhole, OutOfRange };
+
 // The whole text is one integer that a 32-bit field holds.
-bool ReadInt32(const char* text, int32_t* value) {
+IntegerRead ReadInt32(const char* text, int32_t* value) {
     char* end = nullptr;
     errno = 0;
     const long long n = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || n < INT32_MIN || n > INT32_MAX) {
-        return false;
+    if (end == text || *end != '\0') {
+        return IntegerRead::NotWhole;
+    }
+    if (errno == ERANGE || n < INT32_MIN || n > INT32_MAX) {
+        return IntegerRead::OutOfRange;
     }
     *value = ParseFieldLong(text);
-    return true;
+    return IntegerRead::Ok;
 }
 
 // WxH, each side a whole number from 1 to kMaxSide.
@@ -90,8 +110,9 @@ bool ReadSize(const char* text, int* width, int* height) {
     int32_t a = 0;
     int32_t b = 0;
     if (w.empty() || !std::isdigit(static_cast<unsigned char>(w[0])) ||
-        !std::isdigit(static_cast<unsigned char>(x[1])) || !ReadInt32(w.c_str(), &a) ||
-        !ReadInt32(x + 1, &b) || a < 1 || b < 1 || a > kMaxSide || b > kMaxSide) {
+        !std::isdigit(static_cast<unsigned char>(x[1])) ||
+        ReadInt32(w.c_str(), &a) != IntegerRead::Ok || ReadInt32(x + 1, &b) != IntegerRead::Ok ||
+        a < 1 || b < 1 || a > kMaxSide || b > kMaxSide) {
         return false;
     }
     *width = a;
@@ -99,23 +120,44 @@ bool ReadSize(const char* text, int* width, int* height) {
     return true;
 }
 
+// The text in quotes, with control characters written as escapes so that the message stays one
+// readable line.
 std::string Quoted(const char* text) {
-    return std::string("'") + text + "'";
+    std::string quoted = "'";
+    for (const char* p = text; *p != '\0'; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c == '\t' || c == '\n') {
+            quoted += c == '\t' ? "\\t" : "\\n";
+        } else if (std::iscntrl(c)) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            quoted += escape;
+        } else {
+            quoted += static_cast<char>(c);
+        }
+    }
+    return quoted + "'";
 }
 
 // The argument of --min, --max or --iterations; false with error set when it does not read.
 bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
+    const std::string text = WithoutBlanks(arg);
     if (code == 'n') {
         int32_t count = 0;
-        if (!ReadInt32(arg, &count)) {
-            *error = "--iterations: " + Quoted(arg) + " is not a whole number";
+        const IntegerRead read = ReadInt32(text.c_str(), &count);
+        if (read != IntegerRead::Ok) {
+            *error =
+                "--iterations: " + Quoted(arg) +
+                (read == IntegerRead::NotWhole ? " is not a whole number"
+                                               : " is out of range: the count goes from 1 to " +
+                                                     std::to_string(kMaxIterations));
             return false;
         }
         o->iterations = count;
         return true;
     }
     double number = 0;
-    if (!ReadDouble(arg, &number)) {
+    if (!ReadDouble(text.c_str(), &number)) {
         *error =
             std::string(code == kMin ? "--min" : "--max") + ": " + Quoted(arg) + " is not a number";
         return false;
@@ -124,25 +166,55 @@ bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
     return true;
 }
 
+bool TakeDecimalPoint(const char* arg, CliOptions* o, std::string* error) {
+    if (std::strlen(arg) > 1) {
+        *error = "--decimal-point: " + Quoted(arg) + " is not one character";
+        return false;
+    }
+    if (!SeparatesDecimals(arg)) {
+        *error = "--decimal-point: " + Quoted(arg) +
+                 " cannot separate decimals in a table; give a mark such as '.' or ','";
+        return false;
+    }
+    o->decimalPoint = arg;
+    return true;
+}
+
+// The long name of an option code, for messages.
+std::string OptionName(int code) {
+    for (const option& o : kLongOptions) {
+        if (o.name != nullptr && o.val == code) {
+            return std::string("--") + o.name;
+        }
+    }
+    return std::string("-") + static_cast<char>(code);
+}
+
+// The file named by --output, --export, --formula-file or --ini; false with error set when the
+// name is empty.
+bool TakeFileName(int code, const char* arg, CliOptions* o, std::string* error) {
+    if (*arg == '\0') {
+        *error = OptionName(code) + ": the file name is empty";
+        return false;
+    }
+    std::string& path = code == 'o'   ? o->picturePath
+                        : code == 'e' ? o->exportPath
+                        : code == 'f' ? o->formulaFile
+                                      : o->iniPath;
+    path = arg;
+    return true;
+}
+
 // The argument of one option into options; false with error set when it does not read.
 bool TakeArgument(int code, const char* arg, CliOptions* o, std::string* error) {
     switch (code) {
         case 'o':
-            o->picturePath = arg;
-            return true;
         case 'e':
-            o->exportPath = arg;
-            return true;
+        case 'f':
         case kIni:
-            o->iniPath = arg;
-            return true;
+            return TakeFileName(code, arg, o, error);
         case 'd':
-            if (std::strlen(arg) > 1) {
-                *error = "--decimal-point: " + Quoted(arg) + " is not one character";
-                return false;
-            }
-            o->decimalPoint = arg;
-            return true;
+            return TakeDecimalPoint(arg, o, error);
         case 's':
             if (!ReadSize(arg, &o->width, &o->height)) {
                 *error = "--size: " + Quoted(arg) + " is not WxH with sides from 1 to " +
@@ -183,24 +255,55 @@ void TakeSwitch(int code, CliOptions* o) {
     }
 }
 
+// The long options that name begins, quoted and separated by blanks, and how many they are.
+int LongOptionsStartingWith(const std::string& name, std::string* list) {
+    int count = 0;
+    for (const option& o : kLongOptions) {
+        if (o.name != nullptr && std::strncmp(o.name, name.c_str(), name.size()) == 0) {
+            *list += (count++ == 0 ? "" : " ") + Quoted(("--" + std::string(o.name)).c_str());
+        }
+    }
+    return count;
+}
+
+// The message for a long option getopt_long refused: an abbreviation of several, a switch given
+// an argument, or unknown.
+std::string RefusedLongOption(const char* given) {
+    const std::string word = given;
+    const std::string name = word.substr(0, word.find('='));
+    std::string matches;
+    const int count = LongOptionsStartingWith(name.substr(2), &matches);
+    if (count > 1) {
+        return "option " + Quoted(name.c_str()) + " is ambiguous; possibilities: " + matches;
+    }
+    if (count == 1 && name != word) {
+        return "option " + matches + " takes no argument";
+    }
+    return "unknown option " + Quoted(name.c_str());
+}
+
 // The message for an option getopt_long refused: unknown, or without its argument. A missing
-// argument can only follow the last word, which is then the option itself.
+// argument can only follow the last word, which is then the option itself. A switch given an
+// argument ("--info=3") comes back with its own code in optopt, so it is told apart by the '='.
 std::string RefusedOption(int code, char** argv) {
     const char* given = argv[optind - 1];
-    const bool missing = code == ':';
-    std::string name;
-    if (missing ? std::strncmp(given, "--", 2) == 0 : optopt == 0) {
-        name = given;
-        name = name.substr(0, name.find('='));
-    } else {
-        name = std::string("-") + static_cast<char>(optopt);
+    const bool isLong = std::strncmp(given, "--", 2) == 0;
+    if (code == ':') {
+        std::string name = isLong ? given : std::string("-") + static_cast<char>(optopt);
+        return "option " + Quoted(name.substr(0, name.find('=')).c_str()) + " requires an argument";
     }
-    return missing ? "option " + Quoted(name.c_str()) + " requires an argument"
-                   : "unknown option " + Quoted(name.c_str());
+    const char* equals = std::strchr(given, '=');
+    const bool switchWithArgument = isLong && equals != nullptr && optopt != 0 &&
+                                    OptionName(optopt).rfind(std::string(given, equals), 0) == 0;
+    if (optopt == 0 || switchWithArgument) {
+        return RefusedLongOption(given);
+    }
+    return "unknown option " + Quoted((std::string("-") + static_cast<char>(optopt)).c_str()) +
+           " (a FORMULA that starts with '-' goes after \"--\", as in: quorvy-plot -i -- '-X+1')";
 }
 
 bool TakesArgument(int code) {
-    const bool shortWithArgument = code > 0 && code < 128 && std::strchr("oends", code);
+    const bool shortWithArgument = code > 0 && code < 128 && std::strchr("oefnds", code);
     return shortWithArgument || code == kMin || code == kMax || code == kIni;
 }
 
@@ -208,6 +311,10 @@ bool TakesArgument(int code) {
 bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
     if (argc - optind > 1) {
         *error = "one FORMULA only; " + Quoted(argv[optind + 1]) + " is one too many";
+        return false;
+    }
+    if (argc - optind == 1 && !o->formulaFile.empty()) {
+        *error = "FORMULA and --formula-file: give one of them";
         return false;
     }
     if (argc - optind == 1) {
@@ -218,8 +325,8 @@ bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
                      std::to_string(kFormulaCapacity - 1);
             return false;
         }
-    } else if (o->iniPath.empty()) {
-        *error = "missing FORMULA (or --ini FILE to take the formula from)";
+    } else if (o->iniPath.empty() && o->formulaFile.empty()) {
+        *error = "missing FORMULA (or --formula-file FILE, or --ini FILE to take it from)";
         return false;
     }
     if (o->picturePath.empty() && o->exportPath.empty() && !o->info) {
@@ -245,6 +352,13 @@ bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
 }
 
 }  // namespace
+
+// A mark a reader can tell from the digits, the sign, the tab and the line end of a table row:
+// printable punctuation other than '+' and '-'. Empty keeps the default point.
+bool SeparatesDecimals(const char* mark) {
+    const auto c = static_cast<unsigned char>(mark[0]);
+    return c == '\0' || (std::ispunct(c) && c != '+' && c != '-');
+}
 
 CommandLine ParseCommandLine(int argc, char** argv, CliOptions* options, std::string* error) {
     *options = CliOptions{};
@@ -297,6 +411,7 @@ std::optional<PictureFormat> PictureFormatOf(const std::string& path) {
 
 const char* UsageText() {
     return "Usage: quorvy-plot [OPTION]... FORMULA\n"
+           "   or: quorvy-plot [OPTION]... (--formula-file FILE | --ini FILE)\n"
            "Plot FORMULA, a function of X typed as in Quorvy's formula dialog, without a window:\n"
            "the picture, the value table and the curve facts.\n"
            "\n"
@@ -317,21 +432,28 @@ const char* UsageText() {
            "      --dont-draw          labels only (the range is still measured)\n"
            "      --autoscale-x, --autoscale-y, --draw\n"
            "                           switch back on what --ini switched off\n"
+           "  -f, --formula-file FILE  take the formula from the first line of FILE\n"
+           "                           (\"-\": standard input)\n"
            "      --ini FILE           start from this Quorvy.ini (never written); the\n"
-           "                           formula is taken from it when FORMULA is not given\n"
+           "                           formula is taken from it when FORMULA is not given.\n"
+           "                           Keys of its [Quorvy] section: Expression, MinX, MaxX,\n"
+           "                           Iterations, DecimalPoint, bAutoScaleX, bAutoScaleY,\n"
+           "                           bDontDraw (see 'man quorvy-plot'); a value that is\n"
+           "                           replaced on reading is named on standard error\n"
            "      --trace-parse        show the parser's trace\n"
            "      --trace-eval         show the evaluator's trace\n"
            "\n"
            "  -h, --help               show this help and exit\n"
            "  -V, --version            show the version and exit\n"
            "\n"
-           "A FORMULA that starts with '-' follows \"--\". Messages that Quorvy shows in boxes\n"
-           "go to standard error as \"Title: text\".\n"
+           "A FORMULA that starts with '-' follows \"--\". Messages go to standard error;\n"
+           "those that Quorvy shows in boxes as \"Title: text\".\n"
            "\n"
            "Exit status: 0 when everything asked for was written; 2 for a usage error or\n"
-           "refused settings (nothing written); 3 when the formula showed a message (the\n"
-           "outputs are still written); 4 when an output could not be written; 130 when\n"
-           "stopped by Ctrl+C (what was done so far is written).\n";
+           "refused settings (nothing written); 3 when a message was shown (the formula's,\n"
+           "a value of the INI file replaced, no defined sample; the outputs are still\n"
+           "written); 4 when an output could not be written (the file named keeps what it\n"
+           "held); 130 when stopped by Ctrl+C (what was done so far is written).\n";
 }
 
 std::string VersionText() {

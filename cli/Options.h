@@ -20,6 +20,7 @@ constexpr int kMaxSide = 8192;
 
 struct CliOptions {
     std::optional<std::string> formula;
+    std::string formulaFile;  // empty: none; "-": the standard input
     std::string picturePath;  // empty: no picture
     PictureFormat pictureFormat = PictureFormat::Png;
     std::string exportPath;  // empty: no value table
@@ -44,6 +45,10 @@ enum class CommandLine { Run, Help, Version, UsageError };
 
 // Reads argv into options. On a usage error, error holds the reason (without the program name).
 CommandLine ParseCommandLine(int argc, char** argv, CliOptions* options, std::string* error);
+
+// A decimal mark a reader can tell from the digits, the sign, the tab and the line end of a
+// table row; empty keeps the default point.
+bool SeparatesDecimals(const char* mark);
 
 // The picture format named by the file's extension (any case); "-" is PNG.
 std::optional<PictureFormat> PictureFormatOf(const std::string& path);

@@ -7,11 +7,35 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "cli/Options.h"
 
 namespace {
+
+// The temporaries not yet moved into place, for the handlers of the signals that end the
+// process: fixed buffers, read there with nothing but unlink. A slot is filled and emptied only
+// while the signals are held.
+constexpr int kTemporarySlots = 4;
+constexpr size_t kTemporaryNameSize = 4096;
+char gTemporaries[kTemporarySlots][kTemporaryNameSize];
+
+bool Register(const char* name) {
+    for (char* slot : gTemporaries) {
+        if (slot[0] == '\0') {
+            std::snprintf(slot, kTemporaryNameSize, "%s", name);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Unregister(const std::string& name) {
+    for (char* slot : gTemporaries) {
+        if (name == slot) {
+            slot[0] = '\0';
+        }
+    }
+}
 
 // The permissions a new file gets from the process's mask, as with fopen.
 mode_t NewFileMode() {
@@ -33,42 +57,95 @@ std::string BaseOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// False with the reason when the user may not write the existing file at path; it is opened
+// for writing without being changed, which asks the same question the export's own open does.
+bool MayWrite(const std::string& path, std::string* error) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
 }  // namespace
 
 std::string OutputName(const std::string& path) {
     return path == kStandardStream ? "standard output" : path;
 }
 
-PictureFile::~PictureFile() {
+void RemoveTemporaries() {
+    for (char* slot : gTemporaries) {
+        if (slot[0] != '\0') {
+            unlink(slot);
+            slot[0] = '\0';
+        }
+    }
+}
+
+SignalsHeld::SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGHUP);
+    sigprocmask(SIG_BLOCK, &held, &previous_);
+}
+
+SignalsHeld::~SignalsHeld() {
+    sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+OutputFile::~OutputFile() {
     Discard();
 }
 
-bool PictureFile::Open(const std::string& path, FILE* out, std::string* error) {
+bool OutputFile::Open(const std::string& path, FILE* out, std::string* error) {
     path_ = path;
     if (path == kStandardStream) {
         stream_ = out;
         return true;
     }
     struct stat target;
-    if (stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+    if (stat(path.c_str(), &target) != 0) {
+        return OpenTemporary(NewFileMode(), error);
+    }
+    if (!S_ISREG(target.st_mode)) {
         return OpenInPlace(error);
+    }
+    if (!MayWrite(path, error)) {
+        return false;
     }
     // A link to a file: the file is replaced, not the link.
     if (char* real = realpath(path.c_str(), nullptr)) {
         path_ = real;
         std::free(real);
     }
-    // A hidden name in the same folder, so that the final rename stays on one file system.
+    return OpenTemporary(target.st_mode & 0777, error);
+}
+
+// A hidden name in the same folder, so that the final rename stays on one file system.
+bool OutputFile::OpenTemporary(mode_t mode, std::string* error) {
     std::string name = FolderOf(path_) + "/." + BaseOf(path_) + ".XXXXXX";
-    std::vector<char> buffer(name.begin(), name.end());
-    buffer.push_back('\0');
-    const int fd = mkstemp(buffer.data());
+    if (name.size() >= kTemporaryNameSize) {
+        *error = std::strerror(ENAMETOOLONG);
+        return false;
+    }
+    SignalsHeld held;
+    const int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         *error = std::strerror(errno);
         return false;
     }
-    temporary_ = buffer.data();
-    fchmod(fd, NewFileMode());
+    if (!Register(name.c_str())) {
+        unlink(name.c_str());
+        close(fd);
+        *error = std::strerror(EMFILE);
+        return false;
+    }
+    temporary_ = name;
+    fchmod(fd, mode);
     stream_ = fdopen(fd, "wb");
     if (stream_ == nullptr) {
         *error = std::strerror(errno);
@@ -76,73 +153,13 @@ bool PictureFile::Open(const std::string& path, FILE* out, std::string* error) {
         Discard();
         return false;
     }
+    owned_ = true;
     return true;
 }
 
 // A device or a pipe cannot be replaced by a renamed file: it is written as it is.
-bool PictureFile::OpenInPlace(std::string* error) {
+bool OutputFile::OpenInPlace(std::string* error) {
     stream_ = std::fopen(path_.c_str(), "wb");
-    if (stream_ == nullptr) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    inPlace_ = true;
-    return true;
-}
-
-bool PictureFile::Commit(std::string* error) {
-    if (inPlace_) {
-        const bool closed = std::fclose(stream_) == 0;
-        stream_ = nullptr;
-        inPlace_ = false;
-        if (!closed) {
-            *error = std::strerror(errno);
-        }
-        return closed;
-    }
-    if (temporary_.empty()) {
-        stream_ = nullptr;
-        return true;  // the standard output was flushed by the writer
-    }
-    const bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
-    if (!closed || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        *error = std::strerror(errno);
-        Discard();
-        return false;
-    }
-    temporary_.clear();
-    return true;
-}
-
-void PictureFile::Discard() {
-    if (inPlace_) {
-        std::fclose(stream_);
-        stream_ = nullptr;
-        inPlace_ = false;
-    }
-    if (temporary_.empty()) {
-        return;
-    }
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-        stream_ = nullptr;
-    }
-    unlink(temporary_.c_str());
-    temporary_.clear();
-}
-
-TableFile::~TableFile() {
-    std::string ignored;
-    Close(&ignored);
-}
-
-bool TableFile::Open(const std::string& path, FILE* out, std::string* error) {
-    if (path == kStandardStream) {
-        stream_ = out;
-        return true;
-    }
-    stream_ = std::fopen(path.c_str(), "wb");
     if (stream_ == nullptr) {
         *error = std::strerror(errno);
         return false;
@@ -151,9 +168,58 @@ bool TableFile::Open(const std::string& path, FILE* out, std::string* error) {
     return true;
 }
 
-bool TableFile::Write(const char* data, uint32_t size) {
+bool OutputFile::Close(std::string* error) {
+    if (stream_ == nullptr) {
+        return true;
+    }
     errno = 0;
-    if (std::fwrite(data, 1, size, stream_) == size && std::fflush(stream_) == 0) {
+    const bool closed = owned_ ? std::fclose(stream_) == 0 : std::fflush(stream_) == 0;
+    stream_ = nullptr;
+    owned_ = false;
+    if (!closed) {
+        *error = std::strerror(errno != 0 ? errno : EIO);
+    }
+    return closed;
+}
+
+bool OutputFile::Commit(std::string* error) {
+    if (!Close(error)) {
+        Discard();
+        return false;
+    }
+    if (temporary_.empty()) {
+        return true;
+    }
+    SignalsHeld held;
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        *error = std::strerror(errno);
+        Discard();
+        return false;
+    }
+    Unregister(temporary_);
+    temporary_.clear();
+    return true;
+}
+
+void OutputFile::Discard() {
+    if (owned_) {
+        std::fclose(stream_);
+    }
+    stream_ = nullptr;
+    owned_ = false;
+    if (temporary_.empty()) {
+        return;
+    }
+    SignalsHeld held;
+    unlink(temporary_.c_str());
+    Unregister(temporary_);
+    temporary_.clear();
+}
+
+bool TableFile::Write(const char* data, uint32_t size) {
+    FILE* stream = file_.stream();
+    errno = 0;
+    if (std::fwrite(data, 1, size, stream) == size && std::fflush(stream) == 0) {
         return true;
     }
     if (failure_.empty()) {
@@ -162,15 +228,33 @@ bool TableFile::Write(const char* data, uint32_t size) {
     return false;
 }
 
-bool TableFile::Close(std::string* error) {
-    if (stream_ == nullptr) {
-        return true;
+namespace {
+
+// One file: its device and inode, with the name in its folder for a file not made yet.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string name;
+    bool regular = false;  // or not made yet
+};
+
+FileIdentity IdentityOf(const std::string& path) {
+    FileIdentity id;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        id = {st.st_dev, st.st_ino, "", S_ISREG(st.st_mode)};
+    } else if (stat(FolderOf(path).c_str(), &st) == 0) {
+        id = {st.st_dev, st.st_ino, BaseOf(path), true};
+    } else {
+        id = {0, 0, path, true};
     }
-    errno = 0;
-    const bool closed = owned_ ? std::fclose(stream_) == 0 : std::fflush(stream_) == 0;
-    stream_ = nullptr;
-    if (!closed) {
-        *error = std::strerror(errno != 0 ? errno : EIO);
-    }
-    return closed;
+    return id;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+    const FileIdentity x = IdentityOf(a);
+    const FileIdentity y = IdentityOf(b);
+    return x.regular && y.regular && x.device == y.device && x.inode == y.inode && x.name == y.name;
 }

@@ -8,6 +8,7 @@
 namespace {
 
 volatile std::sig_atomic_t gInterrupt = 0;
+volatile std::sig_atomic_t gPassesBegun = 0;
 
 // The clock is read once per this many samples: a pass polls after every sample.
 constexpr uint64_t kClockEvery = 4096;
@@ -30,6 +31,10 @@ void ClearInterrupt() {
     gInterrupt = 0;
 }
 
+bool PassesBegun() {
+    return gPassesBegun != 0;
+}
+
 PassMonitor::PassMonitor(FILE* err, bool showProgress) : err_(err), showProgress_(showProgress) {
     SetAbortHook(&PassMonitor::Hook, this);
 }
@@ -44,13 +49,19 @@ int32_t PassMonitor::Hook(void* context) {
 }
 
 void PassMonitor::Begin(const char* name, double expectedSamples) {
+    gPassesBegun = 1;
     name_ = name;
     expected_ = expectedSamples > 1 ? expectedSamples : 1;
     count_ = 0;
     start_ = ElapsedMilliseconds();
 }
 
+// A pass that walked samples and was not stopped counted the whole walk (a pass that draws
+// nothing polls no sample).
 void PassMonitor::End() {
+    if (stopAt_ == 0 && count_ > 0) {
+        walkSamples_ = count_;
+    }
     ClearBar();
 }
 

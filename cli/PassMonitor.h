@@ -9,6 +9,8 @@
 void RequestInterrupt();
 bool InterruptRequested();
 void ClearInterrupt();
+// Whether a pass began in this process: before that, Ctrl+C has nothing to stop and write.
+bool PassesBegun();
 
 class PassMonitor {
   public:
@@ -29,6 +31,11 @@ class PassMonitor {
     // same samples.
     int32_t Poll();
     bool Stopped() const { return stopAt_ != 0; }
+    // The samples that the passes since the stop cover.
+    uint64_t StoppedAt() const { return stopAt_; }
+    // The samples of the whole X walk, as the last pass that ran to its end counted them; 0 when
+    // none did.
+    uint64_t WalkSamples() const { return walkSamples_; }
 
   private:
     static int32_t Hook(void* context);
@@ -40,6 +47,7 @@ class PassMonitor {
     double expected_ = 1;
     uint64_t count_ = 0;
     uint64_t stopAt_ = 0;  // 0: not stopped
+    uint64_t walkSamples_ = 0;
     double start_ = 0;
     double lastDrawn_ = 0;
     bool barShown_ = false;

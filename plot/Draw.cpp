@@ -137,6 +137,8 @@ bool MeasureSample(double x) {
 
 }  // namespace
 
+const char* const kInfoNeedsAutoScaleY = "le Info sono disponibili solo se attivi AutoScala Y";
+
 void ResetToStartState() {
     gPrefs = _PrefsStruct{};
     InitGVars();
@@ -246,7 +248,7 @@ void DrawInfoLines(DrawSurface* hDc, const QRect* client) {
         Text(hDc, line, band, kBottomLeft);
         nextLine();
     } else {
-        Text(hDc, "le Info sono disponibili solo se attivi AutoScala Y", band, kBottomLeft);
+        Text(hDc, kInfoNeedsAutoScaleY, band, kBottomLeft);
         nextLine();
     }
     NumberLine(line, "Tempo di disegno ", g_DrawingTime, 3, 2, "");

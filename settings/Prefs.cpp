@@ -121,27 +121,35 @@ namespace {
 
 // A count or a range that a hand-edited file spoiled goes back to its default alone; a step
 // that still cannot advance X then puts the whole walk back.
-void KeepUsableWalk() {
+WalkRepairs KeepUsableWalk() {
+    WalkRepairs repairs;
     if (!IterationsAcceptable(gPrefs.Iterations)) {
         gPrefs.Iterations = kDefaultIterations;
+        repairs.iterations = true;
     }
     if (!SpanAcceptable(gPrefs.MinX, gPrefs.MaxX)) {
         gPrefs.MinX = kDefaultMinX;
         gPrefs.MaxX = kDefaultMaxX;
+        repairs.span = true;
     }
     if (!RangeAcceptable(gPrefs.MinX, gPrefs.MaxX, gPrefs.Iterations)) {
         SetDefaultWalk();
+        repairs.step = true;
     }
+    return repairs;
 }
 
 }  // namespace
 
-int32_t ReadPreferences() {
+int32_t ReadPreferences(WalkRepairs* repairs) {
     const int32_t result = ReadWinPrefs();
     if (gPrefs.bSaveWinPos == 0) {
         gPrefs.WPosRect = InitialRect;
     }
-    KeepUsableWalk();
+    const WalkRepairs made = KeepUsableWalk();
+    if (repairs != nullptr) {
+        *repairs = made;
+    }
     ComputeDeltaX();
     return result;
 }

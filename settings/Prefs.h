@@ -84,10 +84,18 @@ void InitGVars();
 // g_DeltaX = (MaxX - MinX) / Iterations.
 void ComputeDeltaX();
 
+// What the reader put back to the defaults to keep a usable X walk.
+struct WalkRepairs {
+    bool iterations = false;  // a count outside 1 .. kMaxIterations
+    bool span = false;        // MaxX - MinX was not positive and finite: both ends
+    bool step = false;        // the step could not advance X: MinX, MaxX and Iterations
+};
+
 // Reads Quorvy.ini over the current record, then the X step; returns 1. A count or a range that
 // would give no usable X walk goes back to its default alone; a step that cannot advance X puts
-// MinX, MaxX and Iterations back together.
-int32_t ReadPreferences();
+// MinX, MaxX and Iterations back together. What was put back goes to repairs when given (for a
+// tool that reports it).
+int32_t ReadPreferences(WalkRepairs* repairs = nullptr);
 void WritePreferences();
 
 // The largest count the settings dialog can hold (a signed 32-bit field).

@@ -28,8 +28,8 @@ inline std::string ReadBack(FILE* file) {
     return text;
 }
 
-// args are the words after the program name.
-inline CliResult RunTool(const std::vector<std::string>& args) {
+// args are the words after the program name; input is the standard input.
+inline CliResult RunTool(const std::vector<std::string>& args, const std::string& input = "") {
     std::vector<std::string> words = {"quorvy-plot"};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -37,9 +37,13 @@ inline CliResult RunTool(const std::vector<std::string>& args) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
+    FILE* in = std::tmpfile();
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::rewind(in);
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
-    const int status = RunCli(static_cast<int>(words.size()), argv.data(), {out, err, false});
+    const int status = RunCli(static_cast<int>(words.size()), argv.data(), {in, out, err, false});
+    std::fclose(in);
     return {status, ReadBack(out), ReadBack(err)};
 }
 

@@ -70,8 +70,13 @@ TEST_F(RunCliTest, RefusedSettingsShowTheDialogsMessagesInOrderAndWriteNothing) 
         {{"-n", "-5"}, kIterationsBox},
         {{"--min", "5", "--max", "4"}, kRangeBox},
         {{"--min", "5", "--max", "5"}, kRangeBox},
-        {{"--max", "inf"}, kRangeBox},
-        {{"--min", "1e16", "--max", "10000000000000002", "-n", "4"}, kRangeBox},  // X stands still
+        {{"--max", "inf"},
+         kRangeBox + "quorvy-plot: the ends of the X range (-100 and inf) must be finite\n"},
+        {{"--min", "-1e308", "--max", "1e308"},
+         kRangeBox + "quorvy-plot: the X range from -1e+308 to 1e+308 is too wide to step\n"},
+        {{"--min", "1e16", "--max", "10000000000000002", "-n", "4"},  // X stands still
+         kRangeBox + "quorvy-plot: the step (10000000000000002 - 10000000000000000) / 4 = 0.5 is "
+                     "too small to move X at 10000000000000000\n"},
         {{"-n", "0", "--min", "5", "--max", "4"}, kIterationsBox + kRangeBox},
     };
     for (const auto& c : cases) {
@@ -129,6 +134,22 @@ TEST_F(RunCliTest, FormulaLongerThanTheDialogTakesIsAUsageError) {
               "quorvy-plot: FORMULA has 300 characters; the formula dialog takes at most 255\n" +
                   kTryHelp);
     EXPECT_TRUE(Files(dir).empty());
+}
+
+TEST_F(RunCliTest, FormulaFromStandardInputWithTheRulesOfTheLine) {
+    CliResult r = RunTool({"-f", "-", "-e", "-", "--min", "0", "--max", "2", "-n", "2"}, "3X-1\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "0.000000000\t-1.000000000\n1.000000000\t2.000000000\n");
+    r = RunTool({"-f", "-", "-i"}, std::string(100000, 'X'));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "quorvy-plot: standard input: the formula has 100000 characters; the formula "
+              "dialog takes at most 255\n");
+    r = RunTool({"-f", "-", "-i"}, std::string("X\0", 2));
+    EXPECT_EQ(r.err, "quorvy-plot: standard input: the formula is one line; the file holds more\n");
+    r = RunTool({"-f", "-", "-i"}, "");  // as an empty FORMULA
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, kEmptyBox);
 }
 
 TEST_F(RunCliTest, UnwritableFolderIsReportedByNameAndNothingIsLeft) {
@@ -229,13 +250,14 @@ TEST_F(RunCliTest, InfoLinesAsThePanelWritesThem) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
 }
 
-TEST_F(RunCliTest, InfoWithoutAutomaticYScalingHasThreeLines) {
+TEST_F(RunCliTest, InfoWithoutAutomaticYScalingSaysWhyOnStandardError) {
     const CliResult r = RunTool({"-i", "--no-autoscale-y", "X"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(
-        r.out.rfind("le Info sono disponibili solo se attivi AutoScala Y\nTempo di disegno ", 0),
-        0u);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err,
+              "quorvy-plot: le Info sono disponibili solo se attivi AutoScala Y (the Y facts need "
+              "--autoscale-y)\n");
+    EXPECT_EQ(r.out.rfind("Tempo di disegno ", 0), 0u);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
 }
 
 TEST_F(RunCliTest, IniFileIsReadNeverWrittenAndOptionsOverrideIt) {
@@ -256,7 +278,7 @@ TEST_F(RunCliTest, IniFileIsReadNeverWrittenAndOptionsOverrideIt) {
               "0.000000000\t0.000000000\n0.500000000\t1.500000000\n"
               "1.000000000\t3.000000000\n1.500000000\t4.500000000\n");
     r = RunTool({"--ini", dir.File("Quorvy.ini"), "-i"});
-    EXPECT_EQ(r.out.rfind("le Info sono disponibili", 0), 0u);
+    EXPECT_EQ(r.err.find("quorvy-plot: le Info sono disponibili"), 0u);  // AutoScale Y is off
     EXPECT_EQ(dir.Read("Quorvy.ini"), ini);
     EXPECT_EQ(fs::last_write_time(dir.File("Quorvy.ini")), written);
     EXPECT_EQ(Files(dir), std::vector<std::string>{"Quorvy.ini"});
@@ -280,6 +302,9 @@ TEST_F(RunCliTest, MissingIniFileIsAUsageError) {
     EXPECT_EQ(r.err,
               "quorvy-plot: cannot read " + dir.File("none.ini") + ": No such file or directory\n");
     EXPECT_EQ(Files(dir).size(), 0u);
+    // the reader opens the file once per key: what gives its bytes once is refused
+    EXPECT_EQ(RunTool({"--ini", "/dev/null", "-i"}).err,
+              "quorvy-plot: cannot read /dev/null: not a regular file (it is read once per key)\n");
 }
 
 TEST_F(RunCliTest, TracesOnlyWhenAskedForAndThenNotCountedAsMessages) {
@@ -338,6 +363,8 @@ TEST_F(RunCliTest, AnInterruptedRunWritesWhatItDidAndSays130) {
     RequestInterrupt();  // arrives before the first sample
     const CliResult r = RunTool({"-o", dir.File("p.png"), "-e", dir.File("t.xls"), "-i", "X"});
     EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(r.err, "quorvy-plot: stopped by Ctrl+C: only the first 1 sample is in " +
+                         dir.File("p.png") + ", " + dir.File("t.xls") + ", the curve facts\n");
     EXPECT_EQ(dir.Read("t.xls"), "-100.000000000\t-100.000000000\n");  // one sample
     EXPECT_TRUE(dir.Exists("p.png"));
     EXPECT_NE(r.out.find("Max Y        -100.0000\tin X = -100.0000\n"), std::string::npos);

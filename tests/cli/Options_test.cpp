@@ -101,12 +101,22 @@ TEST(Options, HelpAndVersion) {
 TEST(Options, UnknownOptionsAndMissingArguments) {
     EXPECT_EQ(RefusedWith({"--colour", "X"}), "unknown option '--colour'");
     EXPECT_EQ(RefusedWith({"--colour=red", "X"}), "unknown option '--colour'");
-    EXPECT_EQ(RefusedWith({"-q", "X"}), "unknown option '-q'");
-    EXPECT_EQ(RefusedWith({"-iq", "X"}), "unknown option '-q'");
+    const std::string hint =
+        " (a FORMULA that starts with '-' goes after \"--\", as in: quorvy-plot -i -- '-X+1')";
+    EXPECT_EQ(RefusedWith({"-q", "X"}), "unknown option '-q'" + hint);
+    EXPECT_EQ(RefusedWith({"-iq", "X"}), "unknown option '-q'" + hint);
     EXPECT_EQ(RefusedWith({"-i", "-o"}), "option '-o' requires an argument");
     EXPECT_EQ(RefusedWith({"-i", "--min"}), "option '--min' requires an argument");
     // a formula with a leading minus reads as options unless it follows "--"
-    EXPECT_EQ(RefusedWith({"-i", "-X+1"}), "unknown option '-X'");
+    EXPECT_EQ(RefusedWith({"-i", "-X+1"}), "unknown option '-X'" + hint);
+    EXPECT_EQ(RefusedWith({"--info", "-X+1"}), "unknown option '-X'" + hint);
+    // an abbreviation of several long options, and a switch given an argument
+    EXPECT_EQ(RefusedWith({"--auto", "X"}),
+              "option '--auto' is ambiguous; possibilities: '--autoscale-x' '--autoscale-y'");
+    EXPECT_EQ(RefusedWith({"--info=3", "X"}), "option '--info' takes no argument");
+    EXPECT_EQ(RefusedWith({"--inf=3", "X"}), "option '--info' takes no argument");
+    EXPECT_EQ(RefusedWith({"--min=1", "--colour=red", "X"}), "unknown option '--colour'");
+    EXPECT_EQ(RefusedWith({"--min=1", "-iQ", "X"}), "unknown option '-Q'" + hint);
     const Parsed p = Parse({"-i", "--", "-X+1"});
     ASSERT_EQ(p.result, CommandLine::Run) << p.error;
     EXPECT_EQ(*p.options.formula, "-X+1");
@@ -117,8 +127,22 @@ TEST(Options, NumbersThatDoNotRead) {
     EXPECT_EQ(RefusedWith({"-i", "--max", "10x", "X"}), "--max: '10x' is not a number");
     EXPECT_EQ(RefusedWith({"-i", "--max", "", "X"}), "--max: '' is not a number");
     EXPECT_EQ(RefusedWith({"-i", "-n", "12.7", "X"}), "--iterations: '12.7' is not a whole number");
-    EXPECT_EQ(RefusedWith({"-i", "-n", "3000000000", "X"}),
-              "--iterations: '3000000000' is not a whole number");
+    for (const char* count : {"3000000000", "-2147483649", "99999999999999999999"}) {
+        EXPECT_EQ(RefusedWith({"-i", "-n", count, "X"}),
+                  std::string("--iterations: '") + count +
+                      "' is out of range: the count goes from 1 to 2147483647");
+    }
+    EXPECT_EQ(RefusedWith({"-i", "--min", "nan", "X"}), "--min: 'nan' is not a number");
+    for (const char* mark : {"5", "-", "+", " ", "\t", "\n", "e"}) {
+        EXPECT_NE(RefusedWith({"-i", "-d", mark, "X"}).find("cannot separate decimals"),
+                  std::string::npos)
+            << mark;
+    }
+    for (const char* name : {"-o", "-e", "--ini", "-f"}) {
+        EXPECT_NE(RefusedWith({"-i", name, "", "X"}).find(": the file name is empty"),
+                  std::string::npos)
+            << name;
+    }
     EXPECT_EQ(RefusedWith({"-i", "-d", ",;", "X"}), "--decimal-point: ',;' is not one character");
     for (const char* size : {"382", "0x354", "382x0", "x354", "382x", "-5x5", "9000x10", "3x4x5"}) {
         EXPECT_EQ(RefusedWith({"-i", "-s", size, "X"}),
@@ -130,10 +154,18 @@ TEST(Options, NumbersThatDoNotRead) {
     EXPECT_EQ(*p.options.iterations, -5);
     EXPECT_EQ(*p.options.decimalPoint, "");
     EXPECT_EQ(Parse({"-i", "-s", "1X8192", "X"}).options.height, 8192);
+    // blanks around a number read alike at both ends and for every number
+    const Parsed blanks = Parse({"-i", "--min", " 5", "--max", "6 ", "-n", " 7 ", "X"});
+    ASSERT_EQ(blanks.result, CommandLine::Run) << blanks.error;
+    EXPECT_EQ(*blanks.options.maxX, 6.0);
+    EXPECT_EQ(*blanks.options.iterations, 7);
 }
 
 TEST(Options, OneFormulaOfAtMost255Characters) {
-    EXPECT_EQ(RefusedWith({"-i"}), "missing FORMULA (or --ini FILE to take the formula from)");
+    EXPECT_EQ(RefusedWith({"-i"}),
+              "missing FORMULA (or --formula-file FILE, or --ini FILE to take it from)");
+    EXPECT_EQ(Parse({"-i", "-f", "-"}).options.formulaFile, "-");
+    EXPECT_EQ(RefusedWith({"-i", "-f", "f", "X"}), "FORMULA and --formula-file: give one of them");
     EXPECT_EQ(Parse({"-i", "--ini", "q.ini"}).result, CommandLine::Run);
     EXPECT_FALSE(Parse({"-i", "--ini", "q.ini"}).options.formula.has_value());
     EXPECT_EQ(RefusedWith({"-i", "X", "Y"}), "one FORMULA only; 'Y' is one too many");

@@ -4,6 +4,7 @@ PDF through pdftotext and pdftoppm), Ctrl+C, the progress bar and the installati
 import math
 import os
 import pty
+import pwd
 import re
 import shutil
 import signal
@@ -171,6 +172,214 @@ class BadInput(Folder):
         self.assertEqual(err, "quorvy-plot: cannot write standard output: Broken pipe\n")
 
 
+OLD = b"the user's old file\n"
+PNG = "a PNG picture"  # in a row's files after: any PNG
+
+
+class Link(str):
+    """In a row's files: a symbolic link to the name it holds."""
+
+
+class Rows(Folder):
+    """A row per case: the arguments (run in the test's folder), the files there before (name:
+    contents, or (contents, mode)), the exit status, standard error, and the files after (the same
+    form; PNG stands for any picture)."""
+
+    def put(self, name, spec):
+        if isinstance(spec, Link):
+            os.symlink(spec, self.path(name))
+            return
+        data, mode = spec if isinstance(spec, tuple) else (spec, None)
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        if mode is not None:
+            os.chmod(self.path(name), mode)
+        if getattr(self, "owner", None) is not None:
+            os.chown(self.path(name), self.owner, -1)
+
+    def state(self, expected):
+        found = {}
+        for name in self.files():
+            if os.path.islink(self.path(name)):
+                found[name] = Link(os.readlink(self.path(name)))
+                continue
+            with open(self.path(name), "rb") as f:
+                data = f.read()
+            spec = expected.get(name)
+            shape = spec[0] if isinstance(spec, tuple) else spec
+            if shape == PNG and data.startswith(b"\x89PNG\r\n\x1a\n"):
+                data = PNG
+            mode = os.stat(self.path(name)).st_mode & 0o7777
+            found[name] = (data, mode) if isinstance(spec, tuple) else data
+        return found
+
+    def check(self, rows, runner=run):
+        for args, before, status, err, after in rows:
+            with self.subTest(args=args):
+                for name in self.files():
+                    os.unlink(self.path(name))  # each row starts in an empty folder
+                for name, spec in before.items():
+                    self.put(name, spec)
+                r = runner(*args, cwd=self.folder)
+                self.assertEqual((r.returncode, r.stderr.decode()), (status, err))
+                self.assertEqual(self.state(after), after)
+
+
+class Messages(Rows):
+    """Messages that say what is wrong; the files are left as they were."""
+
+    def test_rows(self):
+        old = {"p.png": OLD, "t.xls": OLD}
+        out = ["-o", "p.png", "-e", "t.xls"]
+        self.check([
+            (["--auto"] + out + ["X"], old, 2, "quorvy-plot: option '--auto' is ambiguous; "
+             "possibilities: '--autoscale-x' '--autoscale-y'\n" + TRY_HELP, old),
+            (["--info=3"] + out + ["X"], old, 2,
+             "quorvy-plot: option '--info' takes no argument\n" + TRY_HELP, old),
+            (["-n", "2147483648"] + out + ["X"], old, 2, "quorvy-plot: --iterations: '2147483648' "
+             "is out of range: the count goes from 1 to 2147483647\n" + TRY_HELP, old),
+            (["--min", "-1e308", "--max", "1e308"] + out + ["X"], old, 2,
+             "Errore!: Il DeltaX e' Zero o Negativo!\n"
+             "quorvy-plot: the X range from -1e+308 to 1e+308 is too wide to step\n", old),
+            (["-o", "", "X"], {}, 2, "quorvy-plot: --output: the file name is empty\n" + TRY_HELP, {}),
+            (["-e", "", "X"], {}, 2, "quorvy-plot: --export: the file name is empty\n" + TRY_HELP, {}),
+            (["--ini", "", "-i"], {}, 2, "quorvy-plot: --ini: the file name is empty\n" + TRY_HELP, {}),
+            (["-d", "5"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '5' cannot separate "
+             "decimals in a table; give a mark such as '.' or ','\n" + TRY_HELP, old),
+            (["-d", "\t"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '\\t' cannot separate "
+             "decimals in a table; give a mark such as '.' or ','\n" + TRY_HELP, old),
+            (["--min", "nan"] + out + ["X"], old, 2,
+             "quorvy-plot: --min: 'nan' is not a number\n" + TRY_HELP, old),
+            (["-i"] + out + ["-X+1"], old, 2, "quorvy-plot: unknown option '-X' (a FORMULA that "
+             "starts with '-' goes after \"--\", as in: quorvy-plot -i -- '-X+1')\n" + TRY_HELP, old),
+            (["-i", "--no-autoscale-y", "-e", "t.xls", "X"], {}, 3, "quorvy-plot: le Info sono "
+             "disponibili solo se attivi AutoScala Y (the Y facts need --autoscale-y)\n",
+             {"t.xls": expected_table(-100.0, 100.0, 10000, lambda x: x)}),
+            (["-i", "--min", "-10", "--max", "-1", "-e", "t.xls", "SQRT(X)"], {}, 3,
+             "quorvy-plot: the formula has no value at any sample from X = -10 to -1 (the curve "
+             "facts' Min Y and Max Y show none)\n",
+             {"t.xls": expected_table(-10.0, -1.0, 10000, lambda x: None)}),
+        ])
+
+    def test_blanks_around_numbers_read_alike(self):
+        for args in (["--min", " 5", "--max", "6 "], ["--min", "5 ", "--max", " 6"]):
+            r = run("-e", "-", "-n", "2", *(args + ["X"]))
+            self.assertEqual((r.returncode, r.stdout), (0, b"5.000000000\t5.000000000\n"
+                                                           b"5.500000000\t5.500000000\n"))
+
+
+def as_nobody(*args, **kwargs):
+    """run() as a user other than root, who may not write what its mode forbids."""
+    prefix = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.geteuid() == 0 else []
+    return subprocess.run(prefix + [PLOT] + list(args), capture_output=True, timeout=120, **kwargs)
+
+
+class IniFile(Rows):
+    """--ini reads the file as the program does at start and says what it put in place of each
+    value it could not use; a file or formula the command line would refuse is refused."""
+
+    def test_rows(self):
+        def ini(*lines):
+            return ("[Quorvy]\r\n" + "".join(line + "\r\n" for line in lines)).encode()
+        table = expected_table(-100.0, 100.0, 10000, lambda x: x)
+        out = ["--ini", "q.ini", "-e", "t.xls"]
+        rows = []
+        for lines, err in [
+            (["MinX=5", "MaxX=-5"], "q.ini: MinX=5 replaced by -100 (MaxX - MinX is not a positive "
+             "finite number)\nq.ini: MaxX=-5 replaced by 100 (MaxX - MinX is not a positive finite "
+             "number)\n"),
+            (["MinX=nan"], "q.ini: MinX=nan replaced by -100 (not a number)\n"),
+            (["Iterations=3000000000"], "q.ini: Iterations=3000000000 replaced by 10000 (not from 1 "
+             "to 2147483647)\n"),
+            (["MinX=1e16", "MaxX=10000000000000002", "Iterations=4"],
+             "".join("q.ini: %s replaced by %s (the step (MaxX - MinX) / Iterations does not move "
+                     "X)\n" % pair for pair in [("MinX=1e16", "-100"), ("MaxX=10000000000000002", "100"),
+                                                ("Iterations=4", "10000")])),
+            (["bAutoScaleY=yes"], "q.ini: bAutoScaleY=yes replaced by 0 (not 0 or 1)\n"),
+            (["Expresion=SIN(X)", "expression=2X", "[Other]", "[QUORVY]", "MinX=7"],
+             "q.ini: Expresion=SIN(X) ignored (not a key of Quorvy)\nq.ini: expression=2X ignored "
+             "(given again; the first counts)\nq.ini: MinX=7 ignored (in a second [Quorvy] section; "
+             "the first counts)\n"),
+        ]:
+            before = ini("Expression=X", *lines)
+            err = "".join("quorvy-plot: " + line + "\n" for line in err.splitlines())
+            rows.append((out, {"q.ini": before, "t.xls": OLD}, 3, err, {"q.ini": before, "t.xls": table}))
+        refused = [
+            (ini("Expression=" + "X+" * 131), "quorvy-plot: q.ini: Expression has 262 characters; "
+             "the formula dialog takes at most 255\n"),
+            (b"junk\r\n" + b"a" * 1000000, "quorvy-plot: q.ini: no [Quorvy] section with a setting "
+             "of Quorvy\n"),
+            (ini("Expression=SIN(X"), "Errore!: Ricontrolla le parentesi\n"),
+            (ini("Expression=X", "DecimalPoint=5"), "quorvy-plot: q.ini: DecimalPoint '5' cannot "
+             "separate decimals in a table; give --decimal-point\n"),
+        ]
+        rows += [(out, {"q.ini": before, "t.xls": OLD}, 2, err, {"q.ini": before, "t.xls": OLD})
+                 for before, err in refused]
+        # the options that give a key again, and a formula on the line, leave nothing to say
+        spoilt = ini("Expression=" + "X+" * 131, "MinX=5", "MaxX=-5")
+        rows.append((out + ["--min", "-100", "--max", "100", "X"], {"q.ini": spoilt}, 0, "",
+                     {"q.ini": spoilt, "t.xls": table}))
+        self.check(rows)
+
+
+class FormulaFile(Rows):
+    """--formula-file takes the formula with the rules of the command line."""
+
+    def test_rows(self):
+        out = ["-e", "t.xls", "-n", "2"]
+        halves = expected_table(-100.0, 100.0, 2, lambda x: x / 2)
+        self.check([
+            (["-f", "f"] + out, {"f": b"X/2\n", "t.xls": OLD}, 0, "", {"f": b"X/2\n", "t.xls": halves}),
+            (["--formula-file=f"] + out, {"f": b" x / 2 \r\n"}, 0, "", {"f": b" x / 2 \r\n", "t.xls": halves}),
+            (["-f", "f"] + out, {"f": b"SIN(X\n", "t.xls": OLD}, 2, "Errore!: Ricontrolla le parentesi\n",
+             {"f": b"SIN(X\n", "t.xls": OLD}),
+            (["-f", "f"] + out, {"f": b"X\n2\n"}, 2,
+             "quorvy-plot: f: the formula is one line; the file holds more\n", {"f": b"X\n2\n"}),
+            (["-f", "f"] + out, {"f": b"X" * 300}, 2, "quorvy-plot: f: the formula has 300 characters; "
+             "the formula dialog takes at most 255\n", {"f": b"X" * 300}),
+            (["-f", "f", "-e", "f"], {"f": b"X"}, 2,
+             "quorvy-plot: --export and --formula-file name the same file (f, f)\n", {"f": b"X"}),
+            (["-f", "none"] + out, {}, 2, "quorvy-plot: cannot read none: No such file or directory\n", {}),
+            (["-f", "f", "-i", "X"], {"f": b"X"}, 2,
+             "quorvy-plot: FORMULA and --formula-file: give one of them\n" + TRY_HELP, {"f": b"X"}),
+        ])
+
+
+class UsersFiles(Rows):
+    """A user's own files: never named twice, their permission bits kept, refused when the user may
+    not write them."""
+
+    def test_the_same_file_named_twice(self):
+        same = "quorvy-plot: --output and --export name the same file (%s)\n"
+        self.check([
+            (["-o", "p.png", "-e", "p.png", "X"], {}, 2, same % "p.png, p.png", {}),
+            (["-o", "p.png", "-e", "./p.png", "X"], {"p.png": OLD}, 2, same % "p.png, ./p.png",
+             {"p.png": OLD}),
+            (["-o", "p.png", "-e", "l.png", "X"], {"p.png": OLD, "l.png": Link("p.png")}, 2,
+             same % "p.png, l.png", {"p.png": OLD, "l.png": Link("p.png")}),
+            (["--ini", "q.ini", "-e", "q.ini"], {"q.ini": b"[Quorvy]\nExpression=X\n"}, 2,
+             "quorvy-plot: --export and --ini name the same file (q.ini, q.ini)\n",
+             {"q.ini": b"[Quorvy]\nExpression=X\n"}),
+        ])
+
+    def test_permission_bits_kept_and_unwritable_files_refused(self):
+        if os.geteuid() == 0:
+            self.owner = pwd.getpwnam("nobody").pw_uid  # of the folder and every file put there
+            os.chown(self.folder, self.owner, -1)
+        table = expected_table(0.0, 4.0, 4, lambda x: x)
+        out = ["--min", "0", "--max", "4", "-n", "4"]
+        refused = "Errore!: Impossibile creare il file di esportazione!\n" \
+                  "quorvy-plot: cannot create t.xls: Permission denied\n"
+        self.check([
+            (["-o", "p.png"] + out + ["X"], {"p.png": (OLD, 0o600)}, 0, "", {"p.png": (PNG, 0o600)}),
+            (["-o", "p.png"] + out + ["X"], {"p.png": (OLD, 0o664)}, 0, "", {"p.png": (PNG, 0o664)}),
+            (["-o", "p.png"] + out + ["X"], {"p.png": (OLD, 0o444)}, 4,
+             "quorvy-plot: cannot write p.png: Permission denied\n", {"p.png": (OLD, 0o444)}),
+            (["-e", "t.xls"] + out + ["X"], {"t.xls": (OLD, 0o640)}, 0, "", {"t.xls": (table, 0o640)}),
+            (["-e", "t.xls"] + out + ["X"], {"t.xls": (OLD, 0o444)}, 4, refused, {"t.xls": (OLD, 0o444)}),
+        ], runner=as_nobody)
+
+
 class Pictures(Folder):
     def picture(self, *args):
         r = run("-o", self.path("p.png"), *args)
@@ -292,19 +501,98 @@ class Interrupt(Folder):
     def test_ctrl_c_keeps_whole_lines_and_says_130(self):
         table = self.path("t.xls")
         p = subprocess.Popen([PLOT, "-e", table] + self.LONG, stderr=subprocess.PIPE)
-        # the export comes after the range pass: wait for its first lines
-        wait_until(lambda: os.path.exists(table) and os.path.getsize(table) > 0, timeout=60,
-                   what="the export to start")
+        # the export comes after the range pass: wait for its first lines in the temporary
+        wait_until(lambda: self.temporaries() and os.path.getsize(self.path(self.temporaries()[0])) > 0,
+                   timeout=60, what="the export to start")
         p.send_signal(signal.SIGINT)
         _, err = p.communicate(timeout=60)
-        self.assertEqual((p.returncode, err), (130, b""))
+        self.assertEqual(p.returncode, 130)
         with open(table, "rb") as f:
             data = f.read()
         lines = data.split(b"\n")
+        # the range pass went to the end, and counted the samples
+        self.assertEqual(err.decode(), "quorvy-plot: stopped by Ctrl+C: only the first %d samples "
+                         "of 50000000 are in %s\n" % (len(lines) - 1, table))
         self.assertEqual(lines[-1], b"")
         self.assertLess(len(lines) - 1, 50000000)
         for i in (0, 1, len(lines) // 2, len(lines) - 2):
             self.assertEqual(lines[i], b"%d.000000000\t%d.000000000" % (i, i))
+
+    def temporaries(self):
+        return [name for name in self.files() if name.startswith(".")]
+
+    def start_over_old_files(self, args, **kwargs):
+        """A long run over an old picture and table, once both its temporaries are made."""
+        for name in ("p.png", "t.xls"):
+            with open(self.path(name), "wb") as f:
+                f.write(OLD)
+        p = subprocess.Popen([PLOT] + args + self.LONG, cwd=self.folder, **kwargs)
+        wait_until(lambda: len(self.temporaries()) == args.count("p.png") + args.count("t.xls"),
+                   timeout=60, what="the temporaries")
+        return p
+
+    def assert_old_files_and_nothing_else(self):
+        self.assertEqual(self.files(), ["p.png", "t.xls"])
+        for name in self.files():
+            with open(self.path(name), "rb") as f:
+                self.assertEqual(f.read(), OLD)
+
+    def test_sigterm_and_sighup_leave_the_old_files_and_no_temporary(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP):
+            p = self.start_over_old_files(["-o", "p.png", "-e", "t.xls"], stderr=subprocess.DEVNULL)
+            p.send_signal(sig)
+            self.assertEqual(p.wait(timeout=60), -sig)
+            self.assert_old_files_and_nothing_else()
+
+    def test_a_second_ctrl_c_leaves_the_old_files_and_no_temporary(self):
+        # the table goes to a pipe that is not read: once it is full the run waits in a write,
+        # where it stays after the first Ctrl+C
+        p = self.start_over_old_files(["-o", "p.png", "-e", "-"], stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE)
+        p.stdout.read(1)
+
+        def waiting_in_a_write():
+            with open("/proc/%d/syscall" % p.pid) as f:
+                return f.read().split()[0] == "1"
+        for _ in range(2):
+            wait_until(waiting_in_a_write, timeout=60, what="a full pipe")
+            p.send_signal(signal.SIGINT)
+            wait_until(lambda: not self.signal_pending(p.pid, signal.SIGINT) or p.poll() is not None,
+                       timeout=60, what="the Ctrl+C to arrive")
+        self.assertEqual(p.wait(timeout=60), -signal.SIGINT)
+        p.stdout.close()
+        p.stderr.close()
+        self.assert_old_files_and_nothing_else()
+
+    def test_ctrl_c_while_the_formula_is_read_ends_at_once(self):
+        p = subprocess.Popen([PLOT, "-f", "-", "-o", "p.png"], cwd=self.folder, stdin=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL)
+
+        def waiting_in_a_read():
+            with open("/proc/%d/syscall" % p.pid) as f:
+                return f.read().split()[0] == "0"
+        wait_until(waiting_in_a_read, timeout=60, what="the formula to be read")
+        p.send_signal(signal.SIGINT)
+        self.assertEqual(p.wait(timeout=60), -signal.SIGINT)
+        p.stdin.close()
+        self.assertEqual(self.files(), [])
+
+    @staticmethod
+    def signal_pending(pid, sig):
+        with open("/proc/%d/status" % pid) as f:
+            fields = dict(line.split(":", 1) for line in f if ":" in line)
+        bit = 1 << (sig - 1)
+        return bool((int(fields["SigPnd"], 16) | int(fields["ShdPnd"], 16)) & bit)
+
+    def test_two_runs_on_one_table_do_not_mix_their_lines(self):
+        args = ["-e", "t.xls", "--min", "0", "--max", "400000", "-n", "400000"]
+        runs = [subprocess.Popen([PLOT] + args + [f], cwd=self.folder) for f in ("X", "2X")]
+        self.assertEqual([r.wait(timeout=120) for r in runs], [0, 0])
+        with open(self.path("t.xls"), "rb") as f:
+            table = f.read()
+        tables = [expected_table(0.0, 400000.0, 400000, lambda x: k * x) for k in (1, 2)]
+        self.assertTrue(table in tables, "the table is neither run's whole table")
+        self.assertEqual(self.files(), ["t.xls"])
 
     def test_ctrl_c_in_the_range_pass_ends_every_output_at_the_same_sample(self):
         picture, table = self.path("p.png"), self.path("t.xls")
@@ -314,11 +602,13 @@ class Interrupt(Folder):
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         time.sleep(0.3)
         p.send_signal(signal.SIGINT)
-        out, _ = p.communicate(timeout=60)
+        out, err = p.communicate(timeout=60)
         self.assertEqual(p.returncode, 130)
         with open(table, "rb") as f:
             samples = f.read().count(b"\n")
         self.assertLess(samples, 500000000)
+        self.assertEqual(err.decode(), "quorvy-plot: stopped by Ctrl+C: only the first %d samples "
+                         "are in %s, %s, the curve facts\n" % (samples, picture, table))
         # the largest Y the range pass met is the last sample it took, the table's last line
         max_line = out.decode().split("\n")[1]
         self.assertEqual(float(max_line.split()[2]), samples - 1)

@@ -215,20 +215,30 @@ TEST_F(PrefsFileTest, OnlyWhatIsInvalidGoesBack) {
         double minX;
         double maxX;
         uint32_t iterations;
+        WalkRepairs repairs;  // iterations, span, step
     } cases[] = {
-        {"MinX=-7\r\nMaxX=7\r\nIterations=4294967295\r\n", -7, 7, 10000},
-        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483648\r\n", -7, 7, 10000},
-        {"MinX=-7\r\nMaxX=7\r\nIterations=99999999999999999999\r\n", -7, 7, 10000},
-        {"MinX=-5\r\nMaxX=5\r\nIterations=0\r\n", -5, 5, 10000},
-        {"MinX=-5\r\nMaxX=5\r\nIterations=-3\r\n", -5, 5, 10000},
-        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483647\r\n", -7, 7, 2147483647},
-        {"MinX=5\r\nMaxX=-5\r\nIterations=20\r\n", -100, 100, 20},
-        {"MinX=5\r\nMaxX=-5\r\nIterations=0\r\n", -100, 100, 10000},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=4294967295\r\n", -7, 7, 10000, {true, false, false}},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483648\r\n", -7, 7, 10000, {true, false, false}},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=99999999999999999999\r\n", -7, 7, 10000, {true}},
+        {"MinX=-5\r\nMaxX=5\r\nIterations=0\r\n", -5, 5, 10000, {true, false, false}},
+        {"MinX=-5\r\nMaxX=5\r\nIterations=-3\r\n", -5, 5, 10000, {true, false, false}},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483647\r\n", -7, 7, 2147483647, {}},
+        {"MinX=5\r\nMaxX=-5\r\nIterations=20\r\n", -100, 100, 20, {false, true, false}},
+        {"MinX=5\r\nMaxX=-5\r\nIterations=0\r\n", -100, 100, 10000, {true, true, false}},
+        {"MinX=1e16\r\nMaxX=10000000000000002\r\nIterations=4\r\n",
+         -100,
+         100,
+         10000,
+         {false, false, true}},
     };
     for (const auto& c : cases) {
         InitGVars();
         WriteIni(c.file);
-        ReadPreferences();
+        WalkRepairs repairs;
+        ReadPreferences(&repairs);
+        EXPECT_EQ(repairs.iterations, c.repairs.iterations) << c.file;
+        EXPECT_EQ(repairs.span, c.repairs.span) << c.file;
+        EXPECT_EQ(repairs.step, c.repairs.step) << c.file;
         EXPECT_EQ(gPrefs.MinX, c.minX) << c.file;
         EXPECT_EQ(gPrefs.MaxX, c.maxX) << c.file;
         EXPECT_EQ(gPrefs.Iterations, c.iterations) << c.file;
