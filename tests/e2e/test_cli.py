@@ -185,11 +185,11 @@ class Rows(Folder):
     contents, or (contents, mode)), the exit status, standard error, and the files after (the same
     form; PNG stands for any picture)."""
 
-    def put(self, name, spec):
-        if isinstance(spec, Link):
-            os.symlink(spec, self.path(name))
+    def put(self, name, entry):
+        if isinstance(entry, Link):
+            os.symlink(entry, self.path(name))
             return
-        data, mode = spec if isinstance(spec, tuple) else (spec, None)
+        data, mode = entry if isinstance(entry, tuple) else (entry, None)
         with open(self.path(name), "wb") as f:
             f.write(data)
         if mode is not None:
@@ -205,12 +205,12 @@ class Rows(Folder):
                 continue
             with open(self.path(name), "rb") as f:
                 data = f.read()
-            spec = expected.get(name)
-            shape = spec[0] if isinstance(spec, tuple) else spec
+            entry = expected.get(name)
+            shape = entry[0] if isinstance(entry, tuple) else entry
             if shape == PNG and data.startswith(b"\x89PNG\r\n\x1a\n"):
                 data = PNG
             mode = os.stat(self.path(name)).st_mode & 0o7777
-            found[name] = (data, mode) if isinstance(spec, tuple) else data
+            found[name] = (data, mode) if isinstance(entry, tuple) else data
         return found
 
     def check(self, rows, runner=run):
@@ -218,8 +218,8 @@ class Rows(Folder):
             with self.subTest(args=args):
                 for name in self.files():
                     os.unlink(self.path(name))  # each row starts in an empty folder
-                for name, spec in before.items():
-                    self.put(name, spec)
+                for name, entry in before.items():
+                    self.put(name, entry)
                 r = runner(*args, cwd=self.folder)
                 self.assertEqual((r.returncode, r.stderr.decode()), (status, err))
                 self.assertEqual(self.state(after), after)
