@@ -86,6 +86,32 @@ double Evaluate_Tree(double x) {
     return Evaluate_SubTree(g_hRoot);
 }
 
+bool BlockEvaluationReady() {
+    return gPrefs.bEnableEvalDebug == 0 && g_hRoot != nullptr && ProgramFor(g_hRoot) != nullptr;
+}
+
+bool Evaluate_Block(const double* x, int count, double* y, int32_t* error) {
+    if (!BlockEvaluationReady()) {
+        return false;
+    }
+    ProgramFor(g_hRoot)->RunBlock(x, count, y, error);
+    return true;
+}
+
+void EvaluateSamples(SampleBlock& block) {
+    int32_t error[kSampleBlock];
+    if (Evaluate_Block(block.x, block.count, block.y, error)) {
+        for (int i = 0; i < block.count; ++i) {
+            block.undefined[i] = error[i] != 0 || !std::isfinite(block.y[i]);
+        }
+        return;
+    }
+    for (int i = 0; i < block.count; ++i) {
+        block.y[i] = Evaluate_Tree(block.x[i]);
+        block.undefined[i] = IsUndefinedSample(block.y[i]);
+    }
+}
+
 double Evaluate_SubTree(const _FNCNODE* subtree) {
     if (subtree == nullptr || g_fEvalError != 0) {
         return 0.0;
