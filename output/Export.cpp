@@ -84,9 +84,7 @@ ExportResult ExportValues(OutputStream& out) {
     LineBuffer lines(out);
     const char decimalPoint = ChosenDecimalPoint();
     ExportResult result = ExportResult::Completed;
-    WalkX([&](double x) {
-        const double y = Evaluate_Tree(x);
-        const bool undefined = IsUndefinedSample(y);
+    WalkSamples([&](double x, double y, bool undefined) {
         char line[kExportLineSize];
         const size_t length = FormatExportLine(line, x, y, undefined, decimalPoint);
         if (!lines.Add(line, length)) {

@@ -110,18 +110,15 @@ uint64_t MeasuredSamples = 0;
 bool RangeStopped = false;
 
 // One sample of the drawing pass; false once a key asks to stop.
-bool DrawSample(double x) {
-    const double y = Evaluate_Tree(x);
-    const bool undefined = IsUndefinedSample(y);
+bool DrawSample(double x, double y, bool undefined) {
     MapAndDraw(x, undefined ? 0.0 : y, undefined ? 1 : 0);
     return UserAbort() == 0;
 }
 
 // One sample of the range pass: the first X of each extreme wins.
-bool MeasureSample(double x) {
-    const double y = Evaluate_Tree(x);
+bool MeasureSample(double x, double y, bool undefined) {
     ++MeasuredSamples;
-    if (!IsUndefinedSample(y)) {
+    if (!undefined) {
         if (y > gMaxY) {
             gMaxY = y;
             X_WhereMaxY = x;
@@ -162,7 +159,7 @@ void PrecalcRangeOfY() {
     X_WhereMaxY = gPrefs.MinX;
     MeasuredSamples = 0;
     RangeStopped = false;
-    WalkX(MeasureSample);
+    WalkSamples(MeasureSample);
     gRangeOfY = gMaxY - gMinY;
 }
 
@@ -191,9 +188,9 @@ void DrawCurve(DrawSurface* hDc, const QRect* Prec) {
     }
     DrawAxes(hDc, Prec);
     uint64_t drawn = 0;
-    WalkX([&drawn](double x) {
+    WalkSamples([&drawn](double x, double y, bool undefined) {
         ++drawn;
-        return DrawSample(x) && !(RangeStopped && drawn >= MeasuredSamples);
+        return DrawSample(x, y, undefined) && !(RangeStopped && drawn >= MeasuredSamples);
     });
 }
 
