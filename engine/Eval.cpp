@@ -1,5 +1,6 @@
 #include "engine/Eval.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -104,12 +105,17 @@ void EvaluateSamples(SampleBlock& block) {
         for (int i = 0; i < block.count; ++i) {
             block.undefined[i] = error[i] != 0 || !std::isfinite(block.y[i]);
         }
-        return;
+    } else {
+        for (int i = 0; i < block.count; ++i) {
+            block.y[i] = Evaluate_Tree(block.x[i]);
+            block.undefined[i] = IsUndefinedSample(block.y[i]);
+        }
     }
-    for (int i = 0; i < block.count; ++i) {
-        block.y[i] = Evaluate_Tree(block.x[i]);
-        block.undefined[i] = IsUndefinedSample(block.y[i]);
-    }
+    // A short block repeats its last sample to the end, for loops over the whole block.
+    const int last = block.count - 1;
+    std::fill(block.x + block.count, block.x + kSampleBlock, block.x[last]);
+    std::fill(block.y + block.count, block.y + kSampleBlock, block.y[last]);
+    std::fill(block.undefined + block.count, block.undefined + kSampleBlock, block.undefined[last]);
 }
 
 double Evaluate_SubTree(const _FNCNODE* subtree) {

@@ -48,7 +48,7 @@ struct SampleBlock {
 bool BlockEvaluationReady();
 
 // Fills y and undefined for the X values of block, by Evaluate_Block or else one sample after
-// the other by Evaluate_Tree.
+// the other by Evaluate_Tree; past count, every array repeats the last sample.
 void EvaluateSamples(SampleBlock& block);
 
 // The X walk of the passes in blocks of evaluated samples: visitBlock(block) for each, until it

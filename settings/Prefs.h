@@ -116,13 +116,19 @@ inline XWalk StartXWalk() {
 // The next X values of the walk, at most room of them, by the same additions in the same order
 // however the walk is cut into pieces; returns how many (0 once it has ended).
 inline int NextXs(XWalk& walk, double* xs, int room) {
+    const double step = g_DeltaX;
+    const double maxX = gPrefs.MaxX;
+    double x = walk.x;
+    bool ended = walk.ended;
     int count = 0;
-    while (count < room && !walk.ended) {
-        xs[count++] = walk.x;
-        const double next = walk.x + g_DeltaX;
-        walk.ended = !(next > walk.x) || !(next < gPrefs.MaxX);
-        walk.x = next;
+    while (count < room && !ended) {
+        xs[count++] = x;
+        const double next = x + step;
+        ended = !(next > x) || !(next < maxX);
+        x = next;
     }
+    walk.x = x;
+    walk.ended = ended;
     return count;
 }
 
