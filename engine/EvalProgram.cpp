@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/Functions.h"
 
@@ -39,7 +43,37 @@ constexpr std::array<EvalProgram::BlockFunction, kTokenCount> MakeBlockFunctions
 constexpr std::array<EvalProgram::BlockFunction, kTokenCount> kBlockFunctions =
     MakeBlockFunctions(std::make_index_sequence<kTokenCount>());
 
+// SQRT across a block. The library's square root is the correctly rounded one of the processor
+// (the compiler makes sqrtsd of std::sqrt, calling the library only for the errno of a NaN
+// result), so the lanes are taken two at a time by sqrtpd, which rounds each the same; the lanes
+// whose root is NaN, the ones outside the domain, then fail as the one-sample test fails them.
+bool SqrtAcross(const double* in, double* out, int16_t* failedAt, int16_t index) {
+#if defined(__SSE2__)
+    int outside = 0;
+    for (int i = 0; i < EvalProgram::kBlock; i += 2) {
+        const __m128d root = _mm_sqrt_pd(_mm_loadu_pd(in + i));
+        outside |= _mm_movemask_pd(_mm_cmpunord_pd(root, root));
+        _mm_storeu_pd(out + i, root);
+    }
+    if (outside == 0) {
+        return false;
+    }
+    for (int i = 0; i < EvalProgram::kBlock; ++i) {
+        if (std::isnan(out[i])) {
+            out[i] = kEvalErrorValue;
+            failedAt[i] = failedAt[i] == kNoFailure ? index : failedAt[i];
+        }
+    }
+    return true;
+#else
+    return ApplyAcross<functions::Sqrt>(in, out, failedAt, index);
+#endif
+}
+
 EvalProgram::BlockFunction BlockFunctionFor(char code) {
+    if (code == kSqrt) {
+        return SqrtAcross;
+    }
     return code >= 1 && code <= kTokenCount ? kBlockFunctions[code - 1] : nullptr;
 }
 
