@@ -129,11 +129,10 @@ void BlockPositions(const SampleBlock& block, const double* ys, double* rows, do
     }
 }
 
-// ToCoordinate of every position when all of them lie strictly inside the 16-bit range (its
-// first case), in loops the compiler vectorizes. A position is first held within +-40000 (a NaN
-// goes to -40000) so that its truncation is defined; it lies inside the range exactly when its
-// truncation toward zero does. False, having converted nothing, when some position does not.
-bool CoordinatesInRange(const double* positions, int16_t* coordinates) {
+// ToCoordinate of every position when all of them fall on coordinates from 0 to 32767 (inside
+// its first case), in loops the compiler vectorizes. A position is first held within +-40000 (a
+// NaN goes to -40000) so that its truncation is defined. False, when some position does not.
+bool PlainCoordinates(const double* positions, int16_t* coordinates) {
     constexpr double kBound = 40000.0;
     int32_t truncated[kSampleBlock];
     for (int i = 0; i < kSampleBlock; ++i) {
@@ -141,64 +140,89 @@ bool CoordinatesInRange(const double* positions, int16_t* coordinates) {
         const double held = p > -kBound ? (p < kBound ? p : kBound) : -kBound;
         truncated[i] = static_cast<int32_t>(held);
     }
-    int32_t lowest = 0;
-    int32_t highest = 0;
+    uint32_t outside = 0;  // a negative coordinate is a large unsigned number
     for (int i = 0; i < kSampleBlock; ++i) {
-        lowest = truncated[i] < lowest ? truncated[i] : lowest;
-        highest = truncated[i] > highest ? truncated[i] : highest;
-    }
-    if (lowest < INT16_MIN || highest > INT16_MAX) {
-        return false;
+        outside |= static_cast<uint32_t>(truncated[i]) > INT16_MAX ? 1u : 0u;
     }
     for (int i = 0; i < kSampleBlock; ++i) {
         coordinates[i] = static_cast<int16_t>(truncated[i]);
     }
-    return true;
+    return outside == 0;
 }
 
-// The coordinates of every sample of the block and whether both fit, as RowOf and ColumnOf give
-// them.
-void BlockCoordinates(const SampleBlock& block, const double* ys, const double* rows,
-                      const double* columns, int16_t* hs, int16_t* vs, bool* fits) {
-    const bool autoY = gPrefs.bAutoScaleY != 0;
-    const bool autoX = gPrefs.bAutoScaleX != 0;
-    if (autoY && autoX && CoordinatesInRange(rows, vs) && CoordinatesInRange(columns, hs)) {
-        std::fill(fits, fits + kSampleBlock, true);
-        return;
+// The samples of a block whose coordinates all fit and none lies before the origin: each sets its
+// pixel unless it repeats the pixel of the sample before it. The changes are found in one pass
+// the compiler vectorizes, then listed without a branch on the outcome (which follows the curve
+// and is hard to predict).
+void ListChanges(const int16_t* hs, const int16_t* vs, int count, PixelBlock* pixels) {
+    bool changed[kSampleBlock];
+    changed[0] = hs[0] != OldH || vs[0] != OldV;
+    for (int i = 1; i < kSampleBlock; ++i) {
+        changed[i] = (hs[i] != hs[i - 1]) | (vs[i] != vs[i - 1]);
     }
-    for (int i = 0; i < block.count; ++i) {
-        const bool rowFits = RowOf(ys[i], rows[i], &vs[i]);
-        fits[i] = ColumnOf(block.x[i], columns[i], &hs[i]) && rowFits;
+    int listed = 0;
+    for (int i = 0; i < count; ++i) {
+        pixels->h[listed] = hs[i];
+        pixels->v[listed] = vs[i];
+        pixels->sample[listed] = static_cast<int16_t>(i);
+        listed += changed[i] ? 1 : 0;
     }
+    pixels->count = listed;
 }
 
-void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
-    double ys[kSampleBlock];
-    for (int i = 0; i < kSampleBlock; ++i) {
-        ys[i] = block.undefined[i] ? 0.0 : block.y[i];
-    }
-    double rows[kSampleBlock];
-    double columns[kSampleBlock];
-    BlockPositions(block, ys, rows, columns);
-    int16_t hs[kSampleBlock] = {};
-    int16_t vs[kSampleBlock] = {};
-    bool fits[kSampleBlock];
-    BlockCoordinates(block, ys, rows, columns, hs, vs, fits);
-    // Without a branch on the outcome, which follows the curve and is hard to predict: the
-    // samples that set a pixel are listed in order.
+// Any other block, sample after sample by the rules of MapAndDraw.
+void ListEachSample(const SampleBlock& block, const double* ys, const double* rows,
+                    const double* columns, PixelBlock* pixels) {
     int16_t lastH = OldH;
     int16_t lastV = OldV;
     int listed = 0;
     for (int i = 0; i < block.count; ++i) {
-        const bool sets = SetsPixel(fits[i], hs[i], vs[i], lastH, lastV);
-        pixels->h[listed] = hs[i];
-        pixels->v[listed] = vs[i];
+        int16_t h = 0;
+        int16_t v = 0;
+        const bool rowFits = RowOf(ys[i], rows[i], &v);
+        const bool fits = ColumnOf(block.x[i], columns[i], &h) && rowFits;
+        const bool sets = SetsPixel(fits, h, v, lastH, lastV);
+        pixels->h[listed] = h;
+        pixels->v[listed] = v;
         pixels->sample[listed] = static_cast<int16_t>(i);
         listed += sets ? 1 : 0;
-        lastH = sets ? hs[i] : lastH;
-        lastV = sets ? vs[i] : lastV;
+        lastH = sets ? h : lastH;
+        lastV = sets ? v : lastV;
     }
     pixels->count = listed;
+}
+
+// The Y values a block is mapped with: 0.0 for an undefined sample.
+const double* MappedYs(const SampleBlock& block, double* held) {
+    unsigned undefined = 0;
+    for (int i = 0; i < kSampleBlock; ++i) {
+        undefined |= block.undefined[i] ? 1u : 0u;
+    }
+    if (undefined == 0) {
+        return block.y;
+    }
+    for (int i = 0; i < kSampleBlock; ++i) {
+        held[i] = block.undefined[i] ? 0.0 : block.y[i];
+    }
+    return held;
+}
+
+void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
+    double held[kSampleBlock];
+    const double* ys = MappedYs(block, held);
+    double rows[kSampleBlock];
+    double columns[kSampleBlock];
+    BlockPositions(block, ys, rows, columns);
+    int16_t hs[kSampleBlock];
+    int16_t vs[kSampleBlock];
+    // Both conversions run before either result is looked at.
+    const bool plainRows = PlainCoordinates(rows, vs);
+    const bool plainColumns = PlainCoordinates(columns, hs);
+    if (gPrefs.bAutoScaleY && gPrefs.bAutoScaleX && plainRows && plainColumns) {
+        ListChanges(hs, vs, block.count, pixels);
+    } else {
+        ListEachSample(block, ys, rows, columns, pixels);
+    }
 }
 
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
