@@ -184,25 +184,31 @@ TEST_F(PixelsTest, MappedBlocksSetThePixelsMapAndDrawSets) {
         SetRange(c.minX, c.maxX, 1000);
         SetYRange(c.minY, c.maxY);
         const SampleBlock block = BlockFor(c);
-        // Both passes start after the same pixel, (0, 0), was the last one set.
+        // Both passes start after the same pixel, (0, 0), was the last one set, on a canvas of
+        // its own.
+        RasterCanvas anchor(400, 300);
+        const auto startAtOrigin = [&] {
+            PrepareForScaling(&anchor, &k400x300);
+            MapAndDraw(c.autoX ? c.minX : -200, c.autoY ? c.maxY : 150, 0);
+        };
+        startAtOrigin();
         RasterCanvas one(400, 300);
         PrepareForScaling(&one, &k400x300);
-        MapAndDraw(c.autoX ? c.minX : -200, c.autoY ? c.maxY : 150, 0);
         for (int i = 0; i < c.end; ++i) {
             MapAndDraw(block.x[i], block.undefined[i] ? 0.0 : block.y[i], block.undefined[i]);
         }
         int16_t h[2];
         int16_t v[2];
         LastPixel(&h[0], &v[0]);
+        startAtOrigin();
         RasterCanvas blocked(400, 300);
         PrepareForScaling(&blocked, &k400x300);
-        MapAndDraw(c.autoX ? c.minX : -200, c.autoY ? c.maxY : 150, 0);
         PixelBlock pixels;
         MapBlock(block, &pixels);
         DrawMapped(pixels, block, c.end);
         LastPixel(&h[1], &v[1]);
         EXPECT_EQ(blocked.pixelWrites(), one.pixelWrites()) << c.slope;
-        EXPECT_GT(one.pixelWrites(), 1) << c.slope;
+        EXPECT_GT(one.pixelWrites(), 0) << c.slope;
         EXPECT_EQ(h[1], h[0]) << c.slope;
         EXPECT_EQ(v[1], v[0]) << c.slope;
         for (int x = 0; x < 400; ++x) {
