@@ -12,8 +12,9 @@ class EvalProgram {
   public:
     static constexpr int kCapacity = 1024;
     // X values evaluated together by RunBlock. Each instruction runs across the whole block
-    // before the next, so its dispatch is paid once per block; 64 was the fastest of 16 to 256
-    // in bench_eval.
+    // before the next, so its dispatch is paid once per block. Of 16 to 256 measured with
+    // bench_eval and bench_draw, 16 was slowest and the others within noise of each other; 64
+    // keeps a block's rows of values to 17 KB of stack.
     static constexpr int kBlock = 64;
     // The deepest stack RunBlock keeps a block of values for; a deeper program runs its block one
     // sample at a time.
