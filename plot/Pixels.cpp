@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "settings/Prefs.h"
 
@@ -194,9 +195,13 @@ void ListEachSample(const SampleBlock& block, const double* ys, const double* ro
 
 // The Y values a block is mapped with: 0.0 for an undefined sample.
 const double* MappedYs(const SampleBlock& block, double* held) {
-    unsigned undefined = 0;
-    for (int i = 0; i < kSampleBlock; ++i) {
-        undefined |= block.undefined[i] ? 1u : 0u;
+    // The marks eight at a time: a bool is a byte holding 0 or 1.
+    static_assert(kSampleBlock % 8 == 0 && sizeof(bool) == 1, "marks are read in words");
+    uint64_t undefined = 0;
+    for (int i = 0; i < kSampleBlock; i += 8) {
+        uint64_t marks;
+        std::memcpy(&marks, block.undefined + i, sizeof marks);
+        undefined |= marks;
     }
     if (undefined == 0) {
         return block.y;
