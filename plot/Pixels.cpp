@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "settings/Prefs.h"
 
@@ -131,9 +134,23 @@ void BlockPositions(const SampleBlock& block, const double* ys, double* rows, do
 }
 
 // ToCoordinate of every position when all of them fall on coordinates from 0 to 32767 (inside
-// its first case), in loops the compiler vectorizes. A position is first held within +-40000 (a
-// NaN goes to -40000) so that its truncation is defined. False, when some position does not.
+// its first case), in vector instructions; false when some position does not. Without SSE2 the
+// compiler vectorizes the loops, and a position is first held within +-40000 (a NaN goes to
+// -40000) so that its truncation is defined.
 bool PlainCoordinates(const double* positions, int16_t* coordinates) {
+#if defined(__SSE2__)
+    // cvttpd2dq truncates as the cast does, and gives INT32_MIN for a NaN or a position past the
+    // 32-bit range: no position needs holding first.
+    __m128i outside = _mm_setzero_si128();
+    for (int i = 0; i < kSampleBlock; i += 4) {
+        const __m128i low = _mm_cvttpd_epi32(_mm_loadu_pd(positions + i));
+        const __m128i high = _mm_cvttpd_epi32(_mm_loadu_pd(positions + i + 2));
+        const __m128i four = _mm_unpacklo_epi64(low, high);
+        outside = _mm_or_si128(outside, _mm_srli_epi32(four, 15));  // below 0 or above 32767
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(coordinates + i), _mm_packs_epi32(four, four));
+    }
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+#else
     constexpr double kBound = 40000.0;
     int32_t truncated[kSampleBlock];
     for (int i = 0; i < kSampleBlock; ++i) {
@@ -149,6 +166,7 @@ bool PlainCoordinates(const double* positions, int16_t* coordinates) {
         coordinates[i] = static_cast<int16_t>(truncated[i]);
     }
     return outside == 0;
+#endif
 }
 
 // The samples of a block whose coordinates all fit and none lies before the origin: each sets its
