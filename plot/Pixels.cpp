@@ -169,11 +169,13 @@ bool PlainCoordinates(const double* positions, int16_t* coordinates) {
 #endif
 }
 
-// The samples of a block whose coordinates all fit and none lies before the origin: each sets its
-// pixel unless it repeats the pixel of the sample before it. The changes are found in one pass
-// the compiler vectorizes, then listed without a branch on the outcome (which follows the curve
-// and is hard to predict).
-void ListChanges(const int16_t* hs, const int16_t* vs, int count, PixelBlock* pixels) {
+// The samples of a block whose coordinates (in pixels) all fit and none lies before the origin:
+// each sets its pixel unless it repeats the pixel of the sample before it. The changes are found in
+// one pass the compiler vectorizes, then listed without a branch on the outcome (which follows the
+// curve and is hard to predict).
+void ListChanges(int count, PixelBlock* pixels) {
+    const int16_t* hs = pixels->h;
+    const int16_t* vs = pixels->v;
     bool changed[kSampleBlock];
     changed[0] = hs[0] != OldH || vs[0] != OldV;
     for (int i = 1; i < kSampleBlock; ++i) {
@@ -181,8 +183,6 @@ void ListChanges(const int16_t* hs, const int16_t* vs, int count, PixelBlock* pi
     }
     int listed = 0;
     for (int i = 0; i < count; ++i) {
-        pixels->h[listed] = hs[i];
-        pixels->v[listed] = vs[i];
         pixels->sample[listed] = static_cast<int16_t>(i);
         listed += changed[i] ? 1 : 0;
     }
@@ -201,8 +201,8 @@ void ListEachSample(const SampleBlock& block, const double* ys, const double* ro
         const bool rowFits = RowOf(ys[i], rows[i], &v);
         const bool fits = ColumnOf(block.x[i], columns[i], &h) && rowFits;
         const bool sets = SetsPixel(fits, h, v, lastH, lastV);
-        pixels->h[listed] = h;
-        pixels->v[listed] = v;
+        pixels->h[i] = h;
+        pixels->v[i] = v;
         pixels->sample[listed] = static_cast<int16_t>(i);
         listed += sets ? 1 : 0;
         lastH = sets ? h : lastH;
@@ -236,21 +236,26 @@ void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
     double rows[kSampleBlock];
     double columns[kSampleBlock];
     BlockPositions(block, ys, rows, columns);
-    int16_t hs[kSampleBlock];
-    int16_t vs[kSampleBlock];
     // Both conversions run before either result is looked at.
-    const bool plainRows = PlainCoordinates(rows, vs);
-    const bool plainColumns = PlainCoordinates(columns, hs);
+    const bool plainRows = PlainCoordinates(rows, pixels->v);
+    const bool plainColumns = PlainCoordinates(columns, pixels->h);
     if (gPrefs.bAutoScaleY && gPrefs.bAutoScaleX && plainRows && plainColumns) {
-        ListChanges(hs, vs, block.count, pixels);
+        ListChanges(block.count, pixels);
     } else {
         ListEachSample(block, ys, rows, columns, pixels);
     }
 }
 
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
+    int last = -1;
     for (int k = 0; k < pixels.count && pixels.sample[k] < end; ++k) {
-        SetPixelOf(pixels.h[k], pixels.v[k], block.undefined[pixels.sample[k]]);
+        last = pixels.sample[k];
+        DestHdc->SetPixel(pixels.h[last], pixels.v[last],
+                          block.undefined[last] ? OutofRangeColor : pixelColor);
+    }
+    if (last >= 0) {
+        OldH = pixels.h[last];
+        OldV = pixels.v[last];
     }
 }
 

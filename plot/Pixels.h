@@ -28,9 +28,9 @@ void PrepareForScaling(DrawSurface* hDc, const QRect* pr);
 // y = 0.0 then, which is the row of the X axis).
 void MapAndDraw(double x, double y, int32_t InvalidPixel);
 
-// The pixels a block of samples sets, mapped as MapAndDraw maps each sample (an undefined one
-// with y = 0.0) when every sample before it was drawn: the k-th pixel set is (h[k], v[k]), by
-// sample number sample[k].
+// A block of samples mapped to pixels as MapAndDraw maps each sample (an undefined one with
+// y = 0.0): sample i lies on (h[i], v[i]), and sample[0] to sample[count - 1] are, in order, the
+// samples that set their pixel when every sample before them was drawn.
 struct PixelBlock {
     int16_t h[kSampleBlock];
     int16_t v[kSampleBlock];
