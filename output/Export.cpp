@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "engine/Eval.h"
 #include "app/NumberText.h"
@@ -19,6 +18,9 @@ constexpr const char* kErrorTitle = "Errore!";
 // bench_export, writes a table about as fast as one write of all of it (64 KB pieces cost a third
 // more).
 constexpr size_t kBufferSize = 1024 * 1024;
+// Too large for the stack, and kept out of the heap so that the core needs no allocation that
+// could fail: one export runs at a time.
+char gExportBuffer[kBufferSize];
 
 class LineBuffer {
   public:
@@ -46,8 +48,7 @@ class LineBuffer {
 
   private:
     OutputStream& out_;
-    std::vector<char> buffer_ = std::vector<char>(kBufferSize);  // too large for the stack
-    char* data_ = buffer_.data();
+    char* data_ = gExportBuffer;
     size_t used_ = 0;
 };
 
