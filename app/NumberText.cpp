@@ -1,5 +1,6 @@
 #include "app/NumberText.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -78,18 +79,33 @@ uint32_t NineDecimals(double fraction) {
     return digits;
 }
 
-// Divisions stay in 32 bits: a 64-bit division is a library call on 32-bit Windows.
+// "00" to "99": the digits are written two at a time, halving the divisions.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// The last count digits of value, with leading zeros. Divisions stay in 32 bits: a 64-bit
+// division is a library call on 32-bit Windows.
 void WriteDigits(char* out, uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
+    while (count >= 2) {
+        count -= 2;
+        const uint32_t pair = value % 100;
+        value /= 100;
+        std::memcpy(out + count, &kDigitPairs[2 * pair], 2);
+    }
+    if (count == 1) {
+        out[0] = static_cast<char>('0' + value % 10);
     }
 }
 
 int DigitCount(uint32_t value) {
     int n = 1;
-    while (value >= 10) {
-        value /= 10;
+    for (uint32_t limit = 10; n < 10 && value >= limit; limit *= 10) {
         ++n;
     }
     return n;

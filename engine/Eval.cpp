@@ -1,5 +1,6 @@
 #include "engine/Eval.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -84,6 +85,37 @@ double Evaluate_Tree(double x) {
         }
     }
     return Evaluate_SubTree(g_hRoot);
+}
+
+bool BlockEvaluationReady() {
+    return gPrefs.bEnableEvalDebug == 0 && g_hRoot != nullptr && ProgramFor(g_hRoot) != nullptr;
+}
+
+bool Evaluate_Block(const double* x, int count, double* y, int32_t* error) {
+    if (!BlockEvaluationReady()) {
+        return false;
+    }
+    ProgramFor(g_hRoot)->RunBlock(x, count, y, error);
+    return true;
+}
+
+void EvaluateSamples(SampleBlock& block) {
+    int32_t error[kSampleBlock];
+    if (Evaluate_Block(block.x, block.count, block.y, error)) {
+        for (int i = 0; i < block.count; ++i) {
+            block.undefined[i] = error[i] != 0 || !std::isfinite(block.y[i]);
+        }
+    } else {
+        for (int i = 0; i < block.count; ++i) {
+            block.y[i] = Evaluate_Tree(block.x[i]);
+            block.undefined[i] = IsUndefinedSample(block.y[i]);
+        }
+    }
+    // A short block repeats its last sample to the end, for loops over the whole block.
+    const int last = block.count - 1;
+    std::fill(block.x + block.count, block.x + kSampleBlock, block.x[last]);
+    std::fill(block.y + block.count, block.y + kSampleBlock, block.y[last]);
+    std::fill(block.undefined + block.count, block.undefined + kSampleBlock, block.undefined[last]);
 }
 
 double Evaluate_SubTree(const _FNCNODE* subtree) {

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
+#include "engine/EvalProgram.h"
 #include "engine/Globals.h"
+#include "settings/Prefs.h"
 
 // Sets g_x, clears g_fEvalError, returns the value of g_hRoot (0.0 when there is no tree).
 double Evaluate_Tree(double x);
@@ -22,4 +25,57 @@ void DebugSymbol(const char* title, double val, char tok);
 // raised error flag, or a result that is infinite or not a number (1/X at 0, EXP(1000)).
 inline bool IsUndefinedSample(double y) {
     return g_fEvalError != 0 || !std::isfinite(y);
+}
+
+// Samples evaluated together by the passes.
+constexpr int kSampleBlock = EvalProgram::kBlock;
+
+// The values of the current tree at count (1 to kSampleBlock) X values with their error flags,
+// each bit for bit as Evaluate_Tree gives it, without touching g_x and g_fEvalError. False,
+// having evaluated nothing, while the trace is on or when the tree has no compiled program.
+bool Evaluate_Block(const double* x, int count, double* y, int32_t* error);
+
+// Samples of the X walk with their values and whether each is undefined (IsUndefinedSample).
+struct SampleBlock {
+    double x[kSampleBlock];
+    double y[kSampleBlock];
+    bool undefined[kSampleBlock];
+    int count;
+};
+
+// True when the passes may evaluate samples ahead in blocks: the trace is off (each traced
+// sample shows its boxes just before the pass handles it) and the tree compiles.
+bool BlockEvaluationReady();
+
+// Fills y and undefined for the X values of block, by Evaluate_Block or else one sample after
+// the other by Evaluate_Tree; past count, every array repeats the last sample.
+void EvaluateSamples(SampleBlock& block);
+
+// The X walk of the passes in blocks of evaluated samples: visitBlock(block) for each, until it
+// returns false. The blocks hold one sample each unless BlockEvaluationReady.
+template <typename VisitBlock>
+void WalkSampleBlocks(VisitBlock visitBlock) {
+    const int size = BlockEvaluationReady() ? kSampleBlock : 1;
+    XWalk walk = StartXWalk();
+    SampleBlock block;
+    while ((block.count = NextXs(walk, block.x, size)) > 0) {
+        EvaluateSamples(block);
+        if (!visitBlock(static_cast<const SampleBlock&>(block))) {
+            return;
+        }
+    }
+}
+
+// The X walk with the value at each X: visit(x, y, undefined) for each sample in order, until it
+// returns false. The samples evaluated ahead of a stop are dropped unseen.
+template <typename Visit>
+void WalkSamples(Visit visit) {
+    WalkSampleBlocks([&visit](const SampleBlock& block) {
+        for (int i = 0; i < block.count; ++i) {
+            if (!visit(block.x[i], block.y[i], block.undefined[i])) {
+                return false;
+            }
+        }
+        return true;
+    });
 }

@@ -109,19 +109,10 @@ void DrawYAxis(DrawSurface* hDc, const QRect& r, int16_t h) {
 uint64_t MeasuredSamples = 0;
 bool RangeStopped = false;
 
-// One sample of the drawing pass; false once a key asks to stop.
-bool DrawSample(double x) {
-    const double y = Evaluate_Tree(x);
-    const bool undefined = IsUndefinedSample(y);
-    MapAndDraw(x, undefined ? 0.0 : y, undefined ? 1 : 0);
-    return UserAbort() == 0;
-}
-
 // One sample of the range pass: the first X of each extreme wins.
-bool MeasureSample(double x) {
-    const double y = Evaluate_Tree(x);
+bool MeasureSample(double x, double y, bool undefined) {
     ++MeasuredSamples;
-    if (!IsUndefinedSample(y)) {
+    if (!undefined) {
         if (y > gMaxY) {
             gMaxY = y;
             X_WhereMaxY = x;
@@ -164,7 +155,7 @@ void PrecalcRangeOfY() {
     X_WhereMaxY = gPrefs.MinX;
     MeasuredSamples = 0;
     RangeStopped = false;
-    WalkX(MeasureSample);
+    WalkSamples(MeasureSample);
     gRangeOfY = gMaxY - gMinY;
 }
 
@@ -192,10 +183,22 @@ void DrawCurve(DrawSurface* hDc, const QRect* Prec) {
         return;
     }
     DrawAxes(hDc, Prec);
+    // A block is mapped as a whole. The keyboard is polled after each of its samples, as many
+    // times as samples are drawn; the pixels of the samples up to the one after which it said
+    // stop are then set, and the rest of the block is dropped.
     uint64_t drawn = 0;
-    WalkX([&drawn](double x) {
-        ++drawn;
-        return DrawSample(x) && !(RangeStopped && drawn >= MeasuredSamples);
+    WalkSampleBlocks([&drawn](const SampleBlock& block) {
+        PixelBlock pixels;
+        MapBlock(block, &pixels);
+        int end = 0;
+        bool more = true;
+        while (more && end < block.count) {
+            ++end;
+            ++drawn;
+            more = UserAbort() == 0 && !(RangeStopped && drawn >= MeasuredSamples);
+        }
+        DrawMapped(pixels, block, end);
+        return more;
     });
 }
 

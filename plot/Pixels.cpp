@@ -1,6 +1,11 @@
 #include "plot/Pixels.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "settings/Prefs.h"
 
@@ -30,34 +35,43 @@ bool UnscaledCoordinate(double offset, double value, int16_t* coordinate) {
     return ToCoordinate(offset, coordinate);
 }
 
-bool RowOf(double y, int16_t* v) {
-    if (gPrefs.bAutoScaleY) {
-        return ToCoordinate((gMinY - y) / gScaleYFactor + H, v);
-    }
-    return UnscaledCoordinate(HalfY - y, y, v);
+// Where the row and the column of a sample fall before they become coordinates.
+double RowPosition(double y) {
+    return gPrefs.bAutoScaleY ? (gMinY - y) / gScaleYFactor + H : HalfY - y;
 }
 
-bool ColumnOf(double x, int16_t* h) {
-    if (gPrefs.bAutoScaleX) {
-        return ToCoordinate((x - gPrefs.MinX) / gScaleXFactor, h);
+double ColumnPosition(double x) {
+    return gPrefs.bAutoScaleX ? (x - gPrefs.MinX) / gScaleXFactor : HalfX + x;
+}
+
+bool RowOf(double y, double position, int16_t* v) {
+    if (gPrefs.bAutoScaleY) {
+        return ToCoordinate(position, v);
     }
-    return UnscaledCoordinate(HalfX + x, x, h);
+    return UnscaledCoordinate(position, y, v);
+}
+
+bool ColumnOf(double x, double position, int16_t* h) {
+    if (gPrefs.bAutoScaleX) {
+        return ToCoordinate(position, h);
+    }
+    return UnscaledCoordinate(position, x, h);
+}
+
+// Whether a mapped sample sets its pixel after (lastH, lastV) was the last one set.
+bool SetsPixel(bool fits, int16_t h, int16_t v, int16_t lastH, int16_t lastV) {
+    // Not the pixel just set, whatever its colour; the device clips the right and bottom edges
+    // itself, the left and top ones are left out here.
+    return fits & ((h != lastH) | (v != lastV)) & (h >= 0) & (v >= 0);
+}
+
+void SetPixelOf(int16_t h, int16_t v, bool invalid) {
+    DestHdc->SetPixel(h, v, invalid ? OutofRangeColor : pixelColor);
+    OldH = h;
+    OldV = v;
 }
 
 }  // namespace
-
-bool ToCoordinate(double position, int16_t* coordinate) {
-    // Truncation toward zero keeps every position strictly between these in the 16-bit range.
-    if (position > INT16_MIN - 1.0 && position < INT16_MAX + 1.0) {
-        *coordinate = static_cast<int16_t>(static_cast<int32_t>(position));
-        return true;
-    }
-    if (!std::isfinite(position)) {
-        *coordinate = 0;
-        return true;
-    }
-    return false;
-}
 
 void PrepareForScaling(DrawSurface* hDc, const QRect* pr) {
     DestHdc = hDc;
@@ -81,20 +95,168 @@ void MapAndDraw(double x, double y, int32_t InvalidPixel) {
     int16_t v = 0;
     int16_t h = 0;
     // Both mappings first, without a branch between them, so that their divisions overlap.
-    const bool rowFits = RowOf(y, &v);
-    const bool columnFits = ColumnOf(x, &h);
-    if (!rowFits || !columnFits) {
-        return;
+    const bool rowFits = RowOf(y, RowPosition(y), &v);
+    const bool columnFits = ColumnOf(x, ColumnPosition(x), &h);
+    if (SetsPixel(rowFits && columnFits, h, v, OldH, OldV)) {
+        SetPixelOf(h, v, InvalidPixel != 0);
     }
-    if (h == OldH && v == OldV) {
-        return;  // already set, whatever its colour
+}
+
+// The row and column positions of a whole block: loops of a fixed length without a branch
+// inside, which the compiler turns into vector divisions; lane by lane the operations of
+// RowPosition and ColumnPosition.
+void BlockPositions(const SampleBlock& block, const double* ys, double* rows, double* columns) {
+    const double minY = gMinY;
+    const double scaleY = gScaleYFactor;
+    const double height = H;
+    const double halfY = HalfY;
+    if (gPrefs.bAutoScaleY) {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            rows[i] = (minY - ys[i]) / scaleY + height;
+        }
+    } else {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            rows[i] = halfY - ys[i];
+        }
     }
-    if (h < 0 || v < 0) {
-        return;  // the device clips the right and bottom edges itself
+    const double minX = gPrefs.MinX;
+    const double scaleX = gScaleXFactor;
+    const double halfX = HalfX;
+    if (gPrefs.bAutoScaleX) {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            columns[i] = (block.x[i] - minX) / scaleX;
+        }
+    } else {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            columns[i] = halfX + block.x[i];
+        }
     }
-    DestHdc->SetPixel(h, v, InvalidPixel ? OutofRangeColor : pixelColor);
-    OldH = h;
-    OldV = v;
+}
+
+// ToCoordinate of every position when all of them fall on coordinates from 0 to 32767 (inside
+// its first case), in vector instructions; false when some position does not. Without SSE2 the
+// compiler vectorizes the loops, and a position is first held within +-40000 (a NaN goes to
+// -40000) so that its truncation is defined.
+bool PlainCoordinates(const double* positions, int16_t* coordinates) {
+#if defined(__SSE2__)
+    // cvttpd2dq truncates as the cast does, and gives INT32_MIN for a NaN or a position past the
+    // 32-bit range: no position needs holding first.
+    __m128i outside = _mm_setzero_si128();
+    for (int i = 0; i < kSampleBlock; i += 4) {
+        const __m128i low = _mm_cvttpd_epi32(_mm_loadu_pd(positions + i));
+        const __m128i high = _mm_cvttpd_epi32(_mm_loadu_pd(positions + i + 2));
+        const __m128i four = _mm_unpacklo_epi64(low, high);
+        outside = _mm_or_si128(outside, _mm_srli_epi32(four, 15));  // below 0 or above 32767
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(coordinates + i), _mm_packs_epi32(four, four));
+    }
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+#else
+    constexpr double kBound = 40000.0;
+    int32_t truncated[kSampleBlock];
+    for (int i = 0; i < kSampleBlock; ++i) {
+        const double p = positions[i];
+        const double held = p > -kBound ? (p < kBound ? p : kBound) : -kBound;
+        truncated[i] = static_cast<int32_t>(held);
+    }
+    uint32_t outside = 0;  // a negative coordinate is a large unsigned number
+    for (int i = 0; i < kSampleBlock; ++i) {
+        outside |= static_cast<uint32_t>(truncated[i]) > INT16_MAX ? 1u : 0u;
+    }
+    for (int i = 0; i < kSampleBlock; ++i) {
+        coordinates[i] = static_cast<int16_t>(truncated[i]);
+    }
+    return outside == 0;
+#endif
+}
+
+// The samples of a block whose coordinates (in pixels) all fit and none lies before the origin:
+// each sets its pixel unless it repeats the pixel of the sample before it. The changes are found in
+// one pass the compiler vectorizes, then listed without a branch on the outcome (which follows the
+// curve and is hard to predict).
+void ListChanges(int count, PixelBlock* pixels) {
+    const int16_t* hs = pixels->h;
+    const int16_t* vs = pixels->v;
+    bool changed[kSampleBlock];
+    changed[0] = hs[0] != OldH || vs[0] != OldV;
+    for (int i = 1; i < kSampleBlock; ++i) {
+        changed[i] = (hs[i] != hs[i - 1]) | (vs[i] != vs[i - 1]);
+    }
+    int listed = 0;
+    for (int i = 0; i < count; ++i) {
+        pixels->sample[listed] = static_cast<int16_t>(i);
+        listed += changed[i] ? 1 : 0;
+    }
+    pixels->count = listed;
+}
+
+// Any other block, sample after sample by the rules of MapAndDraw.
+void ListEachSample(const SampleBlock& block, const double* ys, const double* rows,
+                    const double* columns, PixelBlock* pixels) {
+    int16_t lastH = OldH;
+    int16_t lastV = OldV;
+    int listed = 0;
+    for (int i = 0; i < block.count; ++i) {
+        int16_t h = 0;
+        int16_t v = 0;
+        const bool rowFits = RowOf(ys[i], rows[i], &v);
+        const bool fits = ColumnOf(block.x[i], columns[i], &h) && rowFits;
+        const bool sets = SetsPixel(fits, h, v, lastH, lastV);
+        pixels->h[i] = h;
+        pixels->v[i] = v;
+        pixels->sample[listed] = static_cast<int16_t>(i);
+        listed += sets ? 1 : 0;
+        lastH = sets ? h : lastH;
+        lastV = sets ? v : lastV;
+    }
+    pixels->count = listed;
+}
+
+// The Y values a block is mapped with: 0.0 for an undefined sample.
+const double* MappedYs(const SampleBlock& block, double* held) {
+    // The marks eight at a time: a bool is a byte holding 0 or 1.
+    static_assert(kSampleBlock % 8 == 0 && sizeof(bool) == 1, "marks are read in words");
+    uint64_t undefined = 0;
+    for (int i = 0; i < kSampleBlock; i += 8) {
+        uint64_t marks;
+        std::memcpy(&marks, block.undefined + i, sizeof marks);
+        undefined |= marks;
+    }
+    if (undefined == 0) {
+        return block.y;
+    }
+    for (int i = 0; i < kSampleBlock; ++i) {
+        held[i] = block.undefined[i] ? 0.0 : block.y[i];
+    }
+    return held;
+}
+
+void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
+    double held[kSampleBlock];
+    const double* ys = MappedYs(block, held);
+    double rows[kSampleBlock];
+    double columns[kSampleBlock];
+    BlockPositions(block, ys, rows, columns);
+    // Both conversions run before either result is looked at.
+    const bool plainRows = PlainCoordinates(rows, pixels->v);
+    const bool plainColumns = PlainCoordinates(columns, pixels->h);
+    if (gPrefs.bAutoScaleY && gPrefs.bAutoScaleX && plainRows && plainColumns) {
+        ListChanges(block.count, pixels);
+    } else {
+        ListEachSample(block, ys, rows, columns, pixels);
+    }
+}
+
+void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
+    int last = -1;
+    for (int k = 0; k < pixels.count && pixels.sample[k] < end; ++k) {
+        last = pixels.sample[k];
+        DestHdc->SetPixel(pixels.h[last], pixels.v[last],
+                          block.undefined[last] ? OutofRangeColor : pixelColor);
+    }
+    if (last >= 0) {
+        OldH = pixels.h[last];
+        OldV = pixels.v[last];
+    }
 }
 
 void LastPixel(int16_t* h, int16_t* v) {

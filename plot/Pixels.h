@@ -1,9 +1,11 @@
 // Scaling set-up and the mapping of one sample to one pixel of the drawing rectangle.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "app/Common.h"
+#include "engine/Eval.h"
 
 constexpr QColor pixelColor = 0x00FF0000;       // blue: a valid sample
 constexpr QColor OutofRangeColor = 0x000000FF;  // red: the formula is undefined there
@@ -26,9 +28,33 @@ void PrepareForScaling(DrawSurface* hDc, const QRect* pr);
 // y = 0.0 then, which is the row of the X axis).
 void MapAndDraw(double x, double y, int32_t InvalidPixel);
 
+// A block of samples mapped to pixels as MapAndDraw maps each sample (an undefined one with
+// y = 0.0): sample i lies on (h[i], v[i]), and sample[0] to sample[count - 1] are, in order, the
+// samples that set their pixel when every sample before them was drawn.
+struct PixelBlock {
+    int16_t h[kSampleBlock];
+    int16_t v[kSampleBlock];
+    int16_t sample[kSampleBlock];
+    int count;
+};
+void MapBlock(const SampleBlock& block, PixelBlock* pixels);
+// Sets the pixels of the samples before end, in order, as MapAndDraw sets them.
+void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end);
+
 // A real position as a 16-bit coordinate, truncated toward zero; a non-finite position is 0.
 // False when the position lies outside the 16-bit range: such a point is not drawn.
-bool ToCoordinate(double position, int16_t* coordinate);
+inline bool ToCoordinate(double position, int16_t* coordinate) {
+    // Truncation toward zero keeps every position strictly between these in the 16-bit range.
+    if (position > INT16_MIN - 1.0 && position < INT16_MAX + 1.0) {
+        *coordinate = static_cast<int16_t>(static_cast<int32_t>(position));
+        return true;
+    }
+    if (!std::isfinite(position)) {
+        *coordinate = 0;
+        return true;
+    }
+    return false;
+}
 
 // Column and row of the last pixel set; they carry over from pass to pass.
 void LastPixel(int16_t* h, int16_t* v);

@@ -111,19 +111,44 @@ bool RangeAcceptable(double minX, double maxX, long long iterations);
 
 // The X walk of the range pass, the drawing pass and the export: MinX, then X plus the step
 // accumulated in double precision, while X < MaxX. It also ends when adding the step no longer
-// increases X, and when visit returns false.
+// increases X.
+struct XWalk {
+    double x;
+    bool ended;
+};
+
+inline XWalk StartXWalk() {
+    return {gPrefs.MinX, !(gPrefs.MinX < gPrefs.MaxX)};
+}
+
+// The next X values of the walk, at most room of them, by the same additions in the same order
+// however the walk is cut into pieces; returns how many (0 once it has ended).
+inline int NextXs(XWalk& walk, double* xs, int room) {
+    const double step = g_DeltaX;
+    const double maxX = gPrefs.MaxX;
+    double x = walk.x;
+    bool ended = walk.ended;
+    int count = 0;
+    while (count < room && !ended) {
+        xs[count++] = x;
+        const double next = x + step;
+        ended = !(next > x) || !(next < maxX);
+        x = next;
+    }
+    walk.x = x;
+    walk.ended = ended;
+    return count;
+}
+
+// The walk one X at a time, until visit returns false.
 template <typename Visit>
 void WalkX(Visit visit) {
-    double x = gPrefs.MinX;
-    while (x < gPrefs.MaxX) {
+    XWalk walk = StartXWalk();
+    double x;
+    while (NextXs(walk, &x, 1) == 1) {
         if (!visit(x)) {
             return;
         }
-        const double next = x + g_DeltaX;
-        if (!(next > x)) {
-            return;
-        }
-        x = next;
     }
 }
 

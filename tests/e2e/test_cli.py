@@ -619,7 +619,9 @@ class Interrupt(Folder):
 
 class Progress(Folder):
     def test_bar_on_a_terminal_only(self):
-        args = [PLOT, "-e", "/dev/null", "-n", "20000000", "X"]
+        # An export long enough to pass the bar's half-second delay with room to spare (some
+        # 1.5 s on a two-core machine).
+        args = [PLOT, "-e", "/dev/null", "-n", "50000000", "X"]
         master, slave = pty.openpty()
         p = subprocess.Popen(args, stderr=slave)
         os.close(slave)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/EvalProgram.h"
 #include "engine/Functions.h"
@@ -34,44 +35,45 @@ struct ValueCase {
     double expected;
 };
 
+const ValueCase kValueCases[] = {
+    {"1-2+3", 0, 2},
+    {"10-2-3", 0, 5},
+    {"8/4/2", 0, 1},
+    {"8/2*4", 0, 16},
+    {"-X+1", 2, -1},
+    {"1/2X", 4, 0.125},
+    {"2X", 3, 6},
+    {"X2", 3, 6},
+    {"XX", 3, 9},
+    {"2(X+1)", 3, 8},
+    {"X(X+1)", 3, 12},
+    {"2SIN(X)*X", 1, 2 * std::sin(1.0) * 1},
+    {"LOG(X)+X/2", 4, std::log(4.0) + 2},
+    {"SQRT(ABS(X))*COS(X)", -4, 2 * std::cos(-4.0)},
+    {"SIN2X", 0.25, std::sin(0.5)},
+    {"SIN X+1", 0.5, std::sin(0.5) + 1},
+    {"16777217", 0, 16777217},
+    {"007X", 2, 14},
+    {"CTAN(X)", 1, 1 / std::tan(1.0)},
+    {"ARCSINH(X)", -2, std::asinh(-2.0)},
+    {"ARCCOSH(X)", 1, 0},
+    {"ARCCOSH(X)", 3, std::acosh(3.0)},
+    {"ARCTANH(X)", 0.5, std::atanh(0.5)},
+    {"ARCSIN(X)", 1, std::asin(1.0)},
+    {"ARCCOS(X)", -1, std::acos(-1.0)},
+    {"ARCTAN(X)", 1, std::atan(1.0)},
+    {"TANH(X)+TAN(X)", 0.3, std::tanh(0.3) + std::tan(0.3)},
+    {"SINH(X)-COSH(X)", 0.3, std::sinh(0.3) - std::cosh(0.3)},
+    {"EXP(X)", 1, std::exp(1.0)},
+    {"SQRT(X)", 0, 0},
+    {"LOG(X)", 1, 0},
+    {"X+SIN", 5, 5 + std::sin(0.0)},
+    {"X+Y", 5, 5},
+    {"3.5*X", 2, 0},
+};
+
 TEST_F(EvalTest, Results) {
-    const ValueCase cases[] = {
-        {"1-2+3", 0, 2},
-        {"10-2-3", 0, 5},
-        {"8/4/2", 0, 1},
-        {"8/2*4", 0, 16},
-        {"-X+1", 2, -1},
-        {"1/2X", 4, 0.125},
-        {"2X", 3, 6},
-        {"X2", 3, 6},
-        {"XX", 3, 9},
-        {"2(X+1)", 3, 8},
-        {"X(X+1)", 3, 12},
-        {"2SIN(X)*X", 1, 2 * std::sin(1.0) * 1},
-        {"LOG(X)+X/2", 4, std::log(4.0) + 2},
-        {"SQRT(ABS(X))*COS(X)", -4, 2 * std::cos(-4.0)},
-        {"SIN2X", 0.25, std::sin(0.5)},
-        {"SIN X+1", 0.5, std::sin(0.5) + 1},
-        {"16777217", 0, 16777217},
-        {"007X", 2, 14},
-        {"CTAN(X)", 1, 1 / std::tan(1.0)},
-        {"ARCSINH(X)", -2, std::asinh(-2.0)},
-        {"ARCCOSH(X)", 1, 0},
-        {"ARCCOSH(X)", 3, std::acosh(3.0)},
-        {"ARCTANH(X)", 0.5, std::atanh(0.5)},
-        {"ARCSIN(X)", 1, std::asin(1.0)},
-        {"ARCCOS(X)", -1, std::acos(-1.0)},
-        {"ARCTAN(X)", 1, std::atan(1.0)},
-        {"TANH(X)+TAN(X)", 0.3, std::tanh(0.3) + std::tan(0.3)},
-        {"SINH(X)-COSH(X)", 0.3, std::sinh(0.3) - std::cosh(0.3)},
-        {"EXP(X)", 1, std::exp(1.0)},
-        {"SQRT(X)", 0, 0},
-        {"LOG(X)", 1, 0},
-        {"X+SIN", 5, 5 + std::sin(0.0)},
-        {"X+Y", 5, 5},
-        {"3.5*X", 2, 0},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : kValueCases) {
         MessageCapture capture;
         const double y = EvaluateFormula(c.formula, c.x);
         EXPECT_EQ(g_fEvalError, 0) << c.formula << " at " << c.x;
@@ -81,17 +83,20 @@ TEST_F(EvalTest, Results) {
     EXPECT_NEAR(EvaluateFormula("CTAN(X)", 1), 0.642093, 1e-6);
 }
 
+struct PointCase {
+    const char* formula;
+    double x;
+};
+
+const PointCase kUndefinedCases[] = {
+    {"LOG(X)", 0},          {"LOG(X)", -1},        {"SQRT(X)", -0.0001}, {"ARCSIN(X)", 1.0001},
+    {"ARCSIN(X)", -1.0001}, {"ARCCOS(X)", 1.0001}, {"ARCTANH(X)", 1},    {"ARCTANH(X)", -1},
+    {"ARCCOSH(X)", 0.5},    {"CTAN(X)", 0},        {"LOG(0/X)", 0},      {"SQRT(0/X)", 0},
+    {"ARCSIN(0/X)", 0},
+};
+
 TEST_F(EvalTest, UndefinedPointsRaiseTheFlag) {
-    const struct {
-        const char* formula;
-        double x;
-    } cases[] = {
-        {"LOG(X)", 0},          {"LOG(X)", -1},        {"SQRT(X)", -0.0001}, {"ARCSIN(X)", 1.0001},
-        {"ARCSIN(X)", -1.0001}, {"ARCCOS(X)", 1.0001}, {"ARCTANH(X)", 1},    {"ARCTANH(X)", -1},
-        {"ARCCOSH(X)", 0.5},    {"CTAN(X)", 0},        {"LOG(0/X)", 0},      {"SQRT(0/X)", 0},
-        {"ARCSIN(0/X)", 0},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : kUndefinedCases) {
         const double y = EvaluateFormula(c.formula, c.x);
         EXPECT_EQ(g_fEvalError, 1) << c.formula << " at " << c.x;
         EXPECT_EQ(Bits(y), Bits(kEvalErrorValue)) << c.formula << " at " << c.x;
@@ -289,32 +294,46 @@ void ExpectSameAsTreeWalk(const std::string& formula, double x) {
         << formula << " at " << x << ": " << fast << " vs " << walked;
 }
 
+// Formulas that mix failing functions with every form of operand, for the comparisons of the
+// evaluation paths.
+const char* const kComparedFormulas[] = {
+    "2SIN(X)*X",
+    "LOG(X)+X/2",
+    "SQRT(ABS(X))*COS(X)",
+    "LOG(X)+5",
+    "5+LOG(X)*X",
+    "SIN(LOG(X))",
+    "X*(LOG(X)+X)-3",
+    "(LOG(X)+2)/(SQRT(X)+X)",
+    "2-SQRT(X)*3+X",
+    "ARCSIN(X)+ARCCOS(X)*2X",
+    "3/LOG(X)X",
+    "X-(2-(X-LOG(X)))*X",
+    "SQRT(X)(X+1)",
+    "2*-X",
+    "X+Y",
+    "CTAN(X)-ARCTANH(X)",
+    "EXP(LOG(X)+LOG(X))",
+    "ARCCOSH(X)*ARCCOSH(X)",
+    "1/X-0/X",
+    "(X+SIN)*2",
+    // a failure inside a left operand whose right one is X, a constant or a subtree
+    "LOG(X)*X-X",
+    "(SQRT(X)+1)/X*3",
+    "ARCSIN(X)+X*LOG(X)",
+    "2/(ARCCOSH(X)-X)+SQRT(-X)",
+    "X-LOG(X-1)*SIN(X)+LOG(1-X)",
+    "1/X/0*X",
+    "0/X*EXP(X)",
+    // deeper than the block stack: run one sample at a time
+    "X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+(X+"
+    "(X+(X+LOG(X)))))))))))))))))))))))))))))))))",
+};
+
 TEST_F(EvalTest, CompiledEvaluationMatchesTheTreeWalk) {
     MessageCapture capture;
-    const char* formulas[] = {
-        "2SIN(X)*X",
-        "LOG(X)+X/2",
-        "SQRT(ABS(X))*COS(X)",
-        "LOG(X)+5",
-        "5+LOG(X)*X",
-        "SIN(LOG(X))",
-        "X*(LOG(X)+X)-3",
-        "(LOG(X)+2)/(SQRT(X)+X)",
-        "2-SQRT(X)*3+X",
-        "ARCSIN(X)+ARCCOS(X)*2X",
-        "3/LOG(X)X",
-        "X-(2-(X-LOG(X)))*X",
-        "SQRT(X)(X+1)",
-        "2*-X",
-        "X+Y",
-        "CTAN(X)-ARCTANH(X)",
-        "EXP(LOG(X)+LOG(X))",
-        "ARCCOSH(X)*ARCCOSH(X)",
-        "1/X-0/X",
-        "(X+SIN)*2",
-    };
     const double xs[] = {-2, -1, -0.5, 0, 0.5, 1, 2, 1e300, -1e300};
-    for (const char* formula : formulas) {
+    for (const char* formula : kComparedFormulas) {
         for (double x : xs) {
             ExpectSameAsTreeWalk(formula, x);
         }
@@ -353,6 +372,123 @@ TEST_F(EvalTest, CompiledEvaluationMatchesTheTreeWalkOnRandomFormulas) {
         }
         capture.Clear();
     }
+}
+
+// The fuzzer's corpus: a switch byte, then the formula text.
+const char* const kFuzzCorpus[] = {
+#include "FuzzCorpus.inc"
+};
+
+// The X walks the block comparison runs each formula over: a short last block, a single sample,
+// a block cut by a step that stops advancing X, steps at the ends of the double range.
+struct WalkCase {
+    double minX;
+    double maxX;
+    uint32_t iterations;
+};
+constexpr WalkCase kBlockWalks[] = {
+    {-3, 3, 200},         {-1, 1, 1},       {-2, 2, 9},
+    {-1e300, 1e300, 130}, {0, 4e-323, 100}, {1e15, 1e15 + 1, 100},
+};
+
+bool SameBits(double a, double b) {
+    return Bits(a) == Bits(b) || (std::isnan(a) && std::isnan(b));
+}
+
+struct Sample {
+    double x;
+    double y;
+    int32_t error;
+};
+
+::testing::AssertionResult SameSample(const SampleBlock& block, int i, double y, int32_t error,
+                                      const Sample& e) {
+    const bool undefined = e.error != 0 || !std::isfinite(e.y);
+    if (Bits(block.x[i]) == Bits(e.x) && SameBits(y, e.y) && SameBits(block.y[i], e.y) &&
+        error == e.error && block.undefined[i] == undefined) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "at X " << e.x << " (block: " << block.x[i] << "): " << y << " flag " << error
+           << " vs " << e.y << " flag " << e.error;
+}
+
+// Every sample of the passes' block walk against the one-sample path at the same X: the X, the
+// value and the error flag, and the undefined mark the passes use.
+void ExpectBlocksMatchOneSample(const std::string& formula) {
+    ParseFormula(formula);
+    for (const WalkCase& w : kBlockWalks) {
+        gPrefs.MinX = w.minX;
+        gPrefs.MaxX = w.maxX;
+        gPrefs.Iterations = w.iterations;
+        ComputeDeltaX();
+        std::vector<Sample> expected;
+        WalkX([&expected](double x) {
+            const double y = Evaluate_Tree(x);
+            expected.push_back({x, y, g_fEvalError});
+            return true;
+        });
+        size_t next = 0;
+        WalkSampleBlocks([&](const SampleBlock& block) {
+            double y[kSampleBlock];
+            int32_t error[kSampleBlock];
+            // Only a formula without a tree is left to Evaluate_Tree: its samples are compared
+            // as the passes see them.
+            const bool evaluated = Evaluate_Block(block.x, block.count, y, error);
+            EXPECT_TRUE(evaluated || g_hRoot == nullptr) << formula;
+            for (int i = 0; i < block.count && next < expected.size(); ++i, ++next) {
+                const Sample& e = expected[next];
+                const auto same = evaluated ? SameSample(block, i, y[i], error[i], e)
+                                            : SameSample(block, i, block.y[i], e.error, e);
+                EXPECT_TRUE(same) << formula;
+                if (!same) {
+                    return false;
+                }
+            }
+            return true;
+        });
+        EXPECT_EQ(next, expected.size()) << formula << " over " << w.minX << ".." << w.maxX;
+    }
+}
+
+TEST_F(EvalTest, BlocksMatchTheOneSamplePathOnEveryTableAndTheCorpus) {
+    MessageCapture capture;
+    for (const auto& c : kValueCases) {
+        ExpectBlocksMatchOneSample(c.formula);
+    }
+    for (const auto& c : kUndefinedCases) {
+        ExpectBlocksMatchOneSample(c.formula);
+    }
+    for (const char* formula : kComparedFormulas) {
+        ExpectBlocksMatchOneSample(formula);
+    }
+    for (const char* input : kFuzzCorpus) {
+        ExpectBlocksMatchOneSample(input[0] != '\0' ? input + 1 : input);
+    }
+    std::mt19937 rng(20261208);
+    for (int i = 0; i < 200; ++i) {
+        ExpectBlocksMatchOneSample(RandomFormula(rng, 5));
+        capture.Clear();
+    }
+}
+
+// The traced walk goes one sample at a time, each traced just before the pass handles it.
+TEST_F(EvalTest, TracedWalkEvaluatesOneSampleAtATime) {
+    ParseFormula("SIN(X)");
+    gPrefs.bEnableEvalDebug = 1;
+    MessageCapture capture;
+    double y[kSampleBlock];
+    int32_t error[kSampleBlock];
+    const double x[] = {0.5, 1};
+    EXPECT_FALSE(Evaluate_Block(x, 2, y, error));
+    EXPECT_TRUE(capture.messages().empty());
+    std::vector<size_t> boxesBefore;
+    WalkSampleBlocks([&](const SampleBlock& block) {
+        EXPECT_EQ(block.count, 1);
+        boxesBefore.push_back(capture.messages().size());
+        return boxesBefore.size() < 3;
+    });
+    EXPECT_EQ(boxesBefore, (std::vector<size_t>{3, 6, 9}));
 }
 
 }  // namespace

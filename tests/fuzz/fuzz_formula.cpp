@@ -1,6 +1,7 @@
 // Arbitrary formula texts of up to 255 bytes through the parser and the evaluator, with the
 // traces switched by the first byte and every message captured. The compiled evaluation is
-// checked against the tree walk at every point.
+// checked against the tree walk at every point, and the block evaluation of the passes against
+// the one-sample path.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -43,10 +44,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseFormulaText(text.c_str());  // a text ends at its first NUL, as in the dialog
 
     const double xs[] = {-2.0, -1.0, 0.0, 0.5, 1.0, 3.0, 1e308};
-    for (double x : xs) {
+    constexpr int kPoints = static_cast<int>(sizeof xs / sizeof xs[0]);
+    double block[kPoints];
+    int32_t blockFlags[kPoints];
+    gPrefs.bEnableEvalDebug = 0;
+    const bool blocked = Evaluate_Block(xs, kPoints, block, blockFlags);
+    if (!blocked && g_hRoot != nullptr) {
+        __builtin_trap();
+    }
+    for (int i = 0; i < kPoints; ++i) {
+        const double x = xs[i];
         gPrefs.bEnableEvalDebug = 0;
         const double fast = Evaluate_Tree(x);
         const int32_t fastFlag = g_fEvalError;
+        if (blocked && (blockFlags[i] != fastFlag || !SameValue(block[i], fast))) {
+            __builtin_trap();
+        }
         gPrefs.bEnableEvalDebug = (switches & 2) ? 1 : 0;
         if (gPrefs.bEnableEvalDebug) {
             const double walked = Evaluate_Tree(x);

@@ -135,4 +135,89 @@ TEST_F(PixelsTest, RowsBeyondSixteenBitsAreNotDrawn) {
     EXPECT_EQ(canvas.pixelWrites(), 1);
 }
 
+// Mapped blocks set the pixels MapAndDraw sets sample by sample, up to a stop within the block:
+// scaled and unscaled axes, undefined samples, NaN and infinite values, positions past the 16-bit
+// range, negative coordinates, runs of samples on one pixel.
+struct BlockCase {
+    int32_t autoX;
+    int32_t autoY;
+    double minX;
+    double maxX;
+    double minY;
+    double maxY;
+    double slope;  // y = slope * x, with the exceptions below
+    int count;
+    int end;
+};
+
+const BlockCase kBlockCases[] = {
+    {1, 1, -10, 10, -1, 1, 0.1, kSampleBlock, kSampleBlock},
+    {1, 1, -10, 10, -1, 1, 0.001, 50, 50},
+    {1, 1, -10, 10, -1, 1, 3, kSampleBlock, 17},
+    {1, 1, -10, 10, 999, 1001, 100, kSampleBlock, kSampleBlock},
+    {1, 1, -1e6, 1e6, -1e-9, 1e-9, 1, kSampleBlock, kSampleBlock},
+    {1, 1, -10, 10, 32470, 32770, 1, kSampleBlock, kSampleBlock},  // rows across 32767
+    {0, 1, -40000, 40000, -1, 1, 0, kSampleBlock, 60},
+    {1, 0, -10, 10, 0, 0, 20000, kSampleBlock, kSampleBlock},
+    {0, 0, -300, 300, 0, 0, 150, 33, 33},
+};
+
+SampleBlock BlockFor(const BlockCase& c) {
+    SampleBlock block;
+    block.count = c.count;
+    for (int i = 0; i < kSampleBlock; ++i) {
+        const int n = i < c.count ? i : c.count - 1;
+        block.x[i] = c.minX + (c.maxX - c.minX) * n / kSampleBlock;
+        block.y[i] = c.slope * block.x[i];
+        block.undefined[i] = n % 7 == 3;
+    }
+    block.y[5] = std::nan("");
+    block.undefined[5] = true;
+    block.y[9] = std::numeric_limits<double>::infinity();
+    return block;
+}
+
+TEST_F(PixelsTest, MappedBlocksSetThePixelsMapAndDrawSets) {
+    for (const BlockCase& c : kBlockCases) {
+        gPrefs.bAutoScaleX = c.autoX;
+        gPrefs.bAutoScaleY = c.autoY;
+        SetRange(c.minX, c.maxX, 1000);
+        SetYRange(c.minY, c.maxY);
+        const SampleBlock block = BlockFor(c);
+        // Both passes start after the same pixel, (0, 0), was the last one set, on a canvas of
+        // its own.
+        RasterCanvas anchor(400, 300);
+        const auto startAtOrigin = [&] {
+            PrepareForScaling(&anchor, &k400x300);
+            MapAndDraw(c.autoX ? c.minX : -200, c.autoY ? c.maxY : 150, 0);
+        };
+        startAtOrigin();
+        RasterCanvas one(400, 300);
+        PrepareForScaling(&one, &k400x300);
+        for (int i = 0; i < c.end; ++i) {
+            MapAndDraw(block.x[i], block.undefined[i] ? 0.0 : block.y[i], block.undefined[i]);
+        }
+        int16_t h[2];
+        int16_t v[2];
+        LastPixel(&h[0], &v[0]);
+        startAtOrigin();
+        RasterCanvas blocked(400, 300);
+        PrepareForScaling(&blocked, &k400x300);
+        PixelBlock pixels;
+        MapBlock(block, &pixels);
+        DrawMapped(pixels, block, c.end);
+        LastPixel(&h[1], &v[1]);
+        EXPECT_EQ(blocked.pixelWrites(), one.pixelWrites()) << c.slope;
+        EXPECT_GT(one.pixelWrites(), 0) << c.slope;
+        EXPECT_EQ(h[1], h[0]) << c.slope;
+        EXPECT_EQ(v[1], v[0]) << c.slope;
+        for (int x = 0; x < 400; ++x) {
+            for (int y = 0; y < 300; ++y) {
+                ASSERT_EQ(blocked.Pixel(x, y), one.Pixel(x, y))
+                    << c.slope << " at " << x << ", " << y;
+            }
+        }
+    }
+}
+
 }  // namespace
