@@ -7,7 +7,8 @@ Program texts come from two places:
   messages, their titles, the trace labels, the texts drawn in the plot and in Curve Info, the
   names of files and dialogs. Left out are the portable platform side that only tests and tools
   use (QUORVY_PORTABLE_PLATFORM in CMakeLists.txt), resource names defined in the resource
-  script, and the few internal names listed in INTERNAL_NAMES.
+  script, the messages of compile-time checks, and the few internal names listed in
+  INTERNAL_NAMES.
 
 A literal that is a printf format gives its words between the conversions ("Start with number
 %f" gives "Start with number"); a literal without any letter gives nothing.
@@ -161,8 +162,13 @@ def source_texts(root, rc_text=None):
     return texts
 
 
+# A compile-time check's message is read by developers only; it is blanked out (its lines kept).
+STATIC_ASSERT = re.compile(r"\bstatic_assert\s*\(.*?\);", re.S)
+
+
 def texts_of_source(source, origin, skip_names=()):
     texts = []
+    source = STATIC_ASSERT.sub(lambda m: "\n" * m.group(0).count("\n"), source)
     for line, literal in c_literals(source):
         if literal in skip_names:
             continue
