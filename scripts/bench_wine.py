@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Drawing speed of the real Quorvy.exe under Wine, as its curve-info panel reports it
-("Tempo di disegno"), how fast a key ends a long drawing pass, and the export's cost: for each
-Windows flavour that runs here (QUORVY_WINDOWS_FLAVOURS restricts them)."""
+("Tempo di disegno"), how fast a key ends a long drawing pass, and the export's cost beside what
+it cannot avoid (evaluating the samples, by the program's own range pass in the probe, and one
+buffered write of the same bytes): for each Windows flavour that runs here
+(QUORVY_WINDOWS_FLAVOURS restricts them)."""
 import os
 import sys
 import time
@@ -46,7 +48,8 @@ def export_times(session, iterations):
     text = session.probe(read_text, "writefile", session.windows_path(exported),
                          session.windows_path(os.path.join(folder, "copy.xls")))
     write_ms, size = text.split()
-    return export_seconds, float(write_ms) / 1000.0, int(size)
+    evaluate_ms = session.probe(read_text, "evaluate", "2SIN(X)*X", str(iterations))
+    return export_seconds, float(write_ms) / 1000.0, int(size), float(evaluate_ms) / 1000.0
 
 
 def measure(flavour):
@@ -55,7 +58,7 @@ def measure(flavour):
         default = min(drawing_time(session, 10000) for _ in range(3))
         million = min(drawing_time(session, 1000000) for _ in range(2))
         stop = key_stop(session, 100000000)
-        export, write, size = min(export_times(session, 1000000) for _ in range(2))
+        export, write, size, evaluate = min(export_times(session, 1000000) for _ in range(2))
     finally:
         session.close()
     print("Under Wine, %s-bit Quorvy.exe, 2SIN(X)*X, as shown by the curve-info panel:"
@@ -66,7 +69,8 @@ def measure(flavour):
     print("Export of 1,000,001 samples of 2SIN(X)*X under Wine (%d bytes):" % size)
     print("  Quorvy's export:                   %.2f s" % export)
     print("  one buffered write of those bytes: %.3f s" % write)
-    print("  ratio:                             %.1fx  (goal < 3x)" % (export / write))
+    print("  evaluation alone (range pass):     %.3f s" % evaluate)
+    print("  export / (evaluation + one write): %.2fx  (goal at most 2x)" % (export / (evaluate + write)))
 
 
 def main():

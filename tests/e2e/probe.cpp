@@ -5,6 +5,9 @@
 //   probe capture TITLE OUT   the client area of the window with that title, as a PPM picture
 //   probe writefile SRC DST OUT  writes the bytes of SRC to DST with one buffered write and
 //                             writes how many milliseconds that took (creation to close)
+//   probe evaluate FORMULA N OUT  writes how many milliseconds the program's range pass takes
+//                             over N iterations of -100..100 (the evaluation that an export
+//                             cannot avoid), the best of three
 //   probe keystop TITLE OUT   presses a key and writes how many milliseconds pass until the
 //                             window's thread answers again (how fast a key ends a long pass)
 //   probe post TITLE MESSAGE WPARAM OUT  posts that message (numbers in decimal or 0x hex) to
@@ -16,6 +19,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "engine/Analize.h"
+#include "plot/Draw.h"
+#include "settings/Prefs.h"
 
 namespace {
 
@@ -196,6 +203,30 @@ int WriteInOneGo(const char* source, const char* destination, const char* path) 
     return 0;
 }
 
+int EvaluateOnly(const char* formula, const char* iterations, const char* path) {
+    InitGVars();
+    gPrefs.Iterations = static_cast<uint32_t>(std::strtoul(iterations, nullptr, 10));
+    ComputeDeltaX();
+    ParseFormulaText(formula);
+    double best = 0;
+    for (int round = 0; round < 3; ++round) {
+        LARGE_INTEGER start;
+        LARGE_INTEGER end;
+        QueryPerformanceCounter(&start);
+        PrecalcRangeOfY();
+        QueryPerformanceCounter(&end);
+        const double taken = Milliseconds(start, end);
+        best = round == 0 || taken < best ? taken : best;
+    }
+    FILE* report = std::fopen(path, "w");
+    if (report == nullptr) {
+        return 2;
+    }
+    std::fprintf(report, "%.1f\n", best);
+    std::fclose(report);
+    return 0;
+}
+
 int PostToWindow(const char* title, const char* message, const char* wParam, const char* path) {
     HWND hwnd = FindWindowA(nullptr, title);
     if (hwnd == nullptr) {
@@ -230,6 +261,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 6 && std::strcmp(argv[1], "post") == 0) {
         return PostToWindow(argv[2], argv[3], argv[4], argv[5]);
+    }
+    if (argc == 5 && std::strcmp(argv[1], "evaluate") == 0) {
+        return EvaluateOnly(argv[2], argv[3], argv[4]);
     }
     if (argc == 4 && std::strcmp(argv[1], "keystop") == 0) {
         return KeyStop(argv[2], argv[3]);
