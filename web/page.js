@@ -18,6 +18,7 @@ let shown = null;        // the picture on screen
 let resizePending = false;
 let currentFormula = "";  // as the formula dialog shows it when it opens
 let latestInfo = [];      // the curve-info lines of the last answer
+let finishedPasses = 0;
 
 // ---- The worker ----------------------------------------------------------------------------
 
@@ -91,14 +92,23 @@ function showInfo(info) {
   }));
 }
 
-// Every answer: keep the INI text, show the curve facts, then the message boxes one by one.
-async function settle(result) {
+// Every answer: keep the INI text, take the formula and the curve facts, show the picture.
+function take(result) {
   keepIni(result.ini);
   currentFormula = result.formula;
   showInfo(result.info);
   if (result.picture) paint(result.picture);
+  return result;
+}
+
+// Then the message boxes of the call, one by one.
+async function showMessages(result) {
   for (const message of result.messages) await showMessage(message);
   return result;
+}
+
+function settle(result) {
+  return showMessages(take(result));
 }
 
 // ---- The plot ------------------------------------------------------------------------------
@@ -141,9 +151,10 @@ function plotSize() {
 
 // ---- Passes: progress, stop ----------------------------------------------------------------
 
-function showProgress({ samples, expected, picture }) {
+function showProgress({ pass, samples, expected, picture }) {
   if (picture) paint(picture);
   const bar = $("progress");
+  bar.dataset.pass = pass;
   bar.value = Math.min(1, samples / expected);
   if (bar.hidden && performance.now() - passStarted >= PROGRESS_AFTER_MS) bar.hidden = false;
 }
@@ -153,12 +164,13 @@ async function runPasses(op, fields = {}) {
   $("stop").disabled = !stoppable;
   $("state").textContent = "";
   try {
-    return await ask(op, fields);
+    return take(await ask(op, fields));
   } finally {
     if (--passes === 0) {
       $("stop").disabled = true;
       $("progress").hidden = true;
-      document.body.dataset.idle = String(Date.now());
+      $("progress").value = 0;
+      document.body.dataset.idle = String(++finishedPasses);
     }
   }
 }
@@ -171,7 +183,7 @@ function stopPass() {
 }
 
 async function redraw(range) {
-  const result = await settle(await runPasses("redraw", { range, ...plotSize() }));
+  const result = await showMessages(await runPasses("redraw", { range, ...plotSize() }));
   if (resizePending) {
     resizePending = false;
     await redraw(false);
@@ -267,7 +279,7 @@ function curveInfo() {
 }
 
 async function exportTable() {
-  const result = await settle(await runPasses("exportTable"));
+  const result = await showMessages(await runPasses("exportTable"));
   const link = document.createElement("a");
   link.href = URL.createObjectURL(result.table);
   link.download = "Export.XLS";

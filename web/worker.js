@@ -85,10 +85,14 @@ function nextTask() {
   });
 }
 
+// A stop request stops the pass under way once; the core stops the passes after it at the same
+// sample count by itself.
 async function yieldToPage(samples, expected) {
   progress(samples, expected);
   await nextTask();
-  return stopAsked ? 1 : 0;
+  const stop = stopAsked;
+  stopAsked = false;
+  return stop ? 1 : 0;
 }
 
 function quorvyImports(suspending) {
