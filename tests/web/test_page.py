@@ -349,6 +349,17 @@ class Reload(Page):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+class Help(Page):
+    def test_the_page_and_the_help_link_to_each_other(self):
+        target = self.b.evaluate("new URL(document.getElementById('cmd-help').getAttribute('href'),"
+                                 " location.href).pathname")
+        self.assertTrue(os.path.isfile(target), target)
+        with open(target, encoding="utf-8") as f:
+            self.assertIn('href="../web/index.html"', f.read())
+        self.assertEqual(os.path.realpath(os.path.join(os.path.dirname(target), "../web/index.html")),
+                         os.path.realpath(PAGE))
+
+
 class Print(Page):
     def test_ctrl_p_prints_the_plot_alone_on_one_page(self):
         self.b.evaluate("window.printed = 0; window.print = () => { window.printed++; }")
