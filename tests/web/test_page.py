@@ -207,6 +207,22 @@ class Pictures(Page):
                     "-s", "%dx%d" % (cli.width, cli.height), *args))
 
 
+    def test_the_plot_follows_the_size_of_its_area(self):
+        self.enter_formula("LOG(X)+X/2")
+        for width, height in ((640, 480), (1000, 700)):
+            with self.subTest(size=(width, height)):
+                mark = self.idle_mark()
+                self.b.send("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                            deviceScaleFactor=1, mobile=False)
+                self.wait_passes_after(mark)
+                area = self.b.evaluate("[document.getElementById('plot-area').clientWidth, "
+                                       "document.getElementById('plot-area').clientHeight]")
+                self.assertEqual(self.pixels()[:2], tuple(area))
+                self.compare_with_cli(["LOG(X)+X/2"])
+        self.b.send("Emulation.setDeviceMetricsOverride", width=800, height=600,
+                    deviceScaleFactor=1, mobile=False)
+
+
 class Refused(Page):
     # (settings typed, the same for quorvy-plot): the dialog's two checks, alone and together.
     SETTINGS = [
