@@ -22,10 +22,11 @@ let finishedPasses = 0;
 
 // ---- The worker ----------------------------------------------------------------------------
 
-function ask(op, fields = {}, transfer = []) {
+// A request to the worker; onAccepted hears the first word of an accepted formula.
+function ask(op, fields = {}, transfer = [], onAccepted = null) {
   return new Promise((resolve, reject) => {
     const id = nextId++;
-    waiting.set(id, { resolve, reject });
+    waiting.set(id, { resolve, reject, onAccepted });
     worker.postMessage({ id, op, ...fields }, transfer);
   });
 }
@@ -36,6 +37,10 @@ function answer({ data }) {
     return;
   }
   const pending = waiting.get(data.id);
+  if (data.kind === "accepted") {
+    pending.onAccepted();
+    return;
+  }
   waiting.delete(data.id);
   if (data.error) pending.reject(new Error(data.error));
   else pending.resolve(data.result);
@@ -159,12 +164,13 @@ function showProgress({ pass, samples, expected, picture }) {
   if (bar.hidden && performance.now() - passStarted >= PROGRESS_AFTER_MS) bar.hidden = false;
 }
 
-async function runPasses(op, fields = {}) {
+// The page while passes run: the Stop button is live, and a key stops them.
+async function trackPasses(answered) {
   if (passes++ === 0) passStarted = performance.now();
   $("stop").disabled = !stoppable;
   $("state").textContent = "";
   try {
-    return take(await ask(op, fields));
+    return take(await answered);
   } finally {
     if (--passes === 0) {
       $("stop").disabled = true;
@@ -175,6 +181,10 @@ async function runPasses(op, fields = {}) {
   }
 }
 
+function runPasses(op, fields = {}) {
+  return trackPasses(ask(op, fields));
+}
+
 function stopPass() {
   if (passes > 0) {
     worker.postMessage({ op: "stop" });
@@ -182,8 +192,13 @@ function stopPass() {
   }
 }
 
-async function redraw(range) {
-  const result = await showMessages(await runPasses("redraw", { range, ...plotSize() }));
+function redraw(range) {
+  return drawn(runPasses("redraw", { range, ...plotSize() }));
+}
+
+// The passes' answer: its messages, then the plot again if its area changed size meanwhile.
+async function drawn(passesUnderWay) {
+  const result = await showMessages(await passesUnderWay);
   if (resizePending) {
     resizePending = false;
     await redraw(false);
@@ -240,18 +255,32 @@ function openDialog() {
   return document.querySelector("dialog[open]") !== null;
 }
 
+// The dialog closes as soon as the core accepts the formula; its passes are then under way.
+function askFormula(text) {
+  let accepted = null;
+  const early = new Promise((resolve) => { accepted = resolve; });
+  const done = ask("formula", { text, plot: plotSize() }, [], () => accepted("accepted"));
+  return { early, done };
+}
+
 async function editFormula() {
   const input = $("formula-text");
   input.value = currentFormula;
   input.select();
-  let accepted = false;
+  let passesUnderWay = null;
+  let redrawAfter = false;
   await modal($("formula"), async () => {
-    const text = input.value.toUpperCase();
-    const result = await settle(await ask("formula", { text }));
-    accepted = result.accepted;
-    return accepted;
+    const request = askFormula(input.value.toUpperCase());
+    const first = await Promise.race([request.early, request.done]);
+    if (first === "accepted") {
+      passesUnderWay = trackPasses(request.done);
+      return true;
+    }
+    redrawAfter = (await settle(first)).accepted;
+    return redrawAfter;
   });
-  if (accepted) await redraw(true);
+  if (passesUnderWay) await drawn(passesUnderWay);
+  else if (redrawAfter) await redraw(true);
 }
 
 async function editSettings() {

@@ -134,7 +134,16 @@ async function pass(name, call) {
 const commands = {
   start,
   restore: ({ ini }) => ({ restored: core.q_start(ini === null ? -1 : put(ini)) === 1 }),
-  formula: ({ text }) => ({ accepted: core.q_formula(put(text)) === 1 }),
+  // OK in the formula dialog. A formula accepted without a message goes on to its passes for the
+  // plot area given, in the same request (one trip to the worker less between Enter and the
+  // plot), after a first word that lets the page close the dialog.
+  async formula({ text, plot }, id) {
+    const accepted = core.q_formula(put(text)) === 1;
+    const messages = takeMessages();
+    if (!accepted || !plot || messages.length > 0) return { accepted, messages };
+    postMessage({ kind: "accepted", id });
+    return { accepted, ...(await commands.redraw({ range: true, ...plot })) };
+  },
   settingsFields: () => ({ fields: textAt(core.q_settings_fields()) }),
   settingsCommit: ({ fields }) => ({ accepted: core.q_settings_commit(put(fields)) === 1 }),
   // The range pass (after a new formula or new settings, or at start) and the drawing pass of a
@@ -157,12 +166,16 @@ const commands = {
 
 // What every answer carries: the message boxes of the call, the curve-info lines, the INI text
 // to keep and the formula text.
-function outcome(result) {
-  if (!core) return result;
-  const messages = textAt(core.q_messages()).split("\x1e").filter(Boolean).map((record) => {
+function takeMessages() {
+  return textAt(core.q_messages()).split("\x1e").filter(Boolean).map((record) => {
     const [title, text] = record.split("\x1f");
     return { title, text };
   });
+}
+
+function outcome(result) {
+  if (!core) return result;
+  const messages = [...(result.messages || []), ...takeMessages()];
   const info = textAt(core.q_info()).split("\n").filter(Boolean);
   return { ...result, messages, info, ini: textAt(core.q_ini()),
            formula: textAt(core.q_formula_text()) };
@@ -172,7 +185,7 @@ async function serve({ id, op, ...request }) {
   busy = true;
   stopAsked = false;
   try {
-    const result = outcome(await commands[op](request));
+    const result = outcome(await commands[op](request, id));
     const transfer = result.picture ? [result.picture.rgba.buffer] : [];
     postMessage({ id, result }, transfer);
   } catch (error) {
