@@ -14,7 +14,7 @@ import time
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
          "--disable-dev-shm-usage", "--disable-extensions", "--hide-scrollbars",
-         "--remote-debugging-pipe", "--host-resolver-rules=MAP * ~NOTFOUND"]
+         "--remote-debugging-pipe", "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1"]
 # Keys as the protocol wants them: (key, code, Windows virtual key).
 SPECIAL = {"Enter": ("Enter", "Enter", 13), "Tab": ("Tab", "Tab", 9),
            "Escape": ("Escape", "Escape", 27), "Space": (" ", "Space", 32),

@@ -5,11 +5,14 @@ a key stops, and a reload that restores formula and settings.
 
 Environment: QUORVY_WEB_PAGE (the built index.html), QUORVY_PLOT (quorvy-plot)."""
 import base64
+import functools
+import http.server
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -374,6 +377,34 @@ class Help(Page):
             self.assertIn('href="../web/index.html"', f.read())
         self.assertEqual(os.path.realpath(os.path.join(os.path.dirname(target), "../web/index.html")),
                          os.path.realpath(PAGE))
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class StaticServer(Page):
+    def test_the_page_works_from_a_web_server_too(self):
+        """Served over HTTP by a server of the test's own on 127.0.0.1, the page draws the same
+        plot as opened from disk."""
+        self.enter_formula("LOG(X)+X/2")
+        from_disk = self.pixels()
+        folder = os.path.dirname(os.path.abspath(PAGE))
+        handler = functools.partial(QuietHandler, directory=folder)
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        thread = threading.Thread(target=server.serve_forever, daemon=True)
+        thread.start()
+        try:
+            self.b.open("http://127.0.0.1:%d/index.html" % server.server_address[1])
+            self.b.wait_for("location.protocol === 'http:' && document.body.dataset.ready === '1'")
+            self.b.wait_for(IDLE)
+            self.enter_formula("LOG(X)+X/2")
+            self.assertEqual(self.pixels(), from_disk)
+        finally:
+            server.shutdown()
+            server.server_close()
+            thread.join()
 
 
 class Print(Page):
