@@ -1,10 +1,10 @@
 #include "cli/Cli.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "app/CommonPortable.h"
-#include "cli/InfoLines.h"
 #include "cli/OutputFiles.h"
 #include "cli/PassMonitor.h"
 #include "cli/Picture.h"

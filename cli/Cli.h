@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "cli/InfoLines.h"
+
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitFormulaMessage = 3;
