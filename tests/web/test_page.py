@@ -182,7 +182,7 @@ class Page(unittest.TestCase):
 class Pictures(Page):
     # (what to type in the formula dialog (None: nothing, as at a first visit), settings typed in
     # the settings dialog, check boxes switched there, the same for quorvy-plot, centred text).
-    # EMPTY_INI stands for an INI file without a formula.
+    # EMPTY_INI stands for a Quorvy.ini with an empty formula, as the page is at a first visit.
     CASES = [
         ("2SIN(X)*X", {}, (), [], False),
         ("LOG(X)+X/2", {}, (), [], False),                    # red undefined points
@@ -199,7 +199,8 @@ class Pictures(Page):
         super().setUp()
         self.folder = tempfile.mkdtemp(prefix="quorvy-web-ini-")
         self.empty_ini = os.path.join(self.folder, "Quorvy.ini")
-        open(self.empty_ini, "w").close()
+        with open(self.empty_ini, "w", newline="") as f:
+            f.write("[Quorvy]\r\nExpression=\r\n")
 
     def tearDown(self):
         shutil.rmtree(self.folder, ignore_errors=True)
