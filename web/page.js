@@ -186,7 +186,7 @@ function runPasses(op, fields = {}) {
 }
 
 function stopPass() {
-  if (passes > 0) {
+  if (passes > 0 && stoppable) {
     worker.postMessage({ op: "stop" });
     $("state").textContent = "Stopped";
   }
