@@ -40,18 +40,7 @@ bool SameName(const std::string& a, const char* b) {
     return true;
 }
 
-bool Load(const std::string& path, IniText* ini) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    std::string content;
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        content.append(chunk, got);
-    }
-    std::fclose(file);
+void Parse(const std::string& content, IniText* ini) {
     const size_t firstLf = content.find('\n');
     ini->eol = firstLf != std::string::npos && (firstLf == 0 || content[firstLf - 1] != '\r')
                    ? "\n"
@@ -70,10 +59,25 @@ bool Load(const std::string& path, IniText* ini) {
         ini->lines.push_back({text});
         start = end + 1;
     }
+}
+
+bool Load(const std::string& path, IniText* ini) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::string content;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        content.append(chunk, got);
+    }
+    std::fclose(file);
+    Parse(content, ini);
     return true;
 }
 
-bool Save(const std::string& path, const IniText& ini) {
+std::string Content(const IniText& ini) {
     std::string content;
     for (size_t i = 0; i < ini.lines.size(); ++i) {
         content += ini.lines[i].text;
@@ -81,6 +85,11 @@ bool Save(const std::string& path, const IniText& ini) {
             content += ini.eol;
         }
     }
+    return content;
+}
+
+bool Save(const std::string& path, const IniText& ini) {
+    const std::string content = Content(ini);
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         return false;
@@ -163,13 +172,10 @@ uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
     return static_cast<uint32_t>(n);
 }
 
-}  // namespace
-
-uint32_t IniRead(const std::string& path, const char* section, const char* key,
-                 const char* defaultText, char* buffer, uint32_t size) {
-    IniText ini;
-    if (Load(path, &ini)) {
-        const Found found = Find(ini, section, key);
+uint32_t Read(const IniText* ini, const char* section, const char* key, const char* defaultText,
+              char* buffer, uint32_t size) {
+    if (ini != nullptr) {
+        const Found found = Find(*ini, section, key);
         if (found.keyLine >= 0) {
             return CopyOut(Unquote(found.value), buffer, size);
         }
@@ -181,24 +187,53 @@ uint32_t IniRead(const std::string& path, const char* section, const char* key,
     return CopyOut(fallback, buffer, size);
 }
 
+void Write(IniText* ini, const char* section, const char* key, const char* value) {
+    const std::string entry = std::string(key) + "=" + Trim(value);
+    const Found found = Find(*ini, section, key);
+    if (found.keyLine >= 0) {
+        std::string& text = ini->lines[static_cast<size_t>(found.keyLine)].text;
+        text = Trim(text.substr(0, text.find('='))) + "=" + Trim(value);
+    } else if (found.sectionLine >= 0) {
+        ini->lines.insert(ini->lines.begin() + found.lastLine + 1, {entry});
+        ini->endsWithEol = true;
+    } else {
+        if (!ini->lines.empty() && !Trim(ini->lines.back().text).empty()) {
+            ini->lines.push_back({""});
+        }
+        ini->lines.push_back({"[" + std::string(section) + "]"});
+        ini->lines.push_back({entry});
+        ini->endsWithEol = true;
+    }
+}
+
+}  // namespace
+
+uint32_t IniRead(const std::string& path, const char* section, const char* key,
+                 const char* defaultText, char* buffer, uint32_t size) {
+    IniText ini;
+    const bool loaded = Load(path, &ini);
+    return Read(loaded ? &ini : nullptr, section, key, defaultText, buffer, size);
+}
+
 bool IniWrite(const std::string& path, const char* section, const char* key, const char* value) {
     IniText ini;
     Load(path, &ini);
-    const std::string entry = std::string(key) + "=" + Trim(value);
-    const Found found = Find(ini, section, key);
-    if (found.keyLine >= 0) {
-        std::string& text = ini.lines[static_cast<size_t>(found.keyLine)].text;
-        text = Trim(text.substr(0, text.find('='))) + "=" + Trim(value);
-    } else if (found.sectionLine >= 0) {
-        ini.lines.insert(ini.lines.begin() + found.lastLine + 1, {entry});
-        ini.endsWithEol = true;
-    } else {
-        if (!ini.lines.empty() && !Trim(ini.lines.back().text).empty()) {
-            ini.lines.push_back({""});
-        }
-        ini.lines.push_back({"[" + std::string(section) + "]"});
-        ini.lines.push_back({entry});
-        ini.endsWithEol = true;
-    }
+    Write(&ini, section, key, value);
     return Save(path, ini);
+}
+
+uint32_t IniReadText(const std::string* content, const char* section, const char* key,
+                     const char* defaultText, char* buffer, uint32_t size) {
+    IniText ini;
+    if (content != nullptr) {
+        Parse(*content, &ini);
+    }
+    return Read(content != nullptr ? &ini : nullptr, section, key, defaultText, buffer, size);
+}
+
+void IniWriteText(std::string* content, const char* section, const char* key, const char* value) {
+    IniText ini;
+    Parse(*content, &ini);
+    Write(&ini, section, key, value);
+    *content = Content(ini);
 }

@@ -11,3 +11,9 @@ uint32_t IniRead(const std::string& path, const char* section, const char* key,
                  const char* defaultText, char* buffer, uint32_t size);
 // False when the file could not be written.
 bool IniWrite(const std::string& path, const char* section, const char* key, const char* value);
+
+// The same rules on the text of a file held in memory (a page keeps it in the browser's storage).
+// A null content reads as a missing file; writing to an empty content creates it.
+uint32_t IniReadText(const std::string* content, const char* section, const char* key,
+                     const char* defaultText, char* buffer, uint32_t size);
+void IniWriteText(std::string* content, const char* section, const char* key, const char* value);

@@ -25,9 +25,6 @@
 namespace {
 
 constexpr const char* kProgram = "quorvy-plot";
-// Room for the six lines of the curve-info panel.
-constexpr int kInfoWidth = 400;
-constexpr int kInfoHeight = 140;
 
 // Where the message boxes go: "Title: text" on standard error, in order. Traces are counted
 // apart: they were asked for, and their titles ("<step> <depth> ") are the only ones that end
@@ -507,23 +504,6 @@ int Run::Execute() {
 }
 
 }  // namespace
-
-std::vector<std::string> InfoLines() {
-    RasterCanvas canvas(kInfoWidth, kInfoHeight);
-    const QRect client = {0, 0, kInfoWidth, kInfoHeight};
-    DrawInfoLines(&canvas, &client);
-    std::vector<std::string> lines;
-    int32_t band = INT32_MIN;
-    for (const PlacedText& text : canvas.texts()) {
-        if (!lines.empty() && text.rect.bottom == band) {
-            lines.back() += "\t" + text.text;
-        } else {
-            lines.push_back(text.text);
-            band = text.rect.bottom;
-        }
-    }
-    return lines;
-}
 
 int RunCli(int argc, char** argv, const CliStreams& streams) {
     CliOptions options;

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
-#include <vector>
+
+#include "cli/InfoLines.h"
 
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
@@ -22,7 +22,3 @@ struct CliStreams {
 // The whole run of one command line; returns the exit status. Leaves the program state with
 // the settings and formula of the run; every run starts again from the defaults.
 int RunCli(int argc, char** argv, const CliStreams& streams);
-
-// The curve-info panel's lines as it draws them now, one string per band; the two texts of one
-// band (a value flush left, where it occurs flush right) are joined by a tab.
-std::vector<std::string> InfoLines();

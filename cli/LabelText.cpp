@@ -4,7 +4,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -13,10 +12,7 @@ constexpr const char* kFace = "DejaVu Sans";
 // Where Debian's fonts-dejavu-core puts the face: opened directly, it spares the run the font
 // configuration's start-up (several milliseconds, more than a small picture takes to draw).
 constexpr const char* kFaceFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
-// The line of the window's own font: 16 units high, 13 of them above the baseline. The face at
-// this size fits in it and is about as wide.
-constexpr int32_t kAscent = 13;
-constexpr int32_t kDescent = 3;
+// The face at this size fits in the window font's line and is about as wide.
 constexpr double kFontSize = 12.5;
 
 // The face from its file, made once and kept for the whole run; null when the file is not
@@ -37,34 +33,7 @@ cairo_font_face_t* FaceFromFile() {
     return face;
 }
 
-QRect Intersection(const QRect& a, const QRect& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
-}
-
 }  // namespace
-
-bool BoxIsEmpty(const QRect& box) {
-    return box.right <= box.left || box.bottom <= box.top;
-}
-
-LabelPlace PlaceLabel(const QRect& rect, uint32_t format, const TextSize& size) {
-    const int32_t height = size.ascent + size.descent;
-    int32_t left = rect.left;
-    if ((format & kDtRight) != 0) {
-        left = rect.right - size.width;
-    } else if ((format & kDtCenter) != 0) {
-        left = rect.left + (rect.right - rect.left - size.width) / 2;
-    }
-    int32_t top = rect.top;
-    if ((format & kDtBottom) != 0) {
-        top = rect.bottom - height;
-    } else if ((format & kDtVCenter) != 0) {
-        top = rect.top + (rect.bottom - rect.top - height) / 2;
-    }
-    const QRect box = {left, top, left + size.width, top + height};
-    return {Intersection(box, rect), left, top + size.ascent};
-}
 
 void UseLabelFont(cairo_t* cr) {
     if (cairo_font_face_t* face = FaceFromFile()) {
@@ -85,7 +54,7 @@ void UseLabelFont(cairo_t* cr) {
 TextSize MeasureLabel(cairo_t* cr, const std::string& text) {
     cairo_text_extents_t extents;
     cairo_text_extents(cr, text.c_str(), &extents);
-    return {static_cast<int32_t>(std::ceil(extents.x_advance)), kAscent, kDescent};
+    return {static_cast<int32_t>(std::ceil(extents.x_advance)), kLabelAscent, kLabelDescent};
 }
 
 LabelPlace DrawLabel(cairo_t* cr, const std::string& text, const QRect& rect, uint32_t format) {

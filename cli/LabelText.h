@@ -9,27 +9,7 @@
 #include <string>
 
 #include "app/Common.h"
-
-// The extent of one line of text in device units.
-struct TextSize {
-    int32_t width;
-    int32_t ascent;
-    int32_t descent;
-};
-
-// Where a text lands: its opaque box (already clipped to the rectangle, possibly empty) and the
-// start of its baseline.
-struct LabelPlace {
-    QRect box;
-    int32_t baselineX;
-    int32_t baselineY;
-};
-
-// Placement by the flags kDtRight, kDtCenter, kDtBottom, kDtVCenter (all single-line); centring
-// divides the spare room by two and truncates, as the platform does.
-LabelPlace PlaceLabel(const QRect& rect, uint32_t format, const TextSize& size);
-
-bool BoxIsEmpty(const QRect& box);
+#include "cli/LabelPlace.h"
 
 // Selects the label font into cr: DejaVu Sans Bold on a line 16 units high with 13 above the
 // baseline, the size of the window's own font.

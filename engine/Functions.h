@@ -120,15 +120,22 @@ constexpr bool LongerNamesComeFirst() {
 }
 static_assert(LongerNamesComeFirst(), "a name must stand before every shorter name it contains");
 
+// Deliberately not constexpr: CodeOf reaches it only for a name missing from the table, and in a
+// constant expression that stops the compilation (also where exceptions are switched off, as in
+// the WebAssembly build, which cannot compile a throw).
+inline char NoFunctionHasThisName() {
+    return 0;
+}
+
 // The code of the function of that name. Taken in a constant expression, a name missing from
-// the table stops the compilation at the throw.
+// the table stops the compilation.
 constexpr char CodeOf(std::string_view name) {
     for (int i = 0; i < kTokenCount; ++i) {
         if (name == kFunctions[i].name) {
             return static_cast<char>(i + 1);
         }
     }
-    throw "no function has this name";
+    return NoFunctionHasThisName();
 }
 
 inline FormulaFunction FunctionFor(char code) {

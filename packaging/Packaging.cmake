@@ -1,10 +1,12 @@
 # The user's help and the packages, made by CPack from this project:
 #
 #   Windows builds: cpack -G ZIP  ->  Quorvy-<version>-win32.zip, Quorvy-<version>-win64.zip
-#                   Quorvy.exe with DOCS/ beside it and a plain-text README.txt
+#                   Quorvy.exe with DOCS/ and web/ (the web page) beside it and a plain-text
+#                   README.txt
 #   native build:   cpack -G DEB  ->  quorvy_<version>_<arch>.deb
 #                   quorvy-plot, both Quorvy.exe (lib/quorvy/win32, lib/quorvy/win64) with
-#                   their DOCS, the quorvy launcher (Wine), man pages, a desktop entry and icon
+#                   their DOCS, the web page (share/quorvy/web), the quorvy launcher (Wine),
+#                   man pages, a desktop entry and icon
 #
 # The help's pictures are drawn by quorvy-plot, so only the native build can make them: it
 # assembles the complete help (pages and pictures) in <native build>/DOCS, and both packages ship
@@ -44,6 +46,8 @@ if(WIN32)
                       \"has no quorvy-plot to draw them with.\")
     endif()")
   install(DIRECTORY "${QUORVY_NATIVE_BUILD}/DOCS/" DESTINATION DOCS)
+  # The web page, beside DOCS as in the Debian package: the help links to it there.
+  install(FILES "${QUORVY_NATIVE_BUILD}/web/index.html" DESTINATION web OPTIONAL)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(QUORVY_FLAVOUR_TEXT "This is the 64-bit program, for 64-bit Windows (and Wine without 32-bit code).")
   else()
@@ -119,7 +123,7 @@ function(quorvy_package_files)
 endfunction()
 
 # One flavour of Quorvy.exe in lib/quorvy/<label>, stripped with its own toolchain's strip, with
-# its help in DOCS beside it: a link to the pages under share.
+# its help in DOCS and the web page in web beside it: links to the folders under share.
 function(quorvy_install_program label target build)
   set(exe lib/quorvy/${label}/Quorvy.exe)
   install(FILES ${build}/Quorvy.exe DESTINATION lib/quorvy/${label})
@@ -131,11 +135,14 @@ function(quorvy_install_program label target build)
           \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${exe}\" COMMAND_ERROR_IS_FATAL ANY)
       endif()")
   endif()
-  install(CODE "
-    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/quorvy/${label}/DOCS\")
-    message(STATUS \"Installing: \${link} -> ../../../share/quorvy/DOCS\")
-    file(REMOVE_RECURSE \"\${link}\")
-    file(CREATE_LINK ../../../share/quorvy/DOCS \"\${link}\" SYMBOLIC)")
+  # The web page beside it too, so that the help's link to ../web works from there.
+  foreach(folder DOCS web)
+    install(CODE "
+      set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/quorvy/${label}/${folder}\")
+      message(STATUS \"Installing: \${link} -> ../../../share/quorvy/${folder}\")
+      file(REMOVE_RECURSE \"\${link}\")
+      file(CREATE_LINK ../../../share/quorvy/${folder} \"\${link}\" SYMBOLIC)")
+  endforeach()
 endfunction()
 
 # What `cmake --install` and the Debian package put where (below the prefix, /usr for the

@@ -74,6 +74,27 @@ TEST_F(IniFileTest, LineFeedFilesStayLineFeed) {
     EXPECT_EQ(Read("Quorvy", "A"), "1");
 }
 
+// The text held in memory (the web page's storage) follows the file's rules, byte for byte.
+TEST_F(IniFileTest, TextInMemoryMatchesTheFile) {
+    const std::string start = "; kept\n[quorvy]\nA = 'one'\n";
+    dir.Write("t.ini", start);
+    std::string text = start;
+    const char* writes[][2] = {{"A", "two"}, {"B", " 3 "}, {"a", "4"}};
+    for (const auto& w : writes) {
+        IniWrite(dir.File("t.ini"), "Quorvy", w[0], w[1]);
+        IniWriteText(&text, "Quorvy", w[0], w[1]);
+        EXPECT_EQ(text, dir.Read("t.ini")) << w[0];
+    }
+    char buffer[8];
+    EXPECT_EQ(IniReadText(&text, "QUORVY", "b", "x", buffer, sizeof buffer), 1u);
+    EXPECT_STREQ(buffer, "3");
+    IniReadText(nullptr, "Quorvy", "A", "none  ", buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "none");
+    std::string empty;
+    IniWriteText(&empty, "Quorvy", "A", "1");
+    EXPECT_EQ(empty, "[Quorvy]\r\nA=1\r\n");
+}
+
 TEST_F(IniFileTest, UnwritableFileReportsFailure) {
     EXPECT_FALSE(IniWrite(dir.File("missing-folder/t.ini"), "Quorvy", "A", "1"));
 }

@@ -70,7 +70,8 @@ class WindowsZip(unittest.TestCase):
         with open(os.path.join(self.folder, "DOCS", "index.html"), encoding="utf-8") as f:
             wanted = {"DOCS/" + src for src in pictures_of(f.read())}
         self.assertGreater(len(wanted), 3)
-        self.assertEqual(files, {"Quorvy.exe", "README.txt", "DOCS/index.html"} | wanted)
+        self.assertEqual(files, {"Quorvy.exe", "README.txt", "DOCS/index.html", "web/index.html"}
+                         | wanted)
 
     def test_the_program_is_a_windows_gui_program_of_the_flavour(self):
         machine, magic = {"32": (0x14C, 0x10B), "64": (0x8664, 0x20B)}[FLAVOUR]  # PE32, PE32+
@@ -170,6 +171,7 @@ class DebianPackage(ExtractedPackage):
             "/usr/lib/quorvy/win32/Quorvy.exe": plain,
             "/usr/lib/quorvy/win64/Quorvy.exe": plain,
             "/usr/share/quorvy/DOCS/index.html": plain,
+            "/usr/share/quorvy/web/index.html": plain,
             "/usr/share/man/man1/quorvy-plot.1.gz": plain,
             "/usr/share/man/man1/quorvy.1.gz": plain,
             "/usr/share/applications/quorvy.desktop": plain,

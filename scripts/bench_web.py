@@ -1,0 +1,114 @@
+"""Speed of the web page (build/native/web/index.html) in headless Chromium, beside quorvy-plot's
+own passes on this machine: from Enter in the formula dialog to the finished plot for the default
+10,001 samples and for 1,000,001, the drawing pass alone as the curve facts time it, and the
+delay from a key to the end of a long pass. Prints figures and ratios; asserts nothing.
+
+Run after the native build: python3 scripts/bench_web.py [--runs N]"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+sys.path.insert(0, os.path.join(ROOT, "tests", "web"))
+from cdp import Browser  # noqa: E402
+
+PAGE = os.path.join(ROOT, "build", "native", "web", "index.html")
+PLOT = os.path.join(ROOT, "build", "native", "cli", "quorvy-plot")
+FORMULA = "2SIN(X)*X"
+# Times the page's own events: the key that starts or stops, and the end of its passes.
+PROBE = """window.bench = {}; document.addEventListener('keydown', e => { bench.key = performance.now(); }, true);
+new MutationObserver(() => { bench.done = performance.now(); })
+  .observe(document.body, { attributes: true, attributeFilter: ['data-idle'] });"""
+IDLE = "document.getElementById('stop').disabled && !document.querySelector('dialog[open]')"
+
+
+def open_page(browser, iterations):
+    browser.open("file://" + os.path.abspath(PAGE))
+    browser.wait_for("document.body && document.body.dataset.ready === '1'")
+    ini = "[Quorvy]\\r\\nIterations=%d\\r\\n" % iterations
+    browser.evaluate("localStorage.setItem('quorvy.ini', '%s')" % ini)
+    browser.send("Page.reload")
+    browser.wait_for("document.body && document.body.dataset.ready === '1' && " + IDLE)
+    browser.evaluate(PROBE)
+
+
+def enter_to_plot(browser):
+    """Ctrl+F, the formula, Enter: milliseconds from Enter to the plot painted."""
+    browser.evaluate("bench.done = 0; document.getElementById('plot').focus()")
+    browser.key("f", "Control")
+    browser.wait_for("document.getElementById('formula').open")
+    browser.type(FORMULA)
+    browser.key("Enter")
+    browser.wait_for("bench.done > bench.key && " + IDLE, timeout=300)
+    return browser.evaluate("bench.done - bench.key")
+
+
+def drawing_seconds(info_lines):
+    return float(next(line for line in info_lines if line.startswith("Tempo di disegno")).split()[-1])
+
+
+def page_drawing_time(browser):
+    lines = browser.evaluate("[...document.querySelectorAll('#info-lines div')].map(r => r.textContent)")
+    return drawing_seconds(lines)
+
+
+def cli_pass(iterations, size):
+    """quorvy-plot's range and drawing passes at the same size: wall time and its drawing pass."""
+    start = time.perf_counter()
+    out = subprocess.run([PLOT, "-n", str(iterations), "-s", size, "-i", FORMULA],
+                         capture_output=True, text=True, check=True).stdout
+    return (time.perf_counter() - start) * 1000, drawing_seconds(out.splitlines())
+
+
+def key_to_stop(browser):
+    """A pass of 100,000,000 samples stopped by a key during its drawing pass: milliseconds from
+    the key to the page's passes over."""
+    open_page(browser, 100000000)
+    browser.evaluate("document.getElementById('plot').focus()")
+    browser.key("f", "Control")
+    browser.wait_for("document.getElementById('formula').open")
+    browser.type("X")
+    browser.key("Enter")
+    browser.wait_for("document.getElementById('progress').dataset.pass === 'drawing'", timeout=300)
+    browser.evaluate("bench.done = 0")
+    browser.key("q")
+    browser.wait_for("bench.done > bench.key && " + IDLE, timeout=300)
+    return browser.evaluate("bench.done - bench.key")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--runs", type=int, default=5)
+    runs = parser.parse_args().runs
+    browser = Browser(800, 600)
+    try:
+        print("%-12s %12s %12s %14s %14s %8s" % ("samples", "page Enter", "page pass",
+                                                 "cli process", "cli pass", "ratio"))
+        for iterations, goal in ((10000, 16), (1000000, 150)):
+            open_page(browser, iterations)
+            size = browser.evaluate("document.getElementById('plot').width + 'x' + "
+                                    "document.getElementById('plot').height")
+            page = [enter_to_plot(browser) for _ in range(runs)]
+            page_pass = page_drawing_time(browser) * 1000
+            cli = [cli_pass(iterations, size) for _ in range(runs)]
+            cli_wall = min(c[0] for c in cli)
+            cli_draw = min(c[1] for c in cli) * 1000
+            print("%-12s %9.1f ms %9.1f ms %11.1f ms %11.1f ms %7.1fx   (goal %d ms, median %.1f ms)"
+                  % ("{:,}".format(iterations + 1), min(page), page_pass, cli_wall, cli_draw,
+                     min(page) / cli_wall, goal,
+                     statistics.median(page)))
+        stops = [key_to_stop(browser) for _ in range(max(1, runs // 2))]
+        print("key to stop (100,000,000 samples): best %.1f ms, worst %.1f ms (goal 100 ms)"
+              % (min(stops), max(stops)))
+        print("page Enter: Enter in the formula dialog to the plot painted (best of %d); page pass "
+              "and cli pass: the drawing pass as Curve Info times it (to 10 ms); cli process: a "
+              "whole quorvy-plot -i run (both passes); ratio = page Enter / cli process" % runs)
+    finally:
+        browser.close()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,447 @@
+"""The web page (web/, the core as WebAssembly) opened from disk in headless Chromium with no
+network, used from the keyboard as a user does, against quorvy-plot built from the same core:
+pictures outside the label band, curve-info lines, messages, the exported bytes, a long pass that
+a key stops, and a reload that restores formula and settings.
+
+Environment: QUORVY_WEB_PAGE (the built index.html), QUORVY_PLOT (quorvy-plot)."""
+import base64
+import functools
+import http.server
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "docs"))
+import png  # noqa: E402
+from cdp import Browser  # noqa: E402
+
+PAGE = os.environ.get("QUORVY_WEB_PAGE", os.path.join(HERE, "../../build/native/web/index.html"))
+PLOT = os.environ.get("QUORVY_PLOT", os.path.join(HERE, "../../build/native/cli/quorvy-plot"))
+LABEL_ROWS = 16  # the labels' line at the bottom of the plot
+BLUE = (0, 0, 255)
+
+# The page's state, read through its own elements.
+IDLE = "document.getElementById('stop').disabled && !document.querySelector('dialog[open]')"
+PIXELS = """(() => { const c = document.getElementById('plot');
+  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  let s = ''; for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i+1], d[i+2]);
+  return [c.width, c.height, btoa(s)]; })()"""
+MESSAGE = """(() => { const d = document.getElementById('message');
+  return d.open ? [d.querySelector('h2').textContent, d.querySelector('p').textContent] : null; })()"""
+
+
+def plot(*args):
+    return subprocess.run([PLOT] + list(args), capture_output=True, timeout=300)
+
+
+def cli_messages(*args):
+    """The message boxes quorvy-plot shows for the same input, as (title, text)."""
+    err = plot("-i", *args).stderr.decode()
+    return [tuple(line.split(": ", 1)) for line in err.splitlines() if ": " in line
+            and not line.startswith("quorvy-plot:")]
+
+
+class Page(unittest.TestCase):
+    """One browser with its own profile for the class; every test starts from a fresh visit
+    with nothing stored."""
+    browser = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.downloads = tempfile.mkdtemp(prefix="quorvy-web-downloads-")
+        try:
+            cls.browser = Browser(800, 600)
+            cls.browser.call("Browser.setDownloadBehavior", behavior="allow",
+                             downloadPath=cls.downloads, eventsEnabled=True)
+        except BaseException:
+            cls.tearDownClass()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.browser:
+            cls.browser.close()
+        shutil.rmtree(cls.downloads, ignore_errors=True)
+
+    def setUp(self):
+        self.b = self.browser
+        self.b.open("file://" + os.path.abspath(PAGE))
+        self.b.wait_for("document.body && document.body.dataset.ready === '1'")
+        self.b.evaluate("localStorage.clear()")
+        self.reload()
+
+    def reload(self):
+        self.b.send("Page.reload")
+        self.b.wait_for("document.body && document.body.dataset.ready === '1'")
+        self.b.wait_for(IDLE)
+
+    # ---- as a user does ----
+
+    def idle_mark(self):
+        return self.b.evaluate("document.body.dataset.idle || ''")
+
+    def wait_passes_after(self, mark):
+        self.b.wait_for("document.body.dataset.idle !== %r && %s" % (mark, IDLE), timeout=300)
+
+    def command(self, key, dialog):
+        self.b.evaluate("document.getElementById('plot').focus()")
+        self.b.key(key, "Control")
+        self.b.wait_for("document.getElementById(%r).open" % dialog)
+
+    def enter_formula(self, text, refused=False):
+        """Ctrl+F, the text typed over the old one (selected as the dialog opens), Enter; the
+        message boxes it brought, each closed with Enter."""
+        mark = self.idle_mark()
+        self.command("f", "formula")
+        self.b.type(text) if text else self.b.key("Backspace")
+        self.b.key("Enter")
+        return self.after(mark, refused)
+
+    def settings(self, fields=(), toggles=(), refused=False):
+        """Ctrl+, (Settings): the four fields in tab order (Max X, Min X, iterations, decimal
+        point), each given one typed over its text; then Space on the check boxes of toggles and
+        Enter on OK."""
+        mark = self.idle_mark()
+        self.command(",", "settings")
+        fields = dict(fields)
+        for name in ("max", "min", "iterations", "decimal"):
+            if name in fields:
+                self.b.key("a", "Control")
+                self.b.type(fields[name])
+            self.b.key("Tab")
+        for switch in ("1015", "1011", "1012", "1013", "1014", "1016"):
+            if switch in toggles:
+                self.b.key("Space")
+            self.b.key("Tab")
+        self.b.key("Enter")
+        return self.after(mark, refused)
+
+    def after(self, mark, refused):
+        """Closes each message box with Enter; returns them once the command's passes are over
+        (or, for refused input, once the last box is closed)."""
+        done = "false" if refused else "%s && document.body.dataset.idle !== '%s'" % (IDLE, mark)
+        messages = []
+        while True:
+            state = self.b.wait_for("document.getElementById('message').open ? 'message' : "
+                                    "(%s) ? 'done' : ''" % done, timeout=300)
+            if state == "done":
+                return messages
+            messages.append(tuple(self.b.evaluate(MESSAGE)))
+            self.b.key("Enter")
+            if refused and not self.b.evaluate("document.getElementById('message').open"):
+                return messages
+
+    def pixels(self):
+        width, height, data = self.b.evaluate(PIXELS)
+        rgb = base64.b64decode(data)
+        rows = [[tuple(rgb[3 * (y * width + x):3 * (y * width + x) + 3]) for x in range(width)]
+                for y in range(height)]
+        return width, height, rows
+
+    def info_lines(self):
+        self.b.evaluate("document.getElementById('plot').focus()")
+        self.b.key("Tab")
+        self.b.wait_for("document.getElementById('info').open")
+        lines = self.b.evaluate("[...document.querySelectorAll('#info-lines div')].map("
+                                "r => [...r.children].map(s => s.textContent).join('\\t'))")
+        self.b.key("Enter")
+        self.b.wait_for("!document.getElementById('info').open")
+        return lines
+
+    def compare_with_cli(self, args, centre_text=False):
+        """The plot on the page against quorvy-plot's PNG of the same size, pixel for pixel
+        outside the rows of the texts (whose font differs): the label band at the bottom and,
+        for the picture without a formula, the row of its centred notice."""
+        width, height, page = self.pixels()
+        done = plot("-s", "%dx%d" % (width, height), "-o", "-", *args)
+        cli = png.Picture(done.stdout)
+        skipped = set(range(height - LABEL_ROWS, height))
+        if centre_text:
+            top = (height - LABEL_ROWS) // 2
+            skipped |= set(range(top, top + LABEL_ROWS))
+        differ = [(x, y, page[y][x], cli.pixels[y][x]) for y in range(height) if y not in skipped
+                  for x in range(width) if page[y][x] != cli.pixels[y][x]]
+        self.assertEqual(differ[:5], [], "%d pixels differ" % len(differ))
+        return cli
+
+    def cli_info(self, *args):
+        lines = plot("-i", *args).stdout.decode().splitlines()
+        return [line for line in lines if not line.startswith("Tempo di")]
+
+    def page_info(self):
+        return [line for line in self.info_lines() if not line.startswith("Tempo di")]
+
+
+class Pictures(Page):
+    # (what to type in the formula dialog (None: nothing, as at a first visit), settings typed in
+    # the settings dialog, check boxes switched there, the same for quorvy-plot, centred text).
+    # EMPTY_INI stands for a Quorvy.ini with an empty formula, as the page is at a first visit.
+    CASES = [
+        ("2SIN(X)*X", {}, (), [], False),
+        ("LOG(X)+X/2", {}, (), [], False),                    # red undefined points
+        (None, {}, (), ["--ini", "EMPTY_INI"], True),          # no formula yet
+        ("", {}, (), [], True),                                # an empty formula
+        ("X+", {}, (), [], False),                             # "Funzione non valida"
+        ("X", {"max": "10", "min": "1"}, (), ["--min", "1", "--max", "10"], False),  # no axes
+        ("X*X-50", {"iterations": "300"}, ("1013", "1014"),
+         ["-n", "300", "--no-autoscale-x", "--no-autoscale-y"], False),
+        ("SQRT(X)", {}, ("1015",), ["--dont-draw"], False),
+    ]
+
+    def setUp(self):
+        super().setUp()
+        self.folder = tempfile.mkdtemp(prefix="quorvy-web-ini-")
+        self.empty_ini = os.path.join(self.folder, "Quorvy.ini")
+        with open(self.empty_ini, "w", newline="") as f:
+            f.write("[Quorvy]\r\nExpression=\r\n")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def test_plots_match_quorvy_plot_outside_the_labels(self):
+        for formula, fields, toggles, args, centre in self.CASES:
+            args = [self.empty_ini if a == "EMPTY_INI" else a for a in args]
+            with self.subTest(formula=formula, settings=args):
+                self.b.evaluate("localStorage.clear()")
+                self.reload()
+                if fields or toggles:
+                    self.assertEqual(self.settings(fields, toggles), [])
+                if formula is not None:
+                    messages = self.enter_formula(formula)
+                    args = args + [formula]
+                    self.assertEqual(messages, cli_messages(*args))
+                cli = self.compare_with_cli(args, centre)
+                if "1014" not in toggles:  # without the Y facts quorvy-plot -i has less to say
+                    self.assertEqual(self.page_info(), self.cli_info(
+                        "-s", "%dx%d" % (cli.width, cli.height), *args))
+
+    def test_the_plot_follows_the_size_of_its_area(self):
+        self.enter_formula("LOG(X)+X/2")
+        for width, height in ((640, 480), (1000, 700)):
+            with self.subTest(size=(width, height)):
+                mark = self.idle_mark()
+                self.b.send("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                            deviceScaleFactor=1, mobile=False)
+                self.wait_passes_after(mark)
+                area = self.b.evaluate("[document.getElementById('plot-area').clientWidth, "
+                                       "document.getElementById('plot-area').clientHeight]")
+                self.assertEqual(self.pixels()[:2], tuple(area))
+                self.compare_with_cli(["LOG(X)+X/2"])
+        self.b.send("Emulation.setDeviceMetricsOverride", width=800, height=600,
+                    deviceScaleFactor=1, mobile=False)
+
+
+class Refused(Page):
+    # (settings typed, the same for quorvy-plot): the dialog's two checks, alone and together.
+    SETTINGS = [
+        ({"iterations": "0"}, ["-n", "0"]),
+        ({"min": "5", "max": "4"}, ["--min", "5", "--max", "4"]),
+        ({"iterations": "-5", "min": "5", "max": "5"}, ["-n", "-5", "--min", "5", "--max", "5"]),
+        ({"iterations": "abc", "min": "x", "max": "y"}, ["-n", "0", "--min", "0", "--max", "0"]),
+    ]
+
+    def test_refused_settings_show_the_dialogs_messages_and_keep_it_open(self):
+        for fields, args in self.SETTINGS:
+            with self.subTest(fields=fields):
+                messages = self.settings(fields, refused=True)
+                self.assertEqual(messages, cli_messages(*args, "X"))
+                self.assertTrue(self.b.evaluate("document.getElementById('settings').open"))
+                self.b.key("Escape")
+                self.b.wait_for(IDLE)
+
+    def test_unbalanced_parentheses_are_refused_as_by_the_dialog(self):
+        for formula in ("2SIN(X*X", "(X))", "LOG((X)"):
+            with self.subTest(formula=formula):
+                self.assertEqual(self.enter_formula(formula, refused=True), cli_messages(formula))
+                self.assertTrue(self.b.evaluate("document.getElementById('formula').open"))
+                self.b.key("Escape")
+                self.b.wait_for(IDLE)
+
+
+class Downloading(Page):
+    def setUp(self):
+        super().setUp()
+        for name in os.listdir(self.downloads):
+            os.remove(os.path.join(self.downloads, name))
+
+    def downloaded(self):
+        path = os.path.join(self.downloads, "Export.XLS")
+        deadline = time.monotonic() + 120
+        while not os.path.exists(path) or any(n.endswith(".crdownload") for n in os.listdir(self.downloads)):
+            self.assertLess(time.monotonic(), deadline, os.listdir(self.downloads))
+            time.sleep(0.05)
+        with open(path, "rb") as f:
+            return f.read()
+
+
+
+class Export(Downloading):
+    def test_ctrl_e_downloads_the_bytes_of_quorvy_plots_export(self):
+        formula = "SQRT(X)+X/2"
+        self.settings({"iterations": "1000", "decimal": ","})
+        self.enter_formula(formula)
+        mark = self.idle_mark()
+        self.b.evaluate("document.getElementById('plot').focus()")
+        self.b.key("e", "Control")
+        self.wait_passes_after(mark)
+        expected = plot("-n", "1000", "-d", ",", "-e", "-", formula).stdout
+        self.assertEqual(self.downloaded(), expected)
+
+
+class LongPass(Downloading):
+    FORMULA = "X+SIN(X)*SIN(X)+COS(X)*COS(X)"  # X + 1 within rounding: largest at the end
+
+    def start_long_pass(self):
+        mark = self.idle_mark()
+        self.command("f", "formula")
+        self.b.type(self.FORMULA)
+        self.b.key("Enter")
+        self.b.wait_for("document.getElementById('progress').value > 0", timeout=120)
+        return mark
+
+    def test_a_key_stops_a_pass_of_100_million_samples(self):
+        """Stopped while it measures Y: the plot, the curve facts and the export cover the same
+        samples, as after Ctrl+C in quorvy-plot."""
+        self.settings({"iterations": "100000000"})
+        mark = self.start_long_pass()
+        self.assertEqual(self.b.evaluate("document.getElementById('progress').dataset.pass"), "range")
+        self.b.key("q")
+        self.wait_passes_after(mark)
+        width, height, page = self.pixels()
+        right = max(x for y in range(height - LABEL_ROWS) for x in range(width) if page[y][x] == BLUE)
+        info = self.page_info()
+        max_y, last_x = (float(part.split()[-1]) for part in info[1].split("\t"))
+        self.assertLess(last_x, 99, "the pass was not stopped")
+        self.assertAlmostEqual(max_y, last_x + 1, places=3)
+        self.assertAlmostEqual(right, int((last_x + 100) / (200 / width)), delta=1)
+        mark = self.idle_mark()
+        self.b.key("e", "Control")
+        self.wait_passes_after(mark)
+        table = self.downloaded().splitlines()
+        self.assertAlmostEqual(float(table[-1].split(b"\t")[0]), last_x, places=4)
+        self.assertAlmostEqual(len(table), (last_x + 100) / 2e-6 + 1, delta=100)
+
+    def test_a_long_pass_shows_its_progress_and_the_page_keeps_answering(self):
+        self.settings({"iterations": "100000000"})
+        mark = self.start_long_pass()
+        self.b.wait_for("!document.getElementById('progress').hidden", timeout=120)
+        first = self.b.evaluate("document.getElementById('progress').value")
+        self.b.wait_for("document.getElementById('progress').value > %r" % first)
+        self.assertFalse(self.b.evaluate("document.getElementById('stop').disabled"))
+        self.b.evaluate("document.getElementById('stop').click()")
+        self.wait_passes_after(mark)
+        self.assertTrue(self.b.evaluate("document.getElementById('progress').hidden"))
+
+
+class Reload(Page):
+    def test_a_reload_restores_formula_and_settings(self):
+        formula = "LOG(X)+X/2"
+        self.settings({"min": "-5", "max": "20", "iterations": "500", "decimal": ","}, ("1013",))
+        self.enter_formula(formula)
+        before = self.pixels()
+        fields = self.dialog_fields()
+        self.reload()
+        self.assertEqual(self.pixels(), before)
+        self.assertEqual(self.dialog_fields(), fields)
+        self.command("f", "formula")
+        self.assertEqual(self.b.evaluate("document.getElementById('formula-text').value"), formula)
+        self.b.key("Escape")
+
+    def dialog_fields(self):
+        self.command(",", "settings")
+        fields = self.b.evaluate("[...document.querySelectorAll('#settings [data-id]')].map("
+                                 "c => c.type === 'checkbox' ? c.checked : c.value)")
+        self.b.key("Escape")
+        self.b.wait_for(IDLE)
+        return fields
+
+    def test_stored_values_follow_the_ini_files_rules(self):
+        """A hand-spoiled Quorvy.ini in the page's storage reads as quorvy-plot reads the file."""
+        ini = ("[Quorvy]\r\nExpression=2SIN(X)*X\r\nMinX=5\r\nMaxX=-5\r\nIterations=0\r\n"
+               "bAutoScaleX=-1\r\nDecimalPoint=;,\r\n")
+        folder = tempfile.mkdtemp(prefix="quorvy-web-ini-")
+        try:
+            path = os.path.join(folder, "Quorvy.ini")
+            with open(path, "w", newline="") as f:
+                f.write(ini)
+            self.b.evaluate("localStorage.setItem('quorvy.ini', %r)" % ini)
+            self.reload()
+            cli = self.compare_with_cli(["--ini", path])
+            self.assertEqual(self.page_info(), self.cli_info(
+                "-s", "%dx%d" % (cli.width, cli.height), "--ini", path))
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+class Help(Page):
+    def test_the_page_and_the_help_link_to_each_other(self):
+        target = self.b.evaluate("new URL(document.getElementById('cmd-help').getAttribute('href'),"
+                                 " location.href).pathname")
+        self.assertTrue(os.path.isfile(target), target)
+        with open(target, encoding="utf-8") as f:
+            self.assertIn('href="../web/index.html"', f.read())
+        self.assertEqual(os.path.realpath(os.path.join(os.path.dirname(target), "../web/index.html")),
+                         os.path.realpath(PAGE))
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class StaticServer(Page):
+    def test_the_page_works_from_a_web_server_too(self):
+        """Served over HTTP by a server of the test's own on 127.0.0.1, the page draws the same
+        plot as opened from disk."""
+        self.enter_formula("LOG(X)+X/2")
+        from_disk = self.pixels()
+        folder = os.path.dirname(os.path.abspath(PAGE))
+        handler = functools.partial(QuietHandler, directory=folder)
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        thread = threading.Thread(target=server.serve_forever, daemon=True)
+        thread.start()
+        try:
+            self.b.open("http://127.0.0.1:%d/index.html" % server.server_address[1])
+            self.b.wait_for("location.protocol === 'http:' && document.body && "
+                            "document.body.dataset.ready === '1'")
+            self.b.wait_for(IDLE)
+            self.enter_formula("LOG(X)+X/2")
+            self.assertEqual(self.pixels(), from_disk)
+        finally:
+            server.shutdown()
+            server.server_close()
+            thread.join()
+
+
+class Print(Page):
+    def test_ctrl_p_prints_the_plot_alone_on_one_page(self):
+        self.b.evaluate("window.printed = 0; window.print = () => { window.printed++; }")
+        self.b.evaluate("document.getElementById('plot').focus()")
+        self.b.key("p", "Control")
+        self.assertEqual(self.b.evaluate("window.printed"), 1)
+        pdf = base64.b64decode(self.b.send("Page.printToPDF")["data"])
+        folder = tempfile.mkdtemp(prefix="quorvy-web-print-")
+        try:
+            path = os.path.join(folder, "page.pdf")
+            with open(path, "wb") as f:
+                f.write(pdf)
+            info = subprocess.run(["pdfinfo", path], capture_output=True, text=True).stdout
+            self.assertRegex(info, r"Pages:\s+1\n")
+            text = subprocess.run(["pdftotext", path, "-"], capture_output=True, text=True).stdout
+            self.assertNotIn("Edit Formula", text)
+            images = subprocess.run(["pdfimages", "-list", path], capture_output=True,
+                                    text=True).stdout.splitlines()[2:]
+            self.assertEqual(len(images), 1)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,104 @@
+// The platform doors of app/Common.h for the page: messages are kept for the page to show,
+// the abort poll counts samples and yields to the page now and then, the profile calls work on
+// the INI text that the page keeps in the browser's storage.
+#include <ctime>
+#include <string>
+
+#include "app/Common.h"
+#include "app/IniFile.h"
+#include "web/WebPage.h"
+
+namespace {
+
+// How often the pass lets the page run: the clock is read every kClockEvery samples.
+constexpr uint64_t kClockEvery = 1024;
+constexpr double kYieldEveryMs = 10;
+// More messages than anyone can read (an evaluator trace of a long pass) are left out.
+constexpr size_t kMessageRoom = 1 << 20;
+
+std::string gMessages;
+std::string gIni;
+bool gHaveIni = false;
+
+struct PassWatch {
+    uint64_t count = 0;
+    uint64_t stopAt = 0;  // 0: not stopped
+    double expected = 1;
+    double lastYield = 0;
+};
+PassWatch gWatch;
+
+}  // namespace
+
+std::string TakeMessages() {
+    std::string taken;
+    taken.swap(gMessages);
+    return taken;
+}
+
+void SetStoredIni(const std::string* text) {
+    gHaveIni = text != nullptr;
+    gIni = text != nullptr ? *text : std::string();
+}
+
+const std::string* StoredIni() {
+    return gHaveIni ? &gIni : nullptr;
+}
+
+void BeginPass(double expectedSamples) {
+    gWatch.count = 0;
+    gWatch.expected = expectedSamples;
+    gWatch.lastYield = ElapsedMilliseconds();
+}
+
+void ClearStop() {
+    gWatch.stopAt = 0;
+}
+
+void ShowMyMessage(QWnd, const char* Msg, const char* Title, int16_t) {
+    if (gMessages.size() < kMessageRoom) {
+        gMessages.append(Title != nullptr ? Title : "").append(1, '\x1f');
+        gMessages.append(Msg != nullptr ? Msg : "").append(1, '\x1e');
+    }
+}
+
+int32_t UserAbort() {
+    PassWatch& w = gWatch;
+    ++w.count;
+    if (w.stopAt != 0 && w.count >= w.stopAt) {
+        return 1;
+    }
+    if (w.count % kClockEvery != 0 || ElapsedMilliseconds() - w.lastYield < kYieldEveryMs) {
+        return 0;
+    }
+    const bool stop = PageYield(static_cast<double>(w.count), w.expected) != 0;
+    w.lastYield = ElapsedMilliseconds();
+    if (stop) {
+        w.stopAt = w.count;
+    }
+    return stop ? 1 : 0;
+}
+
+void* SetWaitCursor() {
+    return nullptr;
+}
+
+void RestoreCursor(void*) {}
+
+double ElapsedMilliseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
+
+void InvalidateClientArea(QWnd) {}
+
+uint32_t ProfileRead(const char* section, const char* key, const char* defaultText, char* buffer,
+                     uint32_t size, const char*) {
+    return IniReadText(StoredIni(), section, key, defaultText, buffer, size);
+}
+
+void ProfileWrite(const char* section, const char* key, const char* value, const char*) {
+    gHaveIni = true;
+    IniWriteText(&gIni, section, key, value);
+}

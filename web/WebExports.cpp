@@ -1,0 +1,215 @@
+// The functions the page's script calls, each the counterpart of a command of the window. Texts
+// go in through one shared buffer and come out as zero-terminated strings that stay valid until
+// the next call that returns one.
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "cli/InfoLines.h"
+#include "engine/Analize.h"
+#include "output/Export.h"
+#include "plot/Draw.h"
+#include "settings/Prefs.h"
+#include "settings/SetGetD.h"
+#include "settings/Settings.h"
+#include "web/WebPage.h"
+#include "web/WebRaster.h"
+
+#define QUORVY_EXPORT(name) extern "C" __attribute__((export_name(name)))
+
+namespace {
+
+constexpr size_t kBufferSize = 1 << 16;
+char gBuffer[kBufferSize];
+std::string gOut;
+std::unique_ptr<WebRaster> gRaster;
+int32_t gWidth = 0;
+int32_t gHeight = 0;
+
+std::string In(int32_t length) {
+    const size_t n = length < 0 ? 0 : static_cast<size_t>(length);
+    return std::string(gBuffer, n < kBufferSize ? n : kBufferSize);
+}
+
+const char* Out(std::string text) {
+    gOut = std::move(text);
+    return gOut.c_str();
+}
+
+double ExpectedSamples() {
+    return static_cast<double>(gPrefs.Iterations) + 1.0;
+}
+
+// A dialog field as the window reads it: at most 29 characters.
+std::string FieldText(const std::string& value) {
+    return value.substr(0, kFieldBufferSize - 1);
+}
+
+void AppendField(std::string* out, int id, const char* value) {
+    out->append(std::to_string(id)).append(1, '\t').append(value).append(1, '\n');
+}
+
+// One "id<tab>value" line of the settings dialog into its working copy; returns the count read
+// from the iterations field through *iterations.
+void ReadSettingsField(int id, const std::string& value, int32_t* iterations) {
+    if (id == kIdMaxX) {
+        TempPrefs.MaxX = ParseFieldDouble(FieldText(value).c_str());
+    } else if (id == kIdMinX) {
+        TempPrefs.MinX = ParseFieldDouble(FieldText(value).c_str());
+    } else if (id == kIdIterations) {
+        *iterations = ParseFieldLong(FieldText(value).c_str());
+    } else if (id == kIdDecimalPoint) {
+        TempPrefs.DecimalPoint[0] = value.empty() ? '\0' : value[0];
+        TempPrefs.DecimalPoint[1] = '\0';
+    } else if (int32_t* on = SwitchForId(id)) {
+        *on = value == "1" ? 1 : 0;
+    }
+}
+
+class PageStream : public OutputStream {
+  public:
+    bool Write(const char* data, uint32_t size) override {
+        PageExportBytes(data, size);
+        return true;
+    }
+};
+
+}  // namespace
+
+QUORVY_EXPORT("q_buffer") char* WebBuffer() {
+    return gBuffer;
+}
+
+QUORVY_EXPORT("q_buffer_size") int32_t WebBufferSize() {
+    return static_cast<int32_t>(kBufferSize);
+}
+
+// The window's start: defaults, the stored Quorvy.ini (length -1: none), the restored formula
+// parsed. Returns 1 when a formula was restored, and the range pass is to follow.
+QUORVY_EXPORT("q_start") int32_t WebStart(int32_t iniLength) {
+    const std::string ini = In(iniLength);
+    SetStoredIni(iniLength >= 0 ? &ini : nullptr);
+    InitGVars();
+    ReadPreferences();
+    ClearStop();
+    if (gPrefs.UserFnStr[0] == '\0') {
+        return 0;
+    }
+    ManageTree();
+    return 1;
+}
+
+// OK in the formula dialog: 1 when the formula was accepted and parsed.
+QUORVY_EXPORT("q_formula") int32_t WebFormula(int32_t length) {
+    SetFormulaText(In(length).c_str());
+    WritePreferences();
+    if (!ParenthesesAccepted(gPrefs.UserFnStr)) {
+        return 0;
+    }
+    ManageTree();
+    ClearStop();
+    return 1;
+}
+
+// The settings dialog as it opens: "id<tab>text" per control, check boxes as 0 or 1.
+QUORVY_EXPORT("q_settings_fields") const char* WebSettingsFields() {
+    TempPrefs = gPrefs;
+    char number[kFieldBufferSize];
+    std::string out;
+    FormatFieldDouble(number, TempPrefs.MaxX);
+    AppendField(&out, kIdMaxX, number);
+    FormatFieldDouble(number, TempPrefs.MinX);
+    AppendField(&out, kIdMinX, number);
+    FormatFieldLong(number, static_cast<int32_t>(TempPrefs.Iterations));
+    AppendField(&out, kIdIterations, number);
+    AppendField(&out, kIdDecimalPoint, TempPrefs.DecimalPoint);
+    for (const PrefDescriptor& d : kPrefTable) {
+        if (d.kind == PrefKind::Switch) {
+            AppendField(&out, d.dialogId, PrefField<int32_t>(TempPrefs, d) ? "1" : "0");
+        }
+    }
+    return Out(out);
+}
+
+// OK in the settings dialog, with the fields as "id<tab>text" lines: 1 when committed.
+QUORVY_EXPORT("q_settings_commit") int32_t WebSettingsCommit(int32_t length) {
+    const std::string fields = In(length);
+    int32_t iterations = 0;
+    size_t at = 0;
+    while (at < fields.size()) {
+        size_t end = fields.find('\n', at);
+        end = end == std::string::npos ? fields.size() : end;
+        const std::string line = fields.substr(at, end - at);
+        const size_t tab = line.find('\t');
+        if (tab != std::string::npos) {
+            ReadSettingsField(std::atoi(line.c_str()), line.substr(tab + 1), &iterations);
+        }
+        at = end + 1;
+    }
+    if (CheckAndCommitSettings(nullptr, iterations) == 0) {
+        return 0;
+    }
+    ClearStop();
+    WritePreferences();
+    return 1;
+}
+
+QUORVY_EXPORT("q_range_pass") void WebRangePass() {
+    BeginPass(ExpectedSamples());
+    PrecalcRangeOfY();
+}
+
+// A raster of the plot area's size; returns its RGBA pixels.
+QUORVY_EXPORT("q_raster") unsigned char* WebRasterFor(int32_t width, int32_t height) {
+    gWidth = width > 0 ? width : 0;
+    gHeight = height > 0 ? height : 0;
+    gRaster = std::make_unique<WebRaster>(gWidth, gHeight);
+    return gRaster->rgba();
+}
+
+QUORVY_EXPORT("q_draw") void WebDraw() {
+    BeginPass(ExpectedSamples());
+    const QRect client = {0, 0, gWidth, gHeight};
+    DrawInThisContext(gRaster.get(), &client);
+    gRaster->Refresh();
+}
+
+// The pixels drawn so far, for the plot that grows during a pass.
+QUORVY_EXPORT("q_refresh") void WebRefresh() {
+    if (gRaster) {
+        gRaster->Refresh();
+    }
+}
+
+QUORVY_EXPORT("q_texts") const char* WebTexts() {
+    return Out(gRaster ? gRaster->texts() : std::string());
+}
+
+QUORVY_EXPORT("q_info") const char* WebInfo() {
+    std::string out;
+    for (const std::string& line : InfoLines()) {
+        out.append(line).append(1, '\n');
+    }
+    return Out(out);
+}
+
+// File > Export: the bytes go to the page as they are written. 0 completed, 1 stopped.
+QUORVY_EXPORT("q_export") int32_t WebExport() {
+    PageStream stream;
+    BeginPass(ExpectedSamples());
+    return RunExport(stream) == ExportResult::Completed ? 0 : 1;
+}
+
+QUORVY_EXPORT("q_messages") const char* WebMessages() {
+    return Out(TakeMessages());
+}
+
+QUORVY_EXPORT("q_ini") const char* WebIni() {
+    const std::string* ini = StoredIni();
+    return Out(ini != nullptr ? *ini : std::string());
+}
+
+// The formula as the user last typed it, which the formula dialog shows when it opens.
+QUORVY_EXPORT("q_formula_text") const char* WebFormulaText() {
+    return gPrefs.UserFnStr;
+}

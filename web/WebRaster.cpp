@@ -1,0 +1,69 @@
+#include "web/WebRaster.h"
+
+#include <cstdio>
+
+#include "cli/LabelPlace.h"
+#include "web/WebPage.h"
+
+namespace {
+
+// Not a colour the program draws (they all have a zero top byte): a pixel left undrawn.
+constexpr QColor kUndrawn = 0xFF000000;
+
+}  // namespace
+
+WebRaster::WebRaster(int width, int height)
+    : canvas_(width, height, kUndrawn),
+      rgba_(static_cast<size_t>(canvas_.width()) * static_cast<size_t>(canvas_.height()) * 4) {}
+
+void WebRaster::Refresh() {
+    unsigned char* out = rgba_.data();
+    for (int y = 0; y < canvas_.height(); ++y) {
+        for (int x = 0; x < canvas_.width(); ++x, out += 4) {
+            const QColor c = canvas_.Pixel(x, y);
+            out[0] = static_cast<unsigned char>(c & 0xFF);
+            out[1] = static_cast<unsigned char>((c >> 8) & 0xFF);
+            out[2] = static_cast<unsigned char>((c >> 16) & 0xFF);
+            out[3] = c == kUndrawn ? 0 : 255;
+        }
+    }
+}
+
+void WebRaster::SetPixel(int32_t x, int32_t y, QColor color) {
+    canvas_.SetPixel(x, y, color);
+}
+
+void WebRaster::MoveTo(int32_t x, int32_t y, QPoint* oldPoint) {
+    canvas_.MoveTo(x, y, oldPoint);
+}
+
+void WebRaster::LineTo(int32_t x, int32_t y) {
+    canvas_.LineTo(x, y);
+}
+
+void WebRaster::SelectSolidPen(QColor color) {
+    canvas_.SelectSolidPen(color);
+}
+
+void WebRaster::RestorePen() {
+    canvas_.RestorePen();
+}
+
+// The text's box covers what was drawn before it; the page paints the text there.
+void WebRaster::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {
+    const int32_t length = count > 0 ? count : 0;
+    const TextSize size = {PageTextWidth(text, length), kLabelAscent, kLabelDescent};
+    const LabelPlace place = PlaceLabel(rect, format, size);
+    if (BoxIsEmpty(place.box)) {
+        return;
+    }
+    for (int32_t y = place.box.top; y < place.box.bottom; ++y) {
+        for (int32_t x = place.box.left; x < place.box.right; ++x) {
+            canvas_.SetPixel(x, y, kUndrawn);
+        }
+    }
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "%d %d %d %d %d %d\t", place.box.left, place.box.top,
+                  place.box.right, place.box.bottom, place.baselineX, place.baselineY);
+    texts_.append(numbers).append(text, static_cast<size_t>(length)).append(1, '\n');
+}

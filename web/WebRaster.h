@@ -1,0 +1,36 @@
+// The page's drawing surface: the plot drawn by the core into a raster canvas of the plot
+// area's size, handed to the page as RGBA pixels. A pixel that nothing drew is transparent, and
+// so is every pixel under a text box placed after it: the page draws the texts with its own font
+// in their boxes and the pixels over them, which gives the order of the window, where the
+// labels come first and axes and curve lie over them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/Common.h"
+#include "plot/RasterCanvas.h"
+
+class WebRaster : public DrawSurface {
+  public:
+    WebRaster(int width, int height);
+
+    // The pixels, row by row, four bytes each, as of the last Refresh.
+    unsigned char* rgba() { return rgba_.data(); }
+    void Refresh();
+    // One line per text placed: box left, top, right, bottom, baseline x and y, then a tab and
+    // the text.
+    const std::string& texts() const { return texts_; }
+
+    void SetPixel(int32_t x, int32_t y, QColor color) override;
+    void MoveTo(int32_t x, int32_t y, QPoint* oldPoint) override;
+    void LineTo(int32_t x, int32_t y) override;
+    void SelectSolidPen(QColor color) override;
+    void RestorePen() override;
+    void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) override;
+
+  private:
+    RasterCanvas canvas_;
+    std::vector<unsigned char> rgba_;
+    std::string texts_;
+};

@@ -1,0 +1,205 @@
+"use strict";
+// The core of Quorvy, compiled to WebAssembly, in a Web Worker: every pass runs here, off the
+// page's thread. The page sends one request per command and gets back the core's results: the
+// plot's pixels and texts, the curve-info lines, the message boxes, the value table and
+// Quorvy.ini. During a long pass the core lets this worker run now and then (the "yield"
+// import): it reports progress and the growing plot, and hands over a stop request. That needs
+// WebAssembly's promise integration (WebAssembly.Suspending); without it a pass runs to its end.
+
+const encoder = new TextEncoder();
+const decoder = new TextDecoder();
+const SNAPSHOT_EVERY_MS = 100;
+let core = null;
+let memory = null;
+let run = null;
+let measure = null;
+let busy = false;
+let stopAsked = false;
+let passName = "";
+let lastSnapshot = 0;
+let tableParts = [];
+let raster = null;
+
+function bytes(pointer, length) {
+  return new Uint8Array(memory.buffer, pointer, length);
+}
+
+function textAt(pointer) {
+  const all = new Uint8Array(memory.buffer, pointer);
+  return decoder.decode(all.subarray(0, all.indexOf(0)));
+}
+
+function put(text) {
+  const encoded = encoder.encode(text);
+  const length = Math.min(encoded.length, core.q_buffer_size());
+  bytes(core.q_buffer(), length).set(encoded.subarray(0, length));
+  return length;
+}
+
+// The few system calls the C library may make: a clock, and writes that go nowhere.
+function systemCall(name) {
+  const calls = {
+    clock_time_get(id, precision, out) {
+      const nanoseconds = BigInt(Math.round(performance.now() * 1e6));
+      new DataView(memory.buffer).setBigUint64(out, nanoseconds, true);
+      return 0;
+    },
+    fd_write(fd, vectors, count, written) {
+      const view = new DataView(memory.buffer);
+      let total = 0;
+      for (let i = 0; i < count; i++) total += view.getUint32(vectors + 8 * i + 4, true);
+      view.setUint32(written, total, true);
+      return 0;
+    },
+  };
+  return calls[name] || (() => 52);  // ENOSYS
+}
+
+function picture() {
+  if (!raster) return null;
+  const texts = textAt(core.q_texts()).split("\n").filter(Boolean).map((line) => {
+    const tab = line.indexOf("\t");
+    const [left, top, right, bottom, x, y] = line.slice(0, tab).split(" ").map(Number);
+    return { box: { left, top, right, bottom }, x, y, text: line.slice(tab + 1) };
+  });
+  const rgba = bytes(raster.pointer, raster.width * raster.height * 4).slice();
+  return { width: raster.width, height: raster.height, rgba, texts };
+}
+
+function progress(samples, expected) {
+  const message = { kind: "progress", pass: passName, samples, expected };
+  const now = performance.now();
+  if (passName === "drawing" && now - lastSnapshot >= SNAPSHOT_EVERY_MS) {
+    core.q_refresh();
+    message.picture = picture();
+    lastSnapshot = now;
+  }
+  postMessage(message, message.picture ? [message.picture.rgba.buffer] : []);
+}
+
+function nextTask() {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => resolve();
+    channel.port2.postMessage(0);
+  });
+}
+
+// A stop request stops the pass under way once; the core stops the passes after it at the same
+// sample count by itself.
+async function yieldToPage(samples, expected) {
+  progress(samples, expected);
+  await nextTask();
+  const stop = stopAsked;
+  stopAsked = false;
+  return stop ? 1 : 0;
+}
+
+function quorvyImports(suspending) {
+  return {
+    yield: suspending ? new WebAssembly.Suspending(yieldToPage)
+                      : (samples, expected) => { progress(samples, expected); return 0; },
+    text_width: (pointer, length) =>
+      Math.ceil(measure.measureText(decoder.decode(bytes(pointer, length))).width),
+    export_bytes: (pointer, length) => { tableParts.push(bytes(pointer, length).slice()); },
+  };
+}
+
+async function start({ wasm, font }) {
+  measure = new OffscreenCanvas(1, 1).getContext("2d");
+  measure.font = font;
+  const suspending = typeof WebAssembly.Suspending === "function";
+  const module = await WebAssembly.compile(wasm);
+  const imports = { quorvy: quorvyImports(suspending), wasi_snapshot_preview1: {} };
+  for (const { module: from, name } of WebAssembly.Module.imports(module)) {
+    if (from === "wasi_snapshot_preview1") imports[from][name] = systemCall(name);
+  }
+  const instance = await WebAssembly.instantiate(module, imports);
+  core = instance.exports;
+  memory = core.memory;
+  core._initialize();
+  const passes = ["q_range_pass", "q_draw", "q_export"];
+  run = Object.fromEntries(passes.map((name) => [name, suspending
+    ? WebAssembly.promising(core[name]) : async () => core[name]()]));
+  return { stoppable: suspending };
+}
+
+async function pass(name, call) {
+  passName = name;
+  lastSnapshot = performance.now();
+  await call();
+  passName = "";
+}
+
+const commands = {
+  start,
+  restore: ({ ini }) => ({ restored: core.q_start(ini === null ? -1 : put(ini)) === 1 }),
+  // OK in the formula dialog. A formula accepted without a message goes on to its passes for the
+  // plot area given, in the same request (one trip to the worker less between Enter and the
+  // plot), after a first word that lets the page close the dialog.
+  async formula({ text, plot }, id) {
+    const accepted = core.q_formula(put(text)) === 1;
+    const messages = takeMessages();
+    if (!accepted || !plot || messages.length > 0) return { accepted, messages };
+    postMessage({ kind: "accepted", id });
+    return { accepted, ...(await commands.redraw({ range: true, ...plot })) };
+  },
+  settingsFields: () => ({ fields: textAt(core.q_settings_fields()) }),
+  settingsCommit: ({ fields }) => ({ accepted: core.q_settings_commit(put(fields)) === 1 }),
+  // The range pass (after a new formula or new settings, or at start) and the drawing pass of a
+  // plot area of the given size.
+  async redraw({ range, width, height }) {
+    if (range) await pass("range", run.q_range_pass);
+    raster = { pointer: core.q_raster(width, height), width, height };
+    await pass("drawing", run.q_draw);
+    return { picture: picture() };
+  },
+  async exportTable() {
+    tableParts = [];
+    let stopped = 0;
+    await pass("export", async () => { stopped = await run.q_export(); });
+    const table = new Blob(tableParts);
+    tableParts = [];
+    return { table, stopped: stopped === 1 };
+  },
+};
+
+// What every answer carries: the message boxes of the call, the curve-info lines, the INI text
+// to keep and the formula text.
+function takeMessages() {
+  return textAt(core.q_messages()).split("\x1e").filter(Boolean).map((record) => {
+    const [title, text] = record.split("\x1f");
+    return { title, text };
+  });
+}
+
+function outcome(result) {
+  if (!core) return result;
+  const messages = [...(result.messages || []), ...takeMessages()];
+  const info = textAt(core.q_info()).split("\n").filter(Boolean);
+  return { ...result, messages, info, ini: textAt(core.q_ini()),
+           formula: textAt(core.q_formula_text()) };
+}
+
+async function serve({ id, op, ...request }) {
+  busy = true;
+  stopAsked = false;
+  try {
+    const result = outcome(await commands[op](request, id));
+    const transfer = result.picture ? [result.picture.rgba.buffer] : [];
+    postMessage({ id, result }, transfer);
+  } catch (error) {
+    postMessage({ id, error: String(error && error.stack || error) });
+  } finally {
+    busy = false;
+  }
+}
+
+let queue = Promise.resolve();
+onmessage = ({ data }) => {
+  if (data.op === "stop") {
+    if (busy) stopAsked = true;
+    return;
+  }
+  queue = queue.then(() => serve(data));
+};
