@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "cli/InfoLines.h"
+#include "plot/InfoLines.h"
 
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/Common.h"
-#include "cli/LabelPlace.h"
+#include "plot/LabelPlace.h"
 
 // Selects the label font into cr: DejaVu Sans Bold on a line 16 units high with 13 above the
 // baseline, the size of the window's own font.

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "cli/InfoLines.h"
+#include "plot/InfoLines.h"
 #include "engine/Analize.h"
 #include "output/Export.h"
 #include "plot/Draw.h"

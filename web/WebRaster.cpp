@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/LabelPlace.h"
+#include "plot/LabelPlace.h"
 #include "web/WebPage.h"
 
 namespace {

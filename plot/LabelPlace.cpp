@@ -1,4 +1,4 @@
-#include "cli/LabelPlace.h"
+#include "plot/LabelPlace.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "cli/InfoLines.h"
+#include "plot/InfoLines.h"
 
 #include <climits>
 
