@@ -20,7 +20,7 @@ uint32_t* Row(cairo_surface_t* image, int y) {
 }  // namespace
 
 RasterPicture::RasterPicture(int width, int height)
-    : canvas_(width, height),
+    : RasterCanvas(width, height),
       measureSurface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1)),
       measure_(cairo_create(measureSurface_)) {
     UseLabelFont(measure_);
@@ -31,29 +31,9 @@ RasterPicture::~RasterPicture() {
     cairo_surface_destroy(measureSurface_);
 }
 
-void RasterPicture::SetPixel(int32_t x, int32_t y, QColor color) {
-    canvas_.SetPixel(x, y, color);
-}
-
-void RasterPicture::MoveTo(int32_t x, int32_t y, QPoint* oldPoint) {
-    canvas_.MoveTo(x, y, oldPoint);
-}
-
-void RasterPicture::LineTo(int32_t x, int32_t y) {
-    canvas_.LineTo(x, y);
-}
-
-void RasterPicture::SelectSolidPen(QColor color) {
-    canvas_.SelectSolidPen(color);
-}
-
-void RasterPicture::RestorePen() {
-    canvas_.RestorePen();
-}
-
 // The text is drawn into a picture of its own box, whose pixels then replace the canvas's.
 void RasterPicture::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {
-    canvas_.PlaceText(text, count, rect, format);
+    RasterCanvas::PlaceText(text, count, rect, format);
     const std::string line(text, count > 0 ? static_cast<size_t>(count) : 0);
     const QRect box = PlaceLabel(rect, format, MeasureLabel(measure_, line)).box;
     if (BoxIsEmpty(box)) {
@@ -72,15 +52,15 @@ void RasterPicture::PlaceText(const char* text, int32_t count, const QRect& rect
     for (int y = 0; y < height; ++y) {
         const uint32_t* row = Row(image, y);
         for (int x = 0; x < width; ++x) {
-            canvas_.SetPixel(box.left + x, box.top + y, SwapRedBlue(row[x] & 0xFFFFFF));
+            SetPixel(box.left + x, box.top + y, SwapRedBlue(row[x] & 0xFFFFFF));
         }
     }
     cairo_surface_destroy(image);
 }
 
 bool RasterPicture::WritePng(cairo_write_func_t write, void* closure) const {
-    const int width = canvas_.width();
-    const int height = canvas_.height();
+    const int width = this->width();
+    const int height = this->height();
     cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(image);
@@ -90,7 +70,7 @@ bool RasterPicture::WritePng(cairo_write_func_t write, void* closure) const {
     for (int y = 0; y < height; ++y) {
         uint32_t* row = Row(image, y);
         for (int x = 0; x < width; ++x) {
-            row[x] = SwapRedBlue(canvas_.Pixel(x, y));
+            row[x] = SwapRedBlue(Pixel(x, y));
         }
     }
     cairo_surface_mark_dirty(image);

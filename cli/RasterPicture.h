@@ -10,28 +10,22 @@
 #include "app/Common.h"
 #include "plot/RasterCanvas.h"
 
-class RasterPicture : public DrawSurface {
+class RasterPicture : public RasterCanvas {
   public:
     RasterPicture(int width, int height);
     ~RasterPicture() override;
     RasterPicture(const RasterPicture&) = delete;
     RasterPicture& operator=(const RasterPicture&) = delete;
 
-    const RasterCanvas& canvas() const { return canvas_; }
+    const RasterCanvas& canvas() const { return *this; }
     // The opaque boxes of the texts placed so far, clipped to their rectangles: the label band.
     const std::vector<QRect>& textBoxes() const { return textBoxes_; }
     // Hands the picture as PNG bytes to write; false when write failed.
     bool WritePng(cairo_write_func_t write, void* closure) const;
 
-    void SetPixel(int32_t x, int32_t y, QColor color) override;
-    void MoveTo(int32_t x, int32_t y, QPoint* oldPoint) override;
-    void LineTo(int32_t x, int32_t y) override;
-    void SelectSolidPen(QColor color) override;
-    void RestorePen() override;
     void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) override;
 
   private:
-    RasterCanvas canvas_;
     std::vector<QRect> textBoxes_;
     cairo_surface_t* measureSurface_;
     cairo_t* measure_;  // the label font, for measuring texts

@@ -13,40 +13,20 @@ constexpr QColor kUndrawn = 0xFF000000;
 }  // namespace
 
 WebRaster::WebRaster(int width, int height)
-    : canvas_(width, height, kUndrawn),
-      rgba_(static_cast<size_t>(canvas_.width()) * static_cast<size_t>(canvas_.height()) * 4) {}
+    : RasterCanvas(width, height, kUndrawn),
+      rgba_(static_cast<size_t>(this->width()) * static_cast<size_t>(this->height()) * 4) {}
 
 void WebRaster::Refresh() {
     unsigned char* out = rgba_.data();
-    for (int y = 0; y < canvas_.height(); ++y) {
-        for (int x = 0; x < canvas_.width(); ++x, out += 4) {
-            const QColor c = canvas_.Pixel(x, y);
+    for (int y = 0; y < height(); ++y) {
+        for (int x = 0; x < width(); ++x, out += 4) {
+            const QColor c = Pixel(x, y);
             out[0] = static_cast<unsigned char>(c & 0xFF);
             out[1] = static_cast<unsigned char>((c >> 8) & 0xFF);
             out[2] = static_cast<unsigned char>((c >> 16) & 0xFF);
             out[3] = c == kUndrawn ? 0 : 255;
         }
     }
-}
-
-void WebRaster::SetPixel(int32_t x, int32_t y, QColor color) {
-    canvas_.SetPixel(x, y, color);
-}
-
-void WebRaster::MoveTo(int32_t x, int32_t y, QPoint* oldPoint) {
-    canvas_.MoveTo(x, y, oldPoint);
-}
-
-void WebRaster::LineTo(int32_t x, int32_t y) {
-    canvas_.LineTo(x, y);
-}
-
-void WebRaster::SelectSolidPen(QColor color) {
-    canvas_.SelectSolidPen(color);
-}
-
-void WebRaster::RestorePen() {
-    canvas_.RestorePen();
 }
 
 // The text's box covers what was drawn before it; the page paints the text there.
@@ -59,7 +39,7 @@ void WebRaster::PlaceText(const char* text, int32_t count, const QRect& rect, ui
     }
     for (int32_t y = place.box.top; y < place.box.bottom; ++y) {
         for (int32_t x = place.box.left; x < place.box.right; ++x) {
-            canvas_.SetPixel(x, y, kUndrawn);
+            SetPixel(x, y, kUndrawn);
         }
     }
     char numbers[96];

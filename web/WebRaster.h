@@ -11,7 +11,7 @@
 #include "app/Common.h"
 #include "plot/RasterCanvas.h"
 
-class WebRaster : public DrawSurface {
+class WebRaster : public RasterCanvas {
   public:
     WebRaster(int width, int height);
 
@@ -22,15 +22,9 @@ class WebRaster : public DrawSurface {
     // the text.
     const std::string& texts() const { return texts_; }
 
-    void SetPixel(int32_t x, int32_t y, QColor color) override;
-    void MoveTo(int32_t x, int32_t y, QPoint* oldPoint) override;
-    void LineTo(int32_t x, int32_t y) override;
-    void SelectSolidPen(QColor color) override;
-    void RestorePen() override;
     void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) override;
 
   private:
-    RasterCanvas canvas_;
     std::vector<unsigned char> rgba_;
     std::string texts_;
 };
