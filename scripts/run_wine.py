@@ -15,8 +15,7 @@ from windows_flavours import FLAVOURS  # noqa: E402
 
 
 def on_display(flavour):
-    env = flavour.env(dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml="))
-    env.setdefault("WINEPREFIX", os.path.expanduser("~/.quorvy-wine"))
+    env = flavour.env(os.environ.get("WINEPREFIX", os.path.expanduser("~/.quorvy-wine")))
     failure = flavour.prepare_prefix(env)
     if failure:
         print("Wine could not prepare the prefix %s. %s" % (env["WINEPREFIX"], failure))

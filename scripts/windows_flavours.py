@@ -50,9 +50,11 @@ class Flavour:
         self.loader = loader            # the ELF program that runs it
         self.wine = wine                # the command that starts a Windows program with it
 
-    def env(self, base):
-        """Environment for this flavour's Wine: its loader for every process Wine starts."""
-        env = dict(base)
+    def env(self, prefix, **extra):
+        """Environment for this flavour's Wine in that prefix: quiet and offline (no offer to
+        install Mono or Gecko), and its loader for every process Wine starts."""
+        env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=", **extra)
         if self.name == "64":
             env["WINELOADER"] = self.loader
         return env

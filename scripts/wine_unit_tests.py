@@ -16,8 +16,7 @@ def main(name):
                     "-DQUORVY_WINDOWS_TESTS=ON", "-DCMAKE_TOOLCHAIN_FILE=" + toolchain],
                    stdout=subprocess.DEVNULL, check=True)
     subprocess.run(["cmake", "--build", build], check=True)
-    env = flavour.env(dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"),
-                           WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml="))
+    env = flavour.env(os.path.join(build, "wineprefix"))
     failure = flavour.prepare_prefix(env)
     if failure:
         print("Wine could not prepare the prefix of the unit tests: " + failure)

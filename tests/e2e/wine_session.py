@@ -257,9 +257,7 @@ class WineSession:
         try:
             self.decoy = self._start_decoy()
             self.xvfb, self.display = start_xvfb()
-            self.env = self.flavour.env(dict(
-                os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
-                WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all"))
+            self.env = self.flavour.env(self.prefix, DISPLAY=self.display)
             if pdf_printer:
                 self.printer = PdfPrinter(self.workdir)
                 self.env["PRINTER"] = self.printer.name
