@@ -222,6 +222,28 @@ bool IniWrite(const std::string& path, const char* section, const char* key, con
     return Save(path, ini);
 }
 
+std::vector<IniKeyLine> IniKeyLines(const std::string& path, const char* section) {
+    std::vector<IniKeyLine> found;
+    IniText ini;
+    if (!Load(path, &ini)) {
+        return found;
+    }
+    int sections = 0;
+    bool inside = false;
+    for (const Line& line : ini.lines) {
+        std::string name;
+        std::string key;
+        std::string value;
+        if (SectionName(line.text, &name)) {
+            inside = SameName(name, section);
+            sections += inside ? 1 : 0;
+        } else if (inside && KeyAndValue(line.text, &key, &value)) {
+            found.push_back({key, Trim(line.text), sections});
+        }
+    }
+    return found;
+}
+
 uint32_t IniReadText(const std::string* content, const char* section, const char* key,
                      const char* defaultText, char* buffer, uint32_t size) {
     IniText ini;

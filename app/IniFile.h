@@ -6,11 +6,22 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 uint32_t IniRead(const std::string& path, const char* section, const char* key,
                  const char* defaultText, char* buffer, uint32_t size);
 // False when the file could not be written.
 bool IniWrite(const std::string& path, const char* section, const char* key, const char* value);
+
+// Every key line of the sections with that name, in file order, as the reader sees it: the key,
+// the line without its surrounding blanks, and which of those sections holds it (1 for the first,
+// the one the reader uses). Empty when the file cannot be read.
+struct IniKeyLine {
+    std::string key;
+    std::string line;
+    int section;
+};
+std::vector<IniKeyLine> IniKeyLines(const std::string& path, const char* section);
 
 // The same rules on the text of a file held in memory (a page keeps it in the browser's storage).
 // A null content reads as a missing file; writing to an empty content creates it.

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/Common.h"
+#include "app/IniFile.h"
 #include "app/CommonPortable.h"
 #include "engine/Globals.h"
 #include "settings/Prefs.h"
@@ -179,14 +180,6 @@ std::vector<std::string> ReplacedValues(const std::string& path, const CliOption
     return lines;
 }
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return "";
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
@@ -208,43 +201,20 @@ bool KnownKey(const std::string& key) {
 // section (the first section counts). Names match in any case, as the reader matches them.
 std::vector<std::string> PassedOver(const std::string& path) {
     std::vector<std::string> lines;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return lines;
-    }
-    int sections = 0;  // [Quorvy] sections met so far, while inside one
-    bool inside = false;
     std::vector<std::string> seen;
-    std::string line;
-    for (int c = 0; c != EOF;) {
-        c = std::fgetc(file);
-        if (c != '\n' && c != EOF) {
-            line += static_cast<char>(c);
-            continue;
-        }
-        const std::string text = Trimmed(line);
-        line.clear();
-        const size_t equals = text.find('=');
-        if (!text.empty() && text[0] == '[') {
-            const std::string name = Trimmed(text.substr(1, text.find(']') - 1));
-            inside = SameName(name, kIniSection);
-            sections += inside ? 1 : 0;
-        } else if (inside && equals != std::string::npos) {
-            const std::string key = Trimmed(text.substr(0, equals));
-            const bool again = std::any_of(seen.begin(), seen.end(), [&key](const std::string& k) {
-                return SameName(k, key);
-            });
-            const char* why = !KnownKey(key) ? "not a key of Quorvy"
-                              : sections > 1 ? "in a second [Quorvy] section; the first counts"
-                              : again        ? "given again; the first counts"
-                                             : nullptr;
-            seen.push_back(key);
-            if (why != nullptr) {
-                lines.push_back(path + ": " + text + " ignored (" + why + ")");
-            }
+    for (const IniKeyLine& entry : IniKeyLines(path, kIniSection)) {
+        const std::string& key = entry.key;
+        const bool again = std::any_of(seen.begin(), seen.end(),
+                                       [&key](const std::string& k) { return SameName(k, key); });
+        const char* why = !KnownKey(key)      ? "not a key of Quorvy"
+                          : entry.section > 1 ? "in a second [Quorvy] section; the first counts"
+                          : again             ? "given again; the first counts"
+                                              : nullptr;
+        seen.push_back(key);
+        if (why != nullptr) {
+            lines.push_back(path + ": " + entry.line + " ignored (" + why + ")");
         }
     }
-    std::fclose(file);
     return lines;
 }
 
