@@ -1,5 +1,5 @@
 // Win32 side of the platform doors.
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "app/Common_win.h"
 
 #include <windows.h>

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 inline QRect ToQRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};

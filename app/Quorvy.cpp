@@ -8,12 +8,12 @@
 #include "app/Shell_win.h"
 #include "app/resource.h"
 #include "engine/Analize.h"
-#include "output/Export_win.h"
-#include "output/PrnProcs_win.h"
+#include "app/Export_win.h"
+#include "app/PrnProcs_win.h"
 #include "plot/Draw.h"
-#include "plot/Draw_win.h"
+#include "app/Draw_win.h"
 #include "settings/Prefs.h"
-#include "settings/Settings_win.h"
+#include "app/Settings_win.h"
 
 HINSTANCE g_hInst = nullptr;
 

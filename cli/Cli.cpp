@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/CommonPortable.h"
+#include "platform/CommonPortable.h"
 #include "cli/IniReading.h"
 #include "cli/OutputFiles.h"
 #include "cli/PassMonitor.h"

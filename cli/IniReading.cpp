@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/Common.h"
-#include "app/IniFile.h"
-#include "app/CommonPortable.h"
+#include "platform/Common.h"
+#include "platform/IniFile.h"
+#include "platform/CommonPortable.h"
 #include "engine/Globals.h"
 #include "settings/Prefs.h"
 #include "settings/W_prefs.h"

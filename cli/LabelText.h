@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "plot/LabelPlace.h"
 
 // Selects the label font into cr: DejaVu Sans Bold on a line 16 units high with 13 above the

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 class OutputFile {
   public:

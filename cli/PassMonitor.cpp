@@ -2,8 +2,8 @@
 
 #include <csignal>
 
-#include "app/Common.h"
-#include "app/CommonPortable.h"
+#include "platform/Common.h"
+#include "platform/CommonPortable.h"
 
 namespace {
 

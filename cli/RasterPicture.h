@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "plot/RasterCanvas.h"
 
 class RasterPicture : public RasterCanvas {

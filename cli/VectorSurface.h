@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 class VectorSurface : public DrawSurface {
   public:

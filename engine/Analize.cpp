@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "settings/Prefs.h"
 
 uint32_t g_TreeGeneration = 0;

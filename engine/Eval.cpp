@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "engine/Analize.h"
 #include "engine/EvalProgram.h"
 #include "engine/Functions.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "engine/Functions.h"
 
 enum NodeTypes : uint8_t {

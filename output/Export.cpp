@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/Eval.h"
-#include "app/NumberText.h"
+#include "platform/NumberText.h"
 #include "settings/Prefs.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 enum class ExportResult { Completed, Aborted, WriteFailed };
 

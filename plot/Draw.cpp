@@ -5,7 +5,7 @@
 
 #include "engine/Analize.h"
 #include "engine/Eval.h"
-#include "app/NumberText.h"
+#include "platform/NumberText.h"
 #include "plot/Pixels.h"
 #include "settings/Prefs.h"
 

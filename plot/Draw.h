@@ -1,7 +1,7 @@
 // The range pass, the plot renderer and the curve-info panel.
 #pragma once
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 // The first X at which the last range pass met its smallest and its largest Y (MinX when it
 // found no valid sample). Kept by the range pass for the curve-info panel; read here by tests.

@@ -4,7 +4,7 @@
 // and the web page, which measure the text with their own fonts.
 #pragma once
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 // The extent of one line of text in device units.
 struct TextSize {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "engine/Eval.h"
 
 constexpr QColor pixelColor = 0x00FF0000;       // blue: a valid sample

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 struct PlacedText {
     std::string text;

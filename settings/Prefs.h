@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 struct _PrefsStruct {
     char UserFnStr[256];

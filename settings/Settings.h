@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "settings/Prefs.h"
 
 extern _PrefsStruct TempPrefs;

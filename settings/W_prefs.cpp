@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "app/Common.h"
-#include "app/NumberText.h"
+#include "platform/Common.h"
+#include "platform/NumberText.h"
 #include "settings/Prefs.h"
 #include "settings/SetGetD.h"
 

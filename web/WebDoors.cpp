@@ -1,11 +1,11 @@
-// The platform doors of app/Common.h for the page: messages are kept for the page to show,
+// The platform doors of platform/Common.h for the page: messages are kept for the page to show,
 // the abort poll counts samples and yields to the page now and then, the profile calls work on
 // the INI text that the page keeps in the browser's storage.
 #include <ctime>
 #include <string>
 
-#include "app/Common.h"
-#include "app/IniFile.h"
+#include "platform/Common.h"
+#include "platform/IniFile.h"
 #include "web/WebPage.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "plot/RasterCanvas.h"
 
 class WebRaster : public RasterCanvas {

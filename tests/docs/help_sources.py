@@ -3,9 +3,9 @@
 Program texts come from two places:
 - the resource script app/Quorvy.rc: the menus and their items, the keys of the accelerator
   table and of the menu mnemonics, and every text of the dialogs;
-- the string literals of the program's sources (app/, engine/, settings/, output/, plot/): the
-  messages, their titles, the trace labels, the texts drawn in the plot and in Curve Info, the
-  names of files and dialogs. Left out are the portable platform side that only tests and tools
+- the string literals of the program's sources (app/, platform/, engine/, settings/, output/,
+  plot/): the messages, their titles, the trace labels, the texts drawn in the plot and in Curve
+  Info, the names of files and dialogs. Left out are the portable platform side that only tests and tools
   use (QUORVY_PORTABLE_PLATFORM in CMakeLists.txt), resource names defined in the resource
   script, the messages of compile-time checks, and the few internal names listed in
   INTERNAL_NAMES.
@@ -17,7 +17,7 @@ import html.parser
 import os
 import re
 
-SOURCE_FOLDERS = ["app", "engine", "settings", "output", "plot"]
+SOURCE_FOLDERS = ["app", "platform", "engine", "settings", "output", "plot"]
 
 # Names in the sources that the user never sees.
 INTERNAL_NAMES = {

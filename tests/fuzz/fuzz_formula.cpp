@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/CommonPortable.h"
+#include "platform/CommonPortable.h"
 #include "engine/Analize.h"
 #include "engine/Eval.h"
 #include "settings/Prefs.h"

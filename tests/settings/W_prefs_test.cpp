@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/CommonPortable.h"
+#include "platform/CommonPortable.h"
 #include "settings/Prefs.h"
 #include "settings/W_prefs.h"
 #include "support/TempDir.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommonPortable.h"
+#include "platform/CommonPortable.h"
 
 struct CapturedMessage {
     QWnd owner;

@@ -1,7 +1,7 @@
 // Plot tests: defaults, no tree, a fresh abort hook that counts the polls.
 #pragma once
 
-#include "app/CommonPortable.h"
+#include "platform/CommonPortable.h"
 #include "plot/Draw.h"
 #include "plot/Pixels.h"
 #include "plot/RasterCanvas.h"

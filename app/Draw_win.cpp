@@ -4,7 +4,7 @@
 
 #include "app/GdiSurface_win.h"
 #include "plot/Draw.h"
-#include "plot/Draw_win.h"
+#include "app/Draw_win.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 //   ElapsedMilliseconds             Common_win.cpp         Common.cpp (a steady clock)
 //   InvalidateClientArea            Common_win.cpp         Common.cpp (counts requests)
 //   ProfileRead, ProfileWrite       Common_win.cpp         Common.cpp over IniFile.cpp
-//   OutputStream                    output/Export_win.cpp  the caller's own stream
+//   OutputStream                    app/Export_win.cpp     the caller's own stream
 //   SetPassPresenter, KeyDownWaiting  Common_win.h/.cpp    none (Win32 only): the growing plot,
 //                                                          the unthrottled key check
 //

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/IniFile.h"
+#include "platform/IniFile.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 
 using MessageSink = void (*)(void* context, QWnd owner, const char* msg, const char* title,
                              int16_t style);

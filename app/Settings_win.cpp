@@ -1,8 +1,8 @@
-#include "settings/Settings_win.h"
+#include "app/Settings_win.h"
 
 #include "app/Dialog_win.h"
 
-#include "settings/SetGetD_win.h"
+#include "app/SetGetD_win.h"
 #include "settings/Settings.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "settings/SetGetD_win.h"
+#include "app/SetGetD_win.h"
 
 #include "settings/SetGetD.h"
 

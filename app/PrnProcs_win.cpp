@@ -1,4 +1,4 @@
-#include "output/PrnProcs_win.h"
+#include "app/PrnProcs_win.h"
 
 #include <commdlg.h>
 

@@ -6,7 +6,7 @@
 
 #include <commdlg.h>
 
-#include "output/PrnProcs_win.h"
+#include "app/PrnProcs_win.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Line and text wrappers: 16-bit coordinates and counts widened with their sign and handed to
 // whatever surface the pass draws on.
-#include "app/Common.h"
+#include "platform/Common.h"
 
 void MyMoveToEx(DrawSurface* hdc, int16_t x, int16_t y, QPoint* OldPoint) {
     hdc->MoveTo(x, y, OldPoint);

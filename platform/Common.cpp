@@ -1,8 +1,8 @@
 // Portable side of the platform doors: messages go to a replaceable sink (tests capture them,
 // tools print them), the abort poll asks a replaceable hook, drawing forwards to the surface.
-#include "app/Common.h"
-#include "app/CommonPortable.h"
-#include "app/IniFile.h"
+#include "platform/Common.h"
+#include "platform/CommonPortable.h"
+#include "platform/IniFile.h"
 
 #include <chrono>
 #include <cstdio>

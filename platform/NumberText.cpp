@@ -1,4 +1,4 @@
-#include "app/NumberText.h"
+#include "platform/NumberText.h"
 
 #include <array>
 #include <cmath>

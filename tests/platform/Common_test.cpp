@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Common.h"
-#include "app/CommonPortable.h"
+#include "platform/Common.h"
+#include "platform/CommonPortable.h"
 #include "support/MessageCapture.h"
 #include "support/TempDir.h"
 

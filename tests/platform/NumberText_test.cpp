@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "app/NumberText.h"
+#include "platform/NumberText.h"
 
 namespace {
 

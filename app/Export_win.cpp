@@ -1,10 +1,10 @@
-#include "output/Export_win.h"
+#include "app/Export_win.h"
 
 #include <commdlg.h>
 
 #include <cstring>
 
-#include "app/Common.h"
+#include "platform/Common.h"
 #include "output/Export.h"
 
 namespace {
