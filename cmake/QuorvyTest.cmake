@@ -1,7 +1,9 @@
-# quorvy_add_test(name source...): a GoogleTest executable registered with CTest. Built for
-# Windows, CTest runs it through the cross-compiling emulator (Wine).
+# quorvy_add_test(name source...): a GoogleTest executable registered with CTest (label unit).
+# Built for Windows, CTest runs it through the cross-compiling emulator (Wine). In the native
+# build, where valgrind is found, it runs once more under valgrind (label valgrind).
 if(NOT WIN32)
   find_package(GTest REQUIRED)
+  find_program(QUORVY_VALGRIND valgrind)
 endif()
 
 # The one main of every test program, compiled once.
@@ -15,4 +17,11 @@ function(quorvy_add_test name)
   target_link_libraries(${name} PRIVATE ${QUORVY_TEST_CORE} quorvy_test_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS unit)
+  if(QUORVY_VALGRIND AND NOT WIN32)
+    add_test(NAME valgrind_${name}
+      COMMAND ${QUORVY_VALGRIND} -q --error-exitcode=1 --leak-check=full
+              --errors-for-leak-kinds=definite,indirect $<TARGET_FILE:${name}> --gtest_brief=1)
+    set_tests_properties(valgrind_${name} PROPERTIES LABELS valgrind)
+  endif()
 endfunction()

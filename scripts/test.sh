@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both Windows flavours and the native one (which also assembles
-# the help with its pictures) and the packages, and runs every test: the format check, the unit
-# tests under valgrind, the formula fuzzer, then for each Windows flavour this machine runs (or
-# those QUORVY_WINDOWS_FLAVOURS names) the unit tests built for Windows under Wine, then CTest
-# with the unit tests, the tests of the help and the packages, and the end-to-end tests of each
-# flavour. It closes with which flavours ran and why any did not.
+# the help with its pictures), the packages, the formula fuzzer and, for each Windows flavour this
+# machine runs (or those QUORVY_WINDOWS_FLAVOURS names), the unit tests built for Windows; runs
+# the format check; then runs every test at once as far as they may overlap: the formula fuzzer
+# in the background, and CTest in parallel with the unit tests (also under valgrind), the tests
+# of the help and the packages, the unit tests built for Windows under Wine and the end-to-end
+# tests of each flavour. It closes with which flavours ran and why any did not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 fuzz_seconds=${QUORVY_FUZZ_SECONDS:-60}
+# Tests that CTest runs at once: the Wine suites spend most of their time waiting for the window,
+# so four keep the two cores busy without starving any of them.
+jobs=${QUORVY_TEST_JOBS:-4}
 
 step() { printf '\n=== %s\n' "$*"; }
 flavour() { python3 scripts/windows_flavours.py field "$1" "$2"; }
@@ -43,30 +47,31 @@ for f in 32 64; do (cd "$(flavour folder $f)" && cpack -G ZIP | tail -n 1); done
 step "Format check"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-step "Unit tests under valgrind"
-for t in build/native/tests/*_test; do
-  [ -x "$t" ] || continue
-  valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
-    "$t" --gtest_brief=1 >/dev/null
-  echo "valgrind clean: $(basename "$t")"
-done
-
-step "Formula fuzzer (${fuzz_seconds} s, address and undefined-behaviour checks)"
+step "Formula fuzzer build and the unit tests built for Windows"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DQUORVY_FUZZ=ON \
   -DQUORVY_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz
+for f in "${run[@]}"; do python3 scripts/wine_unit_tests.py build "$f"; done
+
+step "Tests: the formula fuzzer (${fuzz_seconds} s) beside CTest (-j${jobs})"
 mkdir -p build/fuzz/corpus
+fuzz_log=build/fuzz/fuzz.log
 build/fuzz/tests/fuzz/fuzz_formula -max_total_time="$fuzz_seconds" -max_len=256 \
-  -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus 2>&1 | tail -n 7
-
-for f in "${run[@]}"; do
-  step "Unit tests built for Windows (${f}-bit), run under Wine"
-  python3 scripts/wine_unit_tests.py "$f"
-done
-
-step "Unit tests and end-to-end tests"
+  -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus >"$fuzz_log" 2>&1 &
+fuzz_pid=$!
+trap 'kill "$fuzz_pid" 2>/dev/null || true' EXIT # an interrupted run leaves no fuzzer behind
 status=0
-ctest --test-dir build/native --output-on-failure || status=$?
+ctest --test-dir build/native --output-on-failure -j "$jobs" || status=$?
+fuzz_status=0
+wait "$fuzz_pid" || fuzz_status=$?
+trap - EXIT
+
+step "Formula fuzzer (${fuzz_seconds} s, address and undefined-behaviour checks)"
+tail -n 7 "$fuzz_log"
+if [ "$fuzz_status" -ne 0 ]; then
+  echo "The fuzzer failed with status $fuzz_status; its whole output is in $fuzz_log."
+  status=1
+fi
 step "Windows flavours"
 echo "$flavours_report"
 exit $status

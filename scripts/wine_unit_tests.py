@@ -1,35 +1,58 @@
 #!/usr/bin/env python3
 """Builds the unit tests for one Windows flavour (32 or 64) and runs them under its Wine loader
-through CTest, in a Wine prefix of their own; ends that prefix's processes afterwards."""
+through CTest, two at a time, in a Wine prefix of their own; ends that prefix's processes
+afterwards. With "build" first, it only builds them (the test command builds everything before
+it runs the tests). When the test run made a template prefix for the flavour, the prefix is a
+fresh copy of it; else the prefix made by an earlier run is used again.
+
+  wine_unit_tests.py [build] 32|64
+"""
 import os
+import shutil
 import subprocess
 import sys
 
 from windows_flavours import FLAVOURS, ROOT
 
 
-def main(name):
-    flavour = FLAVOURS[name]
-    build = os.path.join(ROOT, "build", "wintests" + name)
+def build(flavour):
+    folder = os.path.join(ROOT, "build", "wintests" + flavour.name)
     toolchain = flavour.toolchain.replace(".cmake", "-posix.cmake")
-    subprocess.run(["cmake", "-S", ROOT, "-B", build, "-G", "Ninja", "-DQUORVY_WERROR=ON",
+    subprocess.run(["cmake", "-S", ROOT, "-B", folder, "-G", "Ninja", "-DQUORVY_WERROR=ON",
                     "-DQUORVY_WINDOWS_TESTS=ON", "-DCMAKE_TOOLCHAIN_FILE=" + toolchain],
                    stdout=subprocess.DEVNULL, check=True)
-    subprocess.run(["cmake", "--build", build], check=True)
-    env = flavour.env(os.path.join(build, "wineprefix"))
+    subprocess.run(["cmake", "--build", folder], check=True)
+    return folder
+
+
+def run(flavour, folder):
+    prefix = os.path.join(folder, "wineprefix")
+    if flavour.template():
+        shutil.rmtree(prefix, ignore_errors=True)
+    env = flavour.env(prefix)
     failure = flavour.prepare_prefix(env)
     if failure:
         print("Wine could not prepare the prefix of the unit tests: " + failure)
         return 1
     try:
-        run = subprocess.run(["ctest", "--test-dir", build, "--output-on-failure"], env=env,
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        tests = subprocess.run(["ctest", "--test-dir", folder, "--output-on-failure", "-j2"],
+                               env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               text=True)
     finally:
         subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
-    lines = run.stdout.splitlines()
-    print("\n".join(lines if run.returncode else lines[-3:]))
-    return run.returncode
+    lines = tests.stdout.splitlines()
+    print("\n".join(lines if tests.returncode else lines[-3:]))
+    return tests.returncode
+
+
+def main(argv):
+    if len(argv) not in (2, 3) or argv[-1] not in FLAVOURS or argv[1:-1] not in ([], ["build"]):
+        sys.stderr.write(__doc__)
+        return 2
+    flavour = FLAVOURS[argv[-1]]
+    folder = build(flavour)
+    return 0 if argv[1] == "build" else run(flavour, folder)
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv))

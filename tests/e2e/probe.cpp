@@ -13,6 +13,12 @@
 //   probe post TITLE MESSAGE WPARAM OUT  posts that message (numbers in decimal or 0x hex) to
 //                             the window with that title, as the window manager would (a
 //                             system command such as minimise, say), and writes OK
+//   probe serve FOLDER        answers queries until it is ended: each file FOLDER\*.query holds
+//                             the arguments of one of the commands above, one a line; the probe
+//                             deletes it and answers as that command would. It writes
+//                             FOLDER\ready once it waits for queries. One Wine process then
+//                             answers a whole session's queries, where starting one per query
+//                             costs a second or more on a busy machine.
 #include <windows.h>
 
 #include <cstdio>
@@ -246,10 +252,9 @@ int PostToWindow(const char* title, const char* message, const char* wParam, con
     return 0;
 }
 
-}  // namespace
+int Serve(const char* folder);
 
-int main(int argc, char** argv) {
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+int Answer(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "windows") == 0) {
         return ListWindows(argv[2]);
     }
@@ -268,5 +273,75 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "keystop") == 0) {
         return KeyStop(argv[2], argv[3]);
     }
+    if (argc == 3 && std::strcmp(argv[1], "serve") == 0) {
+        return Serve(argv[2]);
+    }
     return 1;
+}
+
+constexpr int kMaxQueryArgs = 8;
+
+// Reads one query file: its lines become argv[1..], after a program name in argv[0]. The lines
+// live in text, which must outlast the answer.
+int ReadQuery(const char* path, char* text, size_t size, char** argv) {
+    FILE* in = std::fopen(path, "rb");
+    if (in == nullptr) {
+        return 0;
+    }
+    const size_t got = std::fread(text, 1, size - 1, in);
+    std::fclose(in);
+    text[got] = '\0';
+    int argc = 0;
+    argv[argc++] = const_cast<char*>("probe");
+    for (char* line = std::strtok(text, "\r\n"); line != nullptr && argc < kMaxQueryArgs;
+         line = std::strtok(nullptr, "\r\n")) {
+        argv[argc++] = line;
+    }
+    return argc;
+}
+
+// Answers every query waiting in the folder, oldest name first as FindFirstFile lists them.
+// A query is deleted before it is answered, so that none is answered twice.
+bool AnswerWaitingQueries(const char* folder) {
+    char pattern[MAX_PATH];
+    std::snprintf(pattern, sizeof pattern, "%s\\*.query", folder);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    do {
+        char path[MAX_PATH];
+        std::snprintf(path, sizeof path, "%s\\%s", folder, found.cFileName);
+        char text[1024];
+        char* argv[kMaxQueryArgs];
+        const int argc = ReadQuery(path, text, sizeof text, argv);
+        if (DeleteFileA(path) && argc > 1 && std::strcmp(argv[1], "serve") != 0) {
+            Answer(argc, argv);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return true;
+}
+
+int Serve(const char* folder) {
+    char ready[MAX_PATH];
+    std::snprintf(ready, sizeof ready, "%s\\ready", folder);
+    FILE* out = std::fopen(ready, "w");
+    if (out == nullptr) {
+        return 2;
+    }
+    std::fclose(out);
+    for (;;) {
+        if (!AnswerWaitingQueries(folder)) {
+            Sleep(10);
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    return Answer(argc, argv);
 }

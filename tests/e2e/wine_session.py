@@ -253,6 +253,7 @@ class WineSession:
         self.log_offset = 0
         self.process = None
         self.launchers = []
+        self.probe_ready = False
         self.decoy = self.xvfb = self.env = self.printer = None
         try:
             self.decoy = self._start_decoy()
@@ -346,6 +347,7 @@ class WineSession:
                 p.wait()
         self.launchers = []
         self.process = None
+        self.probe_ready = False
 
     def close(self):
         """Ends every process the session started, Wine's, Xvfb and the stand-in, and removes
@@ -377,25 +379,64 @@ class WineSession:
 
     # --- what the user sees ----------------------------------------------------------------
     def probe(self, read, *args):
-        """Runs the probe on the desktop and returns what read() makes of its output file.
-        The launcher is not waited for: the file is the answer. A launch that produced
-        nothing is tried again."""
+        """Asks the session's probe on the desktop one query and returns what read() makes of
+        its answer file. The probe answers as long as it lives; one that has ended (the program
+        was stopped, which ends everything in the prefix) is started again and asked again."""
         for attempt in range(3):
+            queries = self._probe_queries()
             out = os.path.join(self.workdir, "probe-%d.txt" % time.monotonic_ns())
-            launcher = subprocess.Popen(
-                self.flavour.command("explorer", "/desktop=" + DESKTOP, self.probe_exe, *args,
-                                     self.windows_path(out)),
-                env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.launchers.append(launcher)
-            try:
-                result = wait_until(lambda: read(out), timeout=10, what="the probe")
-            except TimeoutError:
-                if attempt == 2:
-                    raise
-                continue
-            os.remove(out)
-            self._reap()
-            return result
+            part = out + ".query"
+            with open(part, "w", encoding="latin-1") as f:
+                f.write("\n".join(args + (self.windows_path(out),)) + "\n")
+            # moved in whole, so that the probe never reads half a query
+            os.rename(part, os.path.join(queries, os.path.basename(part)))
+            result = self._wait_answer(lambda: read(out), "the probe's answer to %r" % (args,))
+            if result is not None:
+                os.remove(out)
+                return result
+            self.probe_ready = False
+        raise RuntimeError("the probe ended three times before it answered %r" % (args,))
+
+    def _probe_queries(self):
+        """The folder the live probe reads queries from; starts the probe when none lives."""
+        queries = os.path.join(self.workdir, "queries")
+        if self.probe_ready:
+            return queries
+        shutil.rmtree(queries, ignore_errors=True)
+        os.mkdir(queries)
+        self._reap()
+        self.launchers.append(subprocess.Popen(
+            self.flavour.command("explorer", "/desktop=" + DESKTOP, self.probe_exe, "serve",
+                                 self.windows_path(queries)),
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        ready = os.path.join(queries, "ready")
+        if self._wait_answer(lambda: os.path.exists(ready), "the probe to start") is None:
+            raise RuntimeError("the probe ended before it waited for queries")
+        self.probe_ready = True
+        return queries
+
+    def _wait_answer(self, answer, what, interval=0.02):
+        """answer()'s first true value; None when the probe is not alive or ended meanwhile.
+        Whether it lives is asked of the prefix's processes once a second; its launcher counts
+        while it runs, since the probe shows there only after Wine started it."""
+        deadline = time.monotonic() + 600  # only a probe that hangs reaches it
+        next_check = time.monotonic() + 1
+        while True:
+            value = answer()
+            if value:
+                return value
+            if time.monotonic() > next_check:
+                next_check = time.monotonic() + 1
+                if not self._probe_alive():
+                    return answer() or None
+            if time.monotonic() > deadline:
+                raise TimeoutError("timed out waiting for " + what)
+            time.sleep(interval)
+
+    def _probe_alive(self):
+        name = os.path.basename(self.probe_exe).lower()
+        return (any(p.poll() is None for p in self.launchers)
+                or any(program.lower() == name for _, program in self.own_processes()))
 
     def _reap(self):
         self.launchers = [p for p in self.launchers if p.poll() is None]
