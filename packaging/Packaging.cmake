@@ -198,7 +198,7 @@ function(quorvy_docs_tests)
     add_test(NAME packages_win${flavour}
              COMMAND ${Python3_EXECUTABLE} ${script} -v WindowsZip DebianLauncher)
     set_tests_properties(packages_win${flavour} PROPERTIES TIMEOUT 1200 LABELS "packages;wine"
-      FIXTURES_REQUIRED wine_prefix_win${flavour}
+      COST 300 FIXTURES_REQUIRED wine_prefix_win${flavour}
       ENVIRONMENT "${env};QUORVY_WINDOWS_BUILD=${build};QUORVY_WINDOWS_FLAVOUR=${flavour};\
 QUORVY_ZIP=${build}/Quorvy-${QUORVY_PACKAGE_VERSION}-win${flavour}.zip;\
 ${QUORVY_WINE_FIXTURE_ENV_${flavour}}")
