@@ -1,11 +1,10 @@
 #!/usr/bin/env python3
 """Builds the unit tests for one Windows flavour (32 or 64) and runs them under its Wine loader
 through CTest, two at a time, in a Wine prefix of their own; ends that prefix's processes
-afterwards. With "build" first, it only builds them (the test command builds everything before
-it runs the tests). When the test run made a template prefix for the flavour, the prefix is a
-fresh copy of it; else the prefix made by an earlier run is used again.
+afterwards. When the test run made a template prefix for the flavour, the prefix is a fresh
+copy of it; else the prefix made by an earlier run is used again.
 
-  wine_unit_tests.py [build] 32|64
+  wine_unit_tests.py 32|64
 """
 import os
 import shutil
@@ -46,12 +45,11 @@ def run(flavour, folder):
 
 
 def main(argv):
-    if len(argv) not in (2, 3) or argv[-1] not in FLAVOURS or argv[1:-1] not in ([], ["build"]):
+    if len(argv) != 2 or argv[1] not in FLAVOURS:
         sys.stderr.write(__doc__)
         return 2
-    flavour = FLAVOURS[argv[-1]]
-    folder = build(flavour)
-    return 0 if argv[1] == "build" else run(flavour, folder)
+    flavour = FLAVOURS[argv[1]]
+    return run(flavour, build(flavour))
 
 
 if __name__ == "__main__":
