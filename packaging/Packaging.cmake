@@ -175,7 +175,8 @@ function(quorvy_docs_tests)
   endif()
   # No byte-code caches in the source tree from the tests' shared modules.
   set(env QUORVY_SOURCE=${CMAKE_SOURCE_DIR} QUORVY_DOCS=${QUORVY_DOCS_DIR}
-          QUORVY_DOCS_PICTURES=${pictures} PYTHONDONTWRITEBYTECODE=1)
+          QUORVY_DOCS_PICTURES=${pictures} PYTHONPATH=${CMAKE_SOURCE_DIR}/scripts
+          PYTHONDONTWRITEBYTECODE=1)
   add_test(NAME docs_help COMMAND ${Python3_EXECUTABLE} ${tests}/test_help.py -v)
   add_test(NAME docs_browser COMMAND ${Python3_EXECUTABLE} ${tests}/test_browser.py -v)
   set_tests_properties(docs_help docs_browser PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
@@ -187,7 +188,7 @@ function(quorvy_docs_tests)
   set(deb ${CMAKE_BINARY_DIR}/quorvy_${QUORVY_PACKAGE_VERSION}_${arch}.deb)
   set(script ${tests}/test_packages.py)
   set(env QUORVY_DEB=${deb} QUORVY_PACKAGE_VERSION=${QUORVY_PACKAGE_VERSION}
-          PYTHONDONTWRITEBYTECODE=1)
+          PYTHONPATH=${CMAKE_SOURCE_DIR}/scripts PYTHONDONTWRITEBYTECODE=1)
   # The Debian package as files; then, for each flavour that runs here, its zip and the
   # package's launcher starting that flavour.
   add_test(NAME packages COMMAND ${Python3_EXECUTABLE} ${script} -v DebianPackage)

@@ -9,9 +9,8 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from wine_session import DESKTOP, WineSession, wait_until  # noqa: E402
-from windows_flavours import FLAVOURS  # noqa: E402
+from quorvy_dev.windows_flavours import FLAVOURS
+from quorvy_dev.wine_session import DESKTOP, WineSession, wait_until
 
 
 def on_display(flavour):

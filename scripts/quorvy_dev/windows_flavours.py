@@ -22,7 +22,7 @@ import shutil
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LOADER_32 = "/usr/lib/wine/wine"
 LOADER_64 = "/usr/lib/wine/wine64"
 

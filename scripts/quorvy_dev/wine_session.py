@@ -19,13 +19,10 @@ import select
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__)))), "scripts"))
-import windows_flavours  # noqa: E402
+from quorvy_dev import windows_flavours
 
 DESKTOP = "quorvy,1024x768"
 MAIN_TITLE = "Quorvy - "

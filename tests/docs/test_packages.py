@@ -13,18 +13,16 @@ import os
 import shutil
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
 import zipfile
 
+from quorvy_dev import png
+from quorvy_dev.wine_session import (BLACK, WineSession, end_process, processes_with,
+                                     start_xvfb, wait_until)
+from test_help import PageStructure
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-import png  # noqa: E402
-from test_help import PageStructure  # noqa: E402
-from wine_session import (BLACK, WineSession, end_process, processes_with,  # noqa: E402
-                          start_xvfb, wait_until)
 
 VERSION = os.environ.get("QUORVY_PACKAGE_VERSION", "1.0.0.1")
 FLAVOUR = os.environ.get("QUORVY_WINDOWS_FLAVOUR", "32")

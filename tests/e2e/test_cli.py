@@ -10,15 +10,13 @@ import shutil
 import signal
 import struct
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 import xml.etree.ElementTree as ElementTree
 import zlib
 
-sys.path.insert(0, os.path.dirname(__file__))
-from wine_session import BLACK, BLUE, RED, WHITE, Picture, wait_until  # noqa: E402
+from quorvy_dev.wine_session import BLACK, BLUE, RED, WHITE, Picture, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 NATIVE = os.environ.get("QUORVY_NATIVE_BUILD", os.path.join(HERE, "..", "..", "build", "native"))

@@ -5,13 +5,11 @@ message boxes."""
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from test_cli import LABEL_ROWS, PLOT, read_png  # noqa: E402
-from wine_session import WineSession, wait_until  # noqa: E402
+from quorvy_dev.wine_session import WineSession, wait_until
+from test_cli import LABEL_ROWS, PLOT, read_png
 
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
 session = None

@@ -4,13 +4,11 @@ import math
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from wine_session import (MAIN_TITLE, Picture, WineSession, end_process,  # noqa: E402
-                          end_with_parent, wait_until)
+from quorvy_dev.wine_session import (MAIN_TITLE, Picture, WineSession, end_process,
+                                     end_with_parent, wait_until)
 
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
 session = None
