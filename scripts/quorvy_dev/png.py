@@ -1,5 +1,5 @@
-"""A small PNG reader for the tests of the help and the packages: 8-bit, non-interlaced
-pictures such as Cairo and Chromium write (grey, RGB, palette, grey with alpha, RGBA)."""
+"""A small PNG reader for the tests, with zlib alone: 8-bit, non-interlaced pictures such as
+Cairo and Chromium write (grey, RGB, palette, grey with alpha, RGBA)."""
 import struct
 import zlib
 
@@ -50,41 +50,55 @@ def _unfilter(raw, width, height, bpp):
     return rows
 
 
+def _rgb(line, colour, palette):
+    """The RGB bytes of one unfiltered row; alpha is dropped."""
+    if colour == 2:
+        return bytes(line)
+    if colour == 6:
+        return bytes(v for i, v in enumerate(line) if i % 4 != 3)
+    if colour == 3:
+        return b"".join(bytes(palette[v]) for v in line)
+    return bytes(v for v in line[::CHANNELS[colour]] for _ in range(3))
+
+
+def decode(data):
+    """(width, height, rows) of a PNG file's bytes, each row the RGB bytes of its pixels."""
+    if not data.startswith(SIGNATURE):
+        raise ValueError("not a PNG file")
+    at = len(SIGNATURE)
+    idat = b""
+    palette = None
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        at += 12 + length
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            if depth != 8 or interlace != 0 or colour not in CHANNELS:
+                raise ValueError("unsupported PNG: depth %d colour %d interlace %d"
+                                 % (depth, colour, interlace))
+        elif kind == b"PLTE":
+            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
+        elif kind == b"IDAT":
+            idat += body
+        elif kind == b"IEND":
+            break
+    rows = _unfilter(zlib.decompress(idat), width, height, CHANNELS[colour])
+    return width, height, [_rgb(line, colour, palette) for line in rows]
+
+
+def ppm(data):
+    """A PNG file's bytes as a binary PPM (P6) picture."""
+    width, height, rows = decode(data)
+    return b"P6\n%d %d\n255\n" % (width, height) + b"".join(rows)
+
+
 class Picture:
-    """The pixels of a PNG file as (red, green, blue) triples."""
+    """The pixels of a PNG file as rows of (red, green, blue) triples."""
 
     def __init__(self, data):
-        if not data.startswith(SIGNATURE):
-            raise ValueError("not a PNG file")
-        at = len(SIGNATURE)
-        idat = b""
-        palette = None
-        while at < len(data):
-            length, kind = struct.unpack(">I4s", data[at:at + 8])
-            body = data[at + 8:at + 8 + length]
-            at += 12 + length
-            if kind == b"IHDR":
-                self.width, self.height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
-                if depth != 8 or interlace != 0 or colour not in CHANNELS:
-                    raise ValueError("unsupported PNG: depth %d colour %d interlace %d"
-                                     % (depth, colour, interlace))
-            elif kind == b"PLTE":
-                palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
-            elif kind == b"IDAT":
-                idat += body
-            elif kind == b"IEND":
-                break
-        bpp = CHANNELS[colour]
-        rows = _unfilter(zlib.decompress(idat), self.width, self.height, bpp)
-        self.pixels = []
-        for line in rows:
-            if colour == 2 or colour == 6:
-                row = [tuple(line[i:i + 3]) for i in range(0, len(line), bpp)]
-            elif colour == 3:
-                row = [palette[v] for v in line]
-            else:
-                row = [(v, v, v) for v in line[::bpp]]
-            self.pixels.append(row)
+        self.width, self.height, rows = decode(data)
+        self.pixels = [[tuple(row[i:i + 3]) for i in range(0, len(row), 3)] for row in rows]
 
     def count(self, test):
         return sum(1 for row in self.pixels for p in row if test(p))

@@ -1,5 +1,5 @@
 """End-to-end tests of quorvy-plot, the command-line front end: the built binary run from a shell,
-its exit statuses, messages and files, the pictures read back (PNG decoded here, SVG parsed as XML,
+its exit statuses, messages and files, the pictures read back (PNG read with the shared decoder, SVG parsed as XML,
 PDF through pdftotext and pdftoppm), Ctrl+C, the progress bar and the installation."""
 import math
 import os
@@ -8,14 +8,14 @@ import pwd
 import re
 import shutil
 import signal
-import struct
 import subprocess
 import tempfile
 import time
 import unittest
 import xml.etree.ElementTree as ElementTree
-import zlib
 
+from quorvy_dev import png
+from quorvy_dev.export_table import expected_table
 from quorvy_dev.wine_session import BLACK, BLUE, RED, WHITE, Picture, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -29,42 +29,9 @@ def run(*args, **kwargs):
     return subprocess.run([PLOT] + list(args), capture_output=True, timeout=120, **kwargs)
 
 
-def _paeth(a, b, c):
-    p = a + b - c
-    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-    return a if pa <= pb and pa <= pc else b if pb <= pc else c
-
-
 def read_png(data):
-    """A Picture of an 8-bit RGB or RGBA PNG, decoded here with zlib alone."""
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    width, height, depth, colour = header[:4]
-    assert depth == 8 and colour in (2, 6), header
-    channels = 3 if colour == 2 else 4
-    raw = zlib.decompress(idat)
-    stride = width * channels
-    rows, previous, i = [], bytearray(stride), 0
-    for _ in range(height):
-        kind, line = raw[i], bytearray(raw[i + 1:i + 1 + stride])
-        i += 1 + stride
-        for x in range(stride):
-            a = line[x - channels] if x >= channels else 0
-            b = previous[x]
-            c = previous[x - channels] if x >= channels else 0
-            line[x] = (line[x] + (0, a, b, (a + b) // 2, _paeth(a, b, c))[kind]) & 0xFF
-        rows.append(bytes(line))
-        previous = line
-    pixels = b"".join(bytes(row[x:x + 3]) for row in rows for x in range(0, stride, channels))
-    return Picture(b"P6\n%d %d\n255\n" % (width, height) + pixels)
+    """A Picture of a PNG's pixels, to be compared as the window's captures are."""
+    return Picture(png.ppm(data))
 
 
 def pixels_of(picture, colour):
@@ -452,19 +419,6 @@ class Pictures(Folder):
         self.assertEqual(r.stderr.decode(), "quorvy-plot: cannot write %s: Is a directory\n" % self.path("p.png"))
         self.assertEqual(self.files(), ["p.png"])
         self.assertEqual(os.listdir(self.path("p.png")), [])
-
-
-def expected_table(min_x, max_x, iterations, f, point="."):
-    """The value table worked out here: the accumulated X walk, "%9.9f", the marker."""
-    step = (max_x - min_x) / iterations
-    lines, x = [], min_x
-    while x < max_x:
-        y = f(x)
-        xs = ("%9.9f" % x).replace(".", point, 1)
-        ys = "N.D." if y is None else ("%9.9f" % y).replace(".", point, 1)
-        lines.append("%s\t%s\n" % (xs, ys))
-        x += step
-    return "".join(lines).encode()
 
 
 class Tables(Folder):
