@@ -3,7 +3,7 @@
 ("Tempo di disegno"), how fast a key ends a long drawing pass, and the export's cost beside what
 it cannot avoid (evaluating the samples, by the program's own range pass in the probe, and one
 buffered write of the same bytes): for each Windows flavour that runs here
-(QUORVY_WINDOWS_FLAVOURS restricts them)."""
+(QUORVY_WINDOWS_FLAVOUR restricts them)."""
 import os
 import time
 

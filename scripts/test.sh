@@ -2,7 +2,7 @@
 # Installs what is missing, builds both Windows flavours and the native one (which also assembles
 # the help with its pictures) and the packages, and runs every test: the format check, the unit
 # tests under valgrind, the formula fuzzer, then for each Windows flavour this machine runs (or
-# those QUORVY_WINDOWS_FLAVOURS names) the unit tests built for Windows under Wine, then CTest
+# those QUORVY_WINDOWS_FLAVOUR names) the unit tests built for Windows under Wine, then CTest
 # with the unit tests, the tests of the help and the packages, and the end-to-end tests of each
 # flavour. It closes with which flavours ran and why any did not.
 set -euo pipefail

@@ -7,8 +7,10 @@ loader. Debian's wine wrapper prefers the 32-bit loader whenever wine32 is insta
 64-bit flavour names the 64-bit loader itself, and WINELOADER tells Wine's own helpers to use it.
 
 Which flavours run here is found out by starting each loader once: on a machine without 32-bit
-user mode the 32-bit one fails with "Exec format error". QUORVY_WINDOWS_FLAVOURS ("32", "64" or
-"32 64") restricts the flavours, so that the 64-bit-only path can be proven on any machine.
+user mode the 32-bit one fails with "Exec format error". QUORVY_WINDOWS_FLAVOUR ("32", "64" or
+"32 64") restricts the flavours, so that the 64-bit-only path can be proven on any machine; it
+is the switch with which the package's quorvy launcher chooses its program, and the launcher
+chooses its loader and sets up Wine as this module does (tests/docs/test_packages.py compares).
 
 From a shell:
   windows_flavours.py run        the flavours that run here, one line, e.g. "32 64"
@@ -112,12 +114,13 @@ FLAVOURS = {
 
 
 def chosen():
-    """The flavours asked for: QUORVY_WINDOWS_FLAVOURS, else both."""
-    names = os.environ.get("QUORVY_WINDOWS_FLAVOURS", "32 64").replace(",", " ").split()
+    """The flavours asked for: QUORVY_WINDOWS_FLAVOUR, else (unset or empty, as the launcher
+    takes it) both."""
+    names = (os.environ.get("QUORVY_WINDOWS_FLAVOUR") or "32 64").replace(",", " ").split()
     unknown = [n for n in names if n not in FLAVOURS]
     if unknown or not names:
-        raise SystemExit("QUORVY_WINDOWS_FLAVOURS: %r is not a list of 32 and 64"
-                         % os.environ.get("QUORVY_WINDOWS_FLAVOURS"))
+        raise SystemExit("QUORVY_WINDOWS_FLAVOUR: %r is not a list of 32 and 64"
+                         % os.environ.get("QUORVY_WINDOWS_FLAVOUR"))
     return [FLAVOURS[n] for n in sorted(set(names))]
 
 
@@ -130,8 +133,8 @@ def survey():
         if flavour in asked:
             result.append((flavour, flavour.why_not_runnable()))
         else:
-            result.append((flavour, "left out by QUORVY_WINDOWS_FLAVOURS=%s"
-                           % os.environ["QUORVY_WINDOWS_FLAVOURS"]))
+            result.append((flavour, "left out by QUORVY_WINDOWS_FLAVOUR=%s"
+                           % os.environ["QUORVY_WINDOWS_FLAVOUR"]))
     return result
 
 

@@ -13,11 +13,13 @@ import os
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import unittest
+import unittest.mock
 import zipfile
 
-from quorvy_dev import png
+from quorvy_dev import png, windows_flavours
 from quorvy_dev.wine_session import (BLACK, WineSession, end_process, processes_with,
                                      start_xvfb, wait_until)
 from test_help import PageStructure
@@ -250,6 +252,48 @@ class DebianPackage(ExtractedPackage):
                           run.stdout)
         self.assertIn(os.path.join(self.root, "usr/share/quorvy/DOCS/index.html"), run.stdout)
         self.assertIn(os.path.join(home, "data", "quorvy", "wine"), run.stdout)
+
+    def test_the_launcher_chooses_and_sets_up_wine_as_the_scripts_do(self):
+        """The launcher's own lines up to its last, which here prints the command and the
+        environment instead of starting Wine, against the package that the tests and scripts
+        use, for each setting of QUORVY_WINDOWS_FLAVOUR (with a prefix that looks made)."""
+        copy, prefix = self.launcher_that_shows(), os.path.join(self.temp, "shown-prefix")
+        os.makedirs(prefix, exist_ok=True)
+        open(os.path.join(prefix, "system.reg"), "w").close()
+        wine = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "WINELOADER")
+        for asked in ("", "32", "64"):
+            with self.subTest(asked=asked):
+                env = {k: v for k, v in os.environ.items() if k not in wine}
+                env.update(QUORVY_WINDOWS_FLAVOUR=asked, QUORVY_WINEPREFIX=prefix)
+                shown = subprocess.run([copy], env=env, capture_output=True, text=True)
+                choose = subprocess.run([sys.executable, "-m", "quorvy_dev.windows_flavours",
+                                         "choose"], env=env, capture_output=True, text=True)
+                if shown.returncode != 0:  # neither starts Wine here
+                    self.assertEqual((shown.returncode, choose.returncode), (1, 1), shown.stderr)
+                    continue
+                command, *lines = shown.stdout.splitlines()
+                *loader, exe = command.split(" ")
+                name = exe.split("/win")[-1].split("/")[0]
+                if choose.returncode == 0 or not asked:  # else the launcher tries what it is asked
+                    self.assertEqual(choose.stdout.strip(), name)
+                flavour = windows_flavours.FLAVOURS[name]
+                self.assertEqual(os.path.realpath(exe), os.path.realpath(os.path.join(
+                    self.root, "usr/lib/quorvy/win%s/Quorvy.exe" % name)))
+                self.assertEqual(loader, flavour.command())
+                with unittest.mock.patch.dict(os.environ, env, clear=True):
+                    ours = {k: v for k, v in flavour.env(prefix).items() if k in wine}
+                self.assertEqual(dict(l.split("=", 1) for l in lines if l.startswith(wine)), ours)
+
+    def launcher_that_shows(self):
+        with open(os.path.join(self.root, "usr/bin/quorvy")) as f:
+            script = f.read()
+        last = 'exec "$@" "$exe"\n'
+        self.assertTrue(script.endswith(last))
+        copy = os.path.join(self.root, "usr/bin/quorvy-shown")
+        with open(copy, "w") as f:
+            f.write(script[:-len(last)] + 'echo "$@" "$exe"\nenv\n')
+        os.chmod(copy, 0o755)
+        return copy
 
 
 
