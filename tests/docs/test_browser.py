@@ -11,7 +11,7 @@ import subprocess
 import tempfile
 import unittest
 
-from quorvy_dev import png
+from quorvy_dev import png, testing
 from test_help import DOCS, PICTURES, SOURCE, message_boxes, pages, read_page, structure
 
 BROWSERS = ["chromium", "chromium-browser", "google-chrome"]
@@ -131,4 +131,4 @@ class Printed(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    testing.main()

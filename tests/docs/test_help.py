@@ -13,7 +13,7 @@ import urllib.parse
 import xml.etree.ElementTree as ElementTree
 
 import help_sources
-from quorvy_dev import png
+from quorvy_dev import png, testing
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.environ.get("QUORVY_SOURCE", os.path.join(HERE, "..", ".."))
@@ -348,4 +348,4 @@ class TheCheckCatchesOmissions(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    testing.main()

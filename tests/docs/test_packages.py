@@ -19,9 +19,9 @@ import unittest
 import unittest.mock
 import zipfile
 
-from quorvy_dev import png, windows_flavours
-from quorvy_dev.wine_session import (BLACK, WineSession, end_process, processes_with,
-                                     start_xvfb, wait_until)
+from quorvy_dev import png, testing, windows_flavours
+from quorvy_dev.wine_session import (BLACK, STARTUP_LIMIT, WineSession, end_process,
+                                     processes_with, start_xvfb, wait_until)
 from test_help import PageStructure
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -306,31 +306,49 @@ class DebianLauncher(ExtractedPackage):
             env.pop(name, None)
         if prefix:
             env["QUORVY_WINEPREFIX"] = prefix
-        return env, subprocess.Popen([os.path.join(self.root, "usr/bin/quorvy")], env=env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                     text=True)
+        with open(home + ".said", "w") as said:  # what the launcher says, kept for the failure
+            launcher = subprocess.Popen([os.path.join(self.root, "usr/bin/quorvy")], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=said)
+        launcher.said = said.name
+        return env, launcher
+
+    def words(self, launcher):
+        with open(launcher.said, errors="replace") as f:
+            return f.read()
+
+    def wait_window(self, display, launcher):
+        """The Quorvy window, waited for as long as the launcher lives (a first start makes the
+        prefix, which takes minutes on a busy machine); fails at once with the launcher's words
+        once it has ended, or after STARTUP_LIMIT, which only a hang reaches."""
+        def shown():
+            window = display.find_window("Quorvy - ")
+            if not window and launcher.poll() is not None:
+                raise AssertionError("the launcher ended with status %d before the window showed;"
+                                     " it said:\n%s" % (launcher.returncode, self.words(launcher)))
+            return window
+        try:
+            return wait_until(shown, timeout=STARTUP_LIMIT, what="the Quorvy window")
+        except TimeoutError as timeout:
+            raise AssertionError("%s; the launcher said:\n%s" % (timeout, self.words(launcher)))
 
     def end(self, env, prefix, launcher):
         env = dict(env, WINEPREFIX=prefix)
         subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL, check=False)
         try:
-            said = launcher.communicate(timeout=30)[1]
+            launcher.wait(timeout=30)
         except subprocess.TimeoutExpired:
             launcher.kill()
-            said = launcher.communicate()[1]
+            launcher.wait()
         subprocess.run(["wineserver", "-w"], env=env, stderr=subprocess.DEVNULL, check=False)
-        return said
+        return self.words(launcher)
 
     def test_the_launcher_starts_the_window_with_a_wine_prefix_of_its_own(self):
         home = os.path.join(self.temp, "home")
         prefix = os.path.join(home, ".local", "share", "quorvy", "wine")
         display = PrivateDisplay()
         env, launcher = self.launch(home, display)
-        said = ""
         try:
-            window = wait_until(lambda: display.find_window("Quorvy - "), timeout=180,
-                                what="the Quorvy window")
-            self.assertTrue(window)
+            self.assertTrue(self.wait_window(display, launcher))
             self.assertTrue(os.path.isfile(os.path.join(prefix, "system.reg")))
             self.assertTrue(os.path.isdir(os.path.join(prefix, "drive_c", "windows")))
             self.assertFalse(os.path.exists(os.path.join(prefix, ".quorvy-unfinished")))
@@ -351,7 +369,8 @@ class DebianLauncher(ExtractedPackage):
         display = PrivateDisplay()
         try:
             env, launcher = self.launch(home, display, prefix)
-            said = launcher.communicate(timeout=120)[1]
+            launcher.wait(timeout=STARTUP_LIMIT)
+            said = self.words(launcher)
             self.assertNotEqual(launcher.returncode, 0)
             self.assertIn("not owned by you", said)
             self.assertIn("marked unfinished", said)
@@ -361,8 +380,7 @@ class DebianLauncher(ExtractedPackage):
             os.chown(prefix, 0, 0)
             env, launcher = self.launch(home, display, prefix)
             try:
-                wait_until(lambda: display.find_window("Quorvy - "), timeout=180,
-                           what="the Quorvy window on the second start")
+                self.wait_window(display, launcher)
                 self.assertFalse(os.path.exists(os.path.join(prefix, ".quorvy-unfinished")))
             finally:
                 self.end(env, prefix, launcher)
@@ -387,4 +405,4 @@ class PrivateDisplay:
 
 
 if __name__ == "__main__":
-    unittest.main()
+    testing.main()

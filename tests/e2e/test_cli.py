@@ -14,7 +14,7 @@ import time
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from quorvy_dev import png
+from quorvy_dev import png, testing
 from quorvy_dev.export_table import expected_table
 from quorvy_dev.wine_session import BLACK, BLUE, RED, WHITE, Picture, wait_until
 
@@ -346,6 +346,16 @@ class UsersFiles(Rows):
 
 
 class Pictures(Folder):
+    def test_every_pixel_of_a_colour_is_found(self):
+        """Rows of two by two pictures: the pixels, the colour looked for, where it is."""
+        for pixels, colour, where in [
+                ((RED, BLACK, BLACK, WHITE), BLACK, [(1, 0), (0, 1)]),  # a false match hid them
+                ((BLUE, BLUE, WHITE, BLUE), BLUE, [(0, 0), (1, 0), (1, 1)]),
+                ((WHITE, RED, (255, 255, 0), (0, 0, 255)), WHITE, [(0, 0)])]:
+            with self.subTest(pixels=pixels):
+                data = b"P6\n2 2\n255\n" + bytes(v for p in pixels for v in p)
+                self.assertEqual(Picture(data).find_all(colour), where)
+
     def picture(self, *args):
         r = run("-o", self.path("p.png"), *args)
         self.assertEqual(r.returncode, 0, r.stderr)
@@ -608,4 +618,4 @@ class Install(Folder):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    testing.main(verbosity=2)

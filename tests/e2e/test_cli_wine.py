@@ -8,6 +8,7 @@ import subprocess
 import tempfile
 import unittest
 
+from quorvy_dev import testing
 from quorvy_dev.wine_session import WineSession, wait_until
 from test_cli import LABEL_ROWS, PLOT, read_png
 
@@ -147,4 +148,4 @@ class SameAsTheWindow(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    testing.main(verbosity=2)

@@ -7,6 +7,7 @@ import subprocess
 import tempfile
 import unittest
 
+from quorvy_dev import testing
 from quorvy_dev.export_table import expected_table
 from quorvy_dev.wine_session import (MAIN_TITLE, Picture, WineSession, end_process,
                                      end_with_parent, wait_until)
@@ -268,4 +269,4 @@ class Printing(OutputTest):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    testing.main(verbosity=2)

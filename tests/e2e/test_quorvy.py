@@ -2,6 +2,7 @@
 import os
 import unittest
 
+from quorvy_dev import testing
 from quorvy_dev.wine_session import (BLACK, BLUE, MAIN_TITLE, RED, WHITE, WineSession,
                                      wait_until)
 
@@ -469,4 +470,4 @@ class Preferences(QuorvyTest):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    testing.main(verbosity=2)

@@ -16,7 +16,7 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-from quorvy_dev import png
+from quorvy_dev import png, testing
 from quorvy_dev.cdp import Browser
 
 PAGE = os.environ.get("QUORVY_WEB_PAGE", os.path.join(HERE, "../../build/native/web/index.html"))
@@ -441,4 +441,4 @@ class Print(Page):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    testing.main()
