@@ -9,11 +9,11 @@ QUORVY_DEB names the Debian package (cpack -G DEB in the native build), QUORVY_P
 the version. For the zip and the launcher, QUORVY_WINDOWS_FLAVOUR names the Windows flavour
 (32 or 64) under test, QUORVY_ZIP its zip and QUORVY_WINDOWS_BUILD its build (probe.exe).
 """
+import contextlib
 import os
 import shutil
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
 import unittest.mock
@@ -256,45 +256,70 @@ class DebianPackage(ExtractedPackage):
     def test_the_launcher_chooses_and_sets_up_wine_as_the_scripts_do(self):
         """The launcher's own lines up to its last, which here prints the command and the
         environment instead of starting Wine, against the package that the tests and scripts
-        use, for each setting of QUORVY_WINDOWS_FLAVOUR (with a prefix that looks made)."""
-        copy, prefix = self.launcher_that_shows(), os.path.join(self.temp, "shown-prefix")
+        use: for each setting of QUORVY_WINDOWS_FLAVOUR, with the machine's Wine loaders and
+        with stand-ins that start or not, and a prefix that looks made."""
+        prefix = os.path.join(self.temp, "shown-prefix")
         os.makedirs(prefix, exist_ok=True)
         open(os.path.join(prefix, "system.reg"), "w").close()
-        wine = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "WINELOADER")
-        for asked in ("", "32", "64"):
-            with self.subTest(asked=asked):
-                env = {k: v for k, v in os.environ.items() if k not in wine}
-                env.update(QUORVY_WINDOWS_FLAVOUR=asked, QUORVY_WINEPREFIX=prefix)
-                shown = subprocess.run([copy], env=env, capture_output=True, text=True)
-                choose = subprocess.run([sys.executable, "-m", "quorvy_dev.windows_flavours",
-                                         "choose"], env=env, capture_output=True, text=True)
-                if shown.returncode != 0:  # neither starts Wine here
-                    self.assertEqual((shown.returncode, choose.returncode), (1, 1), shown.stderr)
-                    continue
-                command, *lines = shown.stdout.splitlines()
-                *loader, exe = command.split(" ")
-                name = exe.split("/win")[-1].split("/")[0]
-                if choose.returncode == 0 or not asked:  # else the launcher tries what it is asked
-                    self.assertEqual(choose.stdout.strip(), name)
-                flavour = windows_flavours.FLAVOURS[name]
-                self.assertEqual(os.path.realpath(exe), os.path.realpath(os.path.join(
-                    self.root, "usr/lib/quorvy/win%s/Quorvy.exe" % name)))
-                self.assertEqual(loader, flavour.command())
-                with unittest.mock.patch.dict(os.environ, env, clear=True):
-                    ours = {k: v for k, v in flavour.env(prefix).items() if k in wine}
-                self.assertEqual(dict(l.split("=", 1) for l in lines if l.startswith(wine)), ours)
+        for starts in (None, (True, True), (True, False), (False, True), (False, False)):
+            loaders = self.stand_in_loaders(starts)
+            for asked in ("", "32", "64"):
+                with self.subTest(starts=starts, asked=asked):
+                    self.compare_launcher_with_scripts(loaders, asked, prefix)
 
-    def launcher_that_shows(self):
+    def stand_in_loaders(self, starts):
+        """{flavour: loader}: the machine's, or scripts whose --version succeeds or fails."""
+        if starts is None:
+            return {name: f.loader for name, f in windows_flavours.FLAVOURS.items()}
+        loaders = {}
+        for name, ok in zip(("32", "64"), starts):
+            loaders[name] = os.path.join(self.temp, "loader%s-%s" % (name, ok))
+            with open(loaders[name], "w") as f:
+                f.write("#!/bin/sh\nexit %d\n" % (0 if ok else 1))
+            os.chmod(loaders[name], 0o755)
+        return loaders
+
+    def compare_launcher_with_scripts(self, loaders, asked, prefix):
+        wine = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "WINELOADER")
+        env = {k: v for k, v in os.environ.items() if k not in wine}
+        env.update(QUORVY_WINDOWS_FLAVOUR=asked, QUORVY_WINEPREFIX=prefix)
+        shown = subprocess.run([self.launcher_that_shows(loaders)], env=env,
+                               capture_output=True, text=True)
+        with contextlib.ExitStack() as stack:
+            stack.enter_context(unittest.mock.patch.dict(os.environ, env, clear=True))
+            for name, flavour in windows_flavours.FLAVOURS.items():
+                for field in ("loader", "wine") if flavour.wine == flavour.loader else ("loader",):
+                    stack.enter_context(unittest.mock.patch.object(flavour, field, loaders[name]))
+            runnable = [f.name for f in windows_flavours.runnable()]
+            if shown.returncode != 0:
+                self.assertEqual((shown.returncode, runnable, asked), (1, [], ""), shown.stderr)
+                return
+            command, *lines = shown.stdout.splitlines()
+            *loader, exe = command.split(" ")
+            name = exe.split("/win")[-1].split("/")[0]
+            # asked for a flavour that does not start, the launcher tries it all the same
+            self.assertEqual([name], [asked] if asked else runnable[:1])
+            flavour = windows_flavours.FLAVOURS[name]
+            self.assertEqual(os.path.realpath(exe), os.path.realpath(os.path.join(
+                self.root, "usr/lib/quorvy/win%s/Quorvy.exe" % name)))
+            self.assertEqual(loader, flavour.command())
+            ours = {k: v for k, v in flavour.env(prefix).items() if k in wine}
+        self.assertEqual(dict(v.split("=", 1) for v in lines if v.startswith(wine)), ours)
+
+    def launcher_that_shows(self, loaders):
         with open(os.path.join(self.root, "usr/bin/quorvy")) as f:
             script = f.read()
         last = 'exec "$@" "$exe"\n'
         self.assertTrue(script.endswith(last))
+        for name, flavour in windows_flavours.FLAVOURS.items():
+            line = "loader%s=%s\n" % (name, flavour.loader)
+            self.assertIn(line, script)
+            script = script.replace(line, "loader%s=%s\n" % (name, loaders[name]))
         copy = os.path.join(self.root, "usr/bin/quorvy-shown")
         with open(copy, "w") as f:
             f.write(script[:-len(last)] + 'echo "$@" "$exe"\nenv\n')
         os.chmod(copy, 0o755)
         return copy
-
 
 
 class DebianLauncher(ExtractedPackage):
