@@ -37,7 +37,7 @@ def headless(flavour):
         session.start("Expression=2SIN(X)*X\r\n")
         wait_until(lambda: session.capture().count((0, 0, 255)) > 0, what="the plot")
         subprocess.run(["import", "-window", "root", shot], env=session.env, check=True)
-    except (TimeoutError, subprocess.CalledProcessError) as error:
+    except (TimeoutError, RuntimeError, subprocess.CalledProcessError) as error:
         print("Quorvy did not show its plot under Wine: %s" % error)
         return 1
     finally:
