@@ -3,9 +3,9 @@
 # the help with its pictures) and the packages, runs the format check, then runs every test at
 # once as far as they may overlap: the formula fuzzer in the background, and CTest in parallel
 # with the unit tests (also under valgrind), the tests of the help and the packages, and for each
-# Windows flavour this machine runs (or those QUORVY_WINDOWS_FLAVOURS names) the unit tests built
-# for Windows under Wine and the end-to-end tests. It closes with which flavours ran and why any
-# did not.
+# Windows flavour this machine runs (or those QUORVY_WINDOWS_FLAVOUR names) the unit tests built
+# for Windows under Wine and the end-to-end tests. It closes with the tests that did not run or
+# skipped cases, each with its reason, and which flavours ran and why any did not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -73,6 +73,10 @@ if [ "$fuzz_status" -ne 0 ]; then
   echo "The fuzzer failed with status $fuzz_status; its whole output is in $fuzz_log."
   status=1
 fi
+step "Tests that did not run, or skipped some of their cases"
+# The suites print one "SKIPPED name: reason" line for each case they skipped; CTest keeps every
+# test's output in its log.
+grep -h '^SKIPPED ' build/native/Testing/Temporary/LastTest.log || echo "none"
 step "Windows flavours"
 echo "$flavours_report"
 exit $status

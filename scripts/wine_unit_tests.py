@@ -11,7 +11,7 @@ import shutil
 import subprocess
 import sys
 
-from windows_flavours import FLAVOURS, ROOT
+from quorvy_dev.windows_flavours import FLAVOURS, ROOT
 
 
 def build(flavour):
