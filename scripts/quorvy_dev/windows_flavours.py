@@ -226,12 +226,12 @@ def main(argv):
             return 1
         print(flavours[0].name)
     elif len(argv) == 4 and argv[1] == "field" and argv[3] in FLAVOURS:
+        print(getattr(FLAVOURS[argv[3]], argv[2]))
     elif len(argv) == 4 and argv[1] == "template" and argv[2] in FLAVOURS:
         failure = FLAVOURS[argv[2]].make_template(argv[3])
         if failure:
             sys.stderr.write(failure + "\n")
             return 1
-        print(getattr(FLAVOURS[argv[3]], argv[2]))
     else:
         sys.stderr.write(__doc__)
         return 2
