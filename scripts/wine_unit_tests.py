@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Builds the unit tests for one Windows flavour (32 or 64) and runs them under its Wine loader
-through CTest, two at a time, in a Wine prefix of their own; ends that prefix's processes
+through CTest, one at a time, in a Wine prefix of their own; ends that prefix's processes
 afterwards. When the test run made a template prefix for the flavour, the prefix is a fresh
 copy of it; else the prefix made by an earlier run is used again.
 
@@ -34,7 +34,7 @@ def run(flavour, folder):
         print("Wine could not prepare the prefix of the unit tests: " + failure)
         return 1
     try:
-        tests = subprocess.run(["ctest", "--test-dir", folder, "--output-on-failure", "-j2"],
+        tests = subprocess.run(["ctest", "--test-dir", folder, "--output-on-failure"],
                                env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                text=True)
     finally:

@@ -2,7 +2,8 @@
 // reports what a user would see there, into a file (console output does not come back through
 // the desktop launcher):
 //   probe windows OUT         every visible top-level window, and the controls of dialogs
-//   probe capture TITLE OUT   the client area of the window with that title, as a PPM picture
+//   probe capture TITLE OUT   the client area of the window with that title, as a PPM picture,
+//                             once the window has no paint pending
 //   probe writefile SRC DST OUT  writes the bytes of SRC to DST with one buffered write and
 //                             writes how many milliseconds that took (creation to close)
 //   probe evaluate FORMULA N OUT  writes how many milliseconds the program's range pass takes
@@ -99,11 +100,27 @@ int ListWindows(const char* path) {
     return 0;
 }
 
+// Waits until the window's thread has handled the messages sent to it before and no part of the
+// window waits to be painted, so that a capture shows a finished paint and not the moment in
+// between. A window that keeps a part to paint while its thread is busy elsewhere (answering
+// only the sent messages, as during an export) is captured as it is after a hundred rounds.
+void WaitForPaint(HWND hwnd) {
+    for (int round = 0; round < 100; ++round) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+        if (!GetUpdateRect(hwnd, nullptr, FALSE)) {
+            return;
+        }
+        Sleep(10);
+    }
+}
+
 int Capture(const char* title, const char* path) {
     HWND hwnd = FindWindowA(nullptr, title);
     if (hwnd == nullptr) {
         return 3;
     }
+    WaitForPaint(hwnd);
     RECT client;
     GetClientRect(hwnd, &client);
     const int width = client.right;

@@ -279,6 +279,7 @@ class Printing(OutputTest):
         self.assertEqual(title, "Print")
         session.key("Return")
         wait_until(lambda: not session.message_boxes(), what="the notice to close")
+        session.wait_gone("Print")  # the print dialog ends after its notice
         self.assertEqual([w.title for w in session.windows()], [MAIN_TITLE])
         self.assertEqual(pdf_files(), before)
 

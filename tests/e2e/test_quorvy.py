@@ -75,7 +75,8 @@ def share(picture, rgb):
 
 
 def stable_picture(timeout=60):
-    """The client area once a pass has ended: two captures in a row that are the same."""
+    """The client area once a pass has ended: two captures a second apart that are the same,
+    where a pass that runs shows its growing plot ten times a second."""
     last = [session.capture()]
 
     def settled():
@@ -83,7 +84,7 @@ def stable_picture(timeout=60):
         same = now.pixels == last[0].pixels
         last[0] = now
         return now if same else None
-    return wait_until(settled, timeout=timeout, what="the picture to settle")
+    return wait_until(settled, timeout=timeout, interval=1.0, what="the picture to settle")
 
 
 def has_x_axis(picture):
