@@ -10,6 +10,7 @@
 
 #include "platform/CommonPortable.h"
 #include "cli/IniReading.h"
+#include "cli/Options.h"
 #include "cli/OutputFiles.h"
 #include "cli/PassMonitor.h"
 #include "cli/Picture.h"
@@ -293,10 +294,8 @@ bool Run::ReadFormulaFile() {
         Error("cannot read " + name + ": " + (file == nullptr ? std::strerror(errno) : why));
     } else if (text.start.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
         Error(name + ": the formula is one line; the file holds more");
-    } else if (text.length > kFormulaCapacity - 1) {
-        Error(name + ": the formula has " + std::to_string(text.length) +
-              " characters; the formula dialog takes at most " +
-              std::to_string(kFormulaCapacity - 1));
+    } else if (text.length > size_t{kFormulaMaxLength}) {
+        Error(FormulaTooLong(name + ": the formula", std::to_string(text.length)));
     } else {
         formula_ = text.start;
     }

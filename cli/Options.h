@@ -50,6 +50,10 @@ CommandLine ParseCommandLine(int argc, char** argv, CliOptions* options, std::st
 // table row; empty keeps the default point.
 bool SeparatesDecimals(const char* mark);
 
+// The refusal of a formula over the limit, whichever way it came: "<what> has <count>
+// characters; ...".
+std::string FormulaTooLong(const std::string& what, const std::string& count);
+
 // The picture format named by the file's extension (any case); "-" is PNG.
 std::optional<PictureFormat> PictureFormatOf(const std::string& path);
 

@@ -78,6 +78,15 @@ void SetDefault(const PrefDescriptor& d) {
 
 }  // namespace
 
+int PrefIndexOf(size_t offset) {
+    for (int i = 0; i < kPrefCount; ++i) {
+        if (kPrefTable[i].offset == offset) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 void SetFormulaText(const char* text) {
     std::snprintf(gPrefs.UserFnStr, sizeof gPrefs.UserFnStr, "%s", text);
 }
@@ -98,7 +107,7 @@ void InitGVars() {
 }
 
 bool IterationsAcceptable(long long iterations) {
-    return iterations >= 1 && iterations <= kMaxIterations;
+    return iterations >= kMinIterations && iterations <= kMaxIterations;
 }
 
 bool SpanAcceptable(double minX, double maxX) {
@@ -141,14 +150,14 @@ WalkRepairs KeepUsableWalk() {
 
 }  // namespace
 
-int32_t ReadPreferences(WalkRepairs* repairs) {
-    const int32_t result = ReadWinPrefs();
+int32_t ReadPreferences(PrefsReport* report) {
+    const int32_t result = ReadWinPrefs(report);
     if (gPrefs.bSaveWinPos == 0) {
         gPrefs.WPosRect = InitialRect;
     }
-    const WalkRepairs made = KeepUsableWalk();
-    if (repairs != nullptr) {
-        *repairs = made;
+    const WalkRepairs repairs = KeepUsableWalk();
+    if (report != nullptr) {
+        JudgeFoundValues(repairs, report);
     }
     ComputeDeltaX();
     return result;
