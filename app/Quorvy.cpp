@@ -12,6 +12,7 @@
 #include "app/PrnProcs_win.h"
 #include "plot/Draw.h"
 #include "app/Draw_win.h"
+#include "settings/Messages.h"
 #include "settings/Prefs.h"
 #include "app/Settings_win.h"
 
@@ -26,7 +27,6 @@ int32_t g_bEditFormualOk = 0;
 
 constexpr char kClassName[] = "QuorvyWClass";
 constexpr char kWindowTitle[] = "Quorvy - ";
-constexpr char kHelpText[] = "Per favore lancia l'Help in formato HTML dentro la cartella DOCS";
 
 // The plot is drawn into a memory bitmap, which is far cheaper than drawing on the window
 // sample by sample. The bitmap starts white; during a long pass the key poll copies it to the
@@ -159,7 +159,7 @@ void RunCommand(HWND hWnd, int id) {
             PostQuitMessage(0);
             break;
         case IDM_HELP:
-            ShowMyMessage(g_MainWnd, kHelpText, "HELP", kMbOk);
+            ShowProgramMessage(g_MainWnd, kMsgHelp);
             break;
         case IDM_ABOUT:
             OpenDialog(hWnd, "ABOUTDLG", AboutDlgProc);

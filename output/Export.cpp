@@ -6,13 +6,12 @@
 
 #include "engine/Eval.h"
 #include "platform/NumberText.h"
+#include "settings/Messages.h"
 #include "settings/Prefs.h"
 
-namespace {
+const char kExportFileName[] = "Export.XLS";
 
-constexpr const char* kWriteFailedText = "Errore di scrittura: il file esportato e' incompleto!";
-constexpr const char* kNotCreatedText = "Impossibile creare il file di esportazione!";
-constexpr const char* kErrorTitle = "Errore!";
+namespace {
 
 // Lines wait here and go to the stream in pieces of about this size: a megabyte, as measured by
 // bench_export, writes a table about as fast as one write of all of it (64 KB pieces cost a third
@@ -136,10 +135,10 @@ ExportResult RunExport(OutputStream& out) {
 
 void ReportExportResult(ExportResult result, QWnd owner) {
     if (result == ExportResult::WriteFailed) {
-        ShowMyMessage(owner, kWriteFailedText, kErrorTitle, kMbOk);
+        ShowProgramMessage(owner, kMsgExportWriteFailed);
     }
 }
 
 void ReportExportFileNotCreated(QWnd owner) {
-    ShowMyMessage(owner, kNotCreatedText, kErrorTitle, kMbOk);
+    ShowProgramMessage(owner, kMsgExportNotCreated);
 }

@@ -1,14 +1,8 @@
 #include "settings/Settings.h"
 
+#include "settings/Messages.h"
+
 _PrefsStruct TempPrefs = {};
-
-namespace {
-
-constexpr const char* kIterationsText = "Numero di iterazioni Zero o Negative!";
-constexpr const char* kRangeText = "Il DeltaX e' Zero o Negativo!";
-constexpr const char* kErrorTitle = "Errore!";
-
-}  // namespace
 
 int32_t* SwitchForId(int id) {
     for (const PrefDescriptor& d : kPrefTable) {
@@ -28,12 +22,12 @@ void ToggleSwitch(int id) {
 int32_t CheckAndCommitSettings(QWnd dialog, int32_t iterations) {
     bool accepted = true;
     if (!IterationsAcceptable(iterations)) {
-        ShowMyMessage(dialog, kIterationsText, kErrorTitle, kMbOk);
+        ShowProgramMessage(dialog, kMsgIterations);
         accepted = false;
     }
     // A step too small to advance X would make every walk endless: refused the same way.
     if (!RangeAcceptable(TempPrefs.MinX, TempPrefs.MaxX, iterations)) {
-        ShowMyMessage(dialog, kRangeText, kErrorTitle, kMbOk);
+        ShowProgramMessage(dialog, kMsgRange);
         accepted = false;
     }
     if (!accepted) {

@@ -1,6 +1,7 @@
 // The functions the page's script calls, each the counterpart of a command of the window. Texts
 // go in through one shared buffer and come out as zero-terminated strings that stay valid until
 // the next call that returns one.
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "engine/Analize.h"
 #include "output/Export.h"
 #include "plot/Draw.h"
+#include "plot/LabelPlace.h"
 #include "settings/Prefs.h"
 #include "settings/SetGetD.h"
 #include "settings/Settings.h"
@@ -213,3 +215,14 @@ QUORVY_EXPORT("q_ini") const char* WebIni() {
 QUORVY_EXPORT("q_formula_text") const char* WebFormulaText() {
     return gPrefs.UserFnStr;
 }
+
+// The facts the page's own drawing and download take from the core: the label font as a CSS
+// font ("bold 12.5px \"DejaVu Sans\"", which the page follows with its fallbacks), then a line
+// feed and the export's file name.
+QUORVY_EXPORT("q_page_facts") const char* WebPageFacts() {
+    char font[96];
+    std::snprintf(font, sizeof font, "%s%gpx \"%s\"", kLabelFontBold ? "bold " : "",
+                  kLabelFontSize, kLabelFace);
+    return Out(std::string(font) + "\n" + kExportFileName);
+}
+
