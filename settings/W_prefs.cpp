@@ -112,7 +112,7 @@ PrefReplaced NotAsWritten(const PrefDescriptor& k, const char* text) {
     switch (k.kind) {
         case PrefKind::Text:
             return std::strlen(text) > size_t{kFormulaMaxLength} ? PrefReplaced::TooLong
-                                                         : PrefReplaced::Kept;
+                                                                 : PrefReplaced::Kept;
         case PrefKind::RangeEnd: {
             const double value = std::strtod(text, &end);
             const bool number = end != text && *end == '\0' && !std::isnan(value);
@@ -120,8 +120,7 @@ PrefReplaced NotAsWritten(const PrefDescriptor& k, const char* text) {
         }
         case PrefKind::Count:
             std::strtoll(text, &end, 10);
-            return end != text && *end == '\0' ? PrefReplaced::Kept
-                                                : PrefReplaced::NotAWholeNumber;
+            return end != text && *end == '\0' ? PrefReplaced::Kept : PrefReplaced::NotAWholeNumber;
         case PrefKind::Switch:
             return std::strcmp(text, "0") == 0 || std::strcmp(text, "1") == 0
                        ? PrefReplaced::Kept

@@ -221,8 +221,7 @@ QUORVY_EXPORT("q_formula_text") const char* WebFormulaText() {
 // feed and the export's file name.
 QUORVY_EXPORT("q_page_facts") const char* WebPageFacts() {
     char font[96];
-    std::snprintf(font, sizeof font, "%s%gpx \"%s\"", kLabelFontBold ? "bold " : "",
-                  kLabelFontSize, kLabelFace);
+    std::snprintf(font, sizeof font, "%s%gpx \"%s\"", kLabelFontBold ? "bold " : "", kLabelFontSize,
+                  kLabelFace);
     return Out(std::string(font) + "\n" + kExportFileName);
 }
-
