@@ -146,11 +146,11 @@ bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
         int32_t count = 0;
         const IntegerRead read = ReadInt32(text.c_str(), &count);
         if (read != IntegerRead::Ok) {
-            *error =
-                "--iterations: " + Quoted(arg) +
-                (read == IntegerRead::NotWhole ? " is not a whole number"
-                                               : " is out of range: the count goes from 1 to " +
-                                                     std::to_string(kMaxIterations));
+            const std::string range =
+                "from " + std::to_string(kMinIterations) + " to " + std::to_string(kMaxIterations);
+            *error = "--iterations: " + Quoted(arg) +
+                     (read == IntegerRead::NotWhole ? " is not a whole number"
+                                                    : " is out of range: the count goes " + range);
             return false;
         }
         o->iterations = count;

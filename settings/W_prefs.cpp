@@ -54,8 +54,8 @@ void Convert(const PrefDescriptor& k, const char* value) {
             Field<double>(k) = ParseFieldDouble(value);
             break;
         case PrefKind::Count: {
-            // Kept as read within the field's range; a count outside 1 .. 2147483647 is then
-            // refused as a whole.
+            // Kept as read within the field's range; a count outside kMinIterations ..
+            // kMaxIterations is then refused as a whole.
             const long long n = LeadingInteger(value);
             Field<uint32_t>(k) = n < 0 ? 0 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
             break;
