@@ -154,6 +154,14 @@ std::vector<std::string> PassedOver(const std::string& path) {
 
 }  // namespace
 
+std::string UsedIniKeys() {
+    std::string keys = kPrefTable[PrefIndexOf(offsetof(_PrefsStruct, UserFnStr))].key;
+    for (const auto& key : kUsedKeys) {
+        keys += std::string(", ") + kPrefTable[PrefIndexOf(key.offset)].key;
+    }
+    return keys;
+}
+
 IniReading ReadIniFile(const std::string& path, const CliOptions& o, bool formulaGiven) {
     IniReading reading;
     SetProfileFile(path.c_str());

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/IniReading.h"
 #include "engine/Globals.h"
 #include "settings/Prefs.h"
 #include "settings/SetGetD.h"
@@ -475,15 +476,37 @@ std::string UsageSettings() {
            "                           switch back on what --ini switched off\n";
 }
 
+// The words of text in lines of at most kUsageWidth columns, each starting in the column of the
+// options' descriptions.
+constexpr size_t kUsageWidth = 80;
+const std::string kUsageIndent(27, ' ');
+
+std::string Wrapped(const std::string& text) {
+    std::string out;
+    std::string line = kUsageIndent;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(' ', at);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string word = text.substr(at, end - at);
+        if (line.size() > kUsageIndent.size() && line.size() + 1 + word.size() > kUsageWidth) {
+            out += line + "\n";
+            line = kUsageIndent;
+        }
+        line += (line.size() > kUsageIndent.size() ? " " : "") + word;
+        at = end + 1;
+    }
+    return out + line + "\n";
+}
+
 std::string UsageInputs() {
     return "  -f, --formula-file FILE  take the formula from the first line of FILE\n"
            "                           (\"-\": standard input)\n"
            "      --ini FILE           start from this Quorvy.ini (never written); the\n"
-           "                           formula is taken from it when FORMULA is not given.\n"
-           "                           Keys of its [Quorvy] section: Expression, MinX, MaxX,\n"
-           "                           Iterations, DecimalPoint, bAutoScaleX, bAutoScaleY,\n"
-           "                           bDontDraw (see 'man quorvy-plot'); a value that is\n"
-           "                           replaced on reading is named on standard error\n"
+           "                           formula is taken from it when FORMULA is not given.\n" +
+           Wrapped("Keys of its [Quorvy] section: " + UsedIniKeys() +
+                   " (see 'man quorvy-plot'); a value that is replaced on reading is named on "
+                   "standard error") +
            "      --trace-parse        show the parser's trace\n"
            "      --trace-eval         show the evaluator's trace\n"
            "\n"
