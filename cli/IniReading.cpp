@@ -2,17 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
-#include "platform/Common.h"
 #include "platform/IniFile.h"
 #include "platform/CommonPortable.h"
-#include "engine/Globals.h"
 #include "settings/Prefs.h"
 #include "settings/W_prefs.h"
 
