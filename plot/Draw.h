@@ -27,7 +27,5 @@ void DrawAxes(DrawSurface* hDc, const QRect* Prec);
 void ForceRedraw();
 // The lines of the curve-info panel, in bands of 20 units from the top of client.
 void DrawInfoLines(DrawSurface* hDc, const QRect* client);
-// The panel's line in place of the Y facts while AutoScale Y is off.
-extern const char* const kInfoNeedsAutoScaleY;
 
 constexpr QColor AxisColor = 0x00000000;
