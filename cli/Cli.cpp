@@ -235,7 +235,8 @@ void Run::ExplainRefusedRange(int32_t iterations) {
 }
 
 // The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser,
-// whether the text comes from the line, a formula file or the INI file.
+// whether the text comes from the line, a formula file or the INI file. A text of the line or
+// of a formula file goes into the preferences as the dialog's OK puts it there.
 bool Run::AcceptFormula() {
     return formula_ ? AcceptFormulaText(formula_->c_str()) : ParenthesesAccepted(gPrefs.UserFnStr);
 }
