@@ -9,7 +9,7 @@ enum class PassKind : uint8_t { Range, Drawing, Export };
 // How far a stop reaches. The window keeps a stop of the range pass for the drawing passes until
 // the next range pass, so that the plot, its scale and Curve Info describe the same samples; a
 // front end that writes several outputs of one measure (quorvy-plot, the page) keeps every stop
-// for every later pass until ClearPassStop.
+// for every later pass, until ClearPassStop or the next range pass.
 enum class StopReach : uint8_t { RangeToDrawing, EveryLaterPass };
 
 void SetStopReach(StopReach reach);
