@@ -8,12 +8,10 @@ import argparse
 import os
 import statistics
 import subprocess
-import sys
 import time
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-sys.path.insert(0, os.path.join(ROOT, "tests", "web"))
-from cdp import Browser  # noqa: E402
+from quorvy_dev.cdp import Browser
 
 PAGE = os.path.join(ROOT, "build", "native", "web", "index.html")
 PLOT = os.path.join(ROOT, "build", "native", "cli", "quorvy-plot")

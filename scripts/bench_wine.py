@@ -3,15 +3,13 @@
 ("Tempo di disegno"), how fast a key ends a long drawing pass, and the export's cost beside what
 it cannot avoid (evaluating the samples, by the program's own range pass in the probe, and one
 buffered write of the same bytes): for each Windows flavour that runs here
-(QUORVY_WINDOWS_FLAVOURS restricts them)."""
+(QUORVY_WINDOWS_FLAVOUR restricts them)."""
 import os
-import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from wine_session import MAIN_TITLE, WineSession, read_text, wait_until  # noqa: E402
-import windows_flavours  # noqa: E402
+from quorvy_dev import windows_flavours
+from quorvy_dev.wine_session import MAIN_TITLE, WineSession, read_text, wait_until
 
 
 def drawing_time(session, iterations):

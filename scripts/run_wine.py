@@ -9,9 +9,8 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from wine_session import DESKTOP, WineSession, wait_until  # noqa: E402
-from windows_flavours import FLAVOURS  # noqa: E402
+from quorvy_dev.windows_flavours import FLAVOURS
+from quorvy_dev.wine_session import DESKTOP, WineSession, wait_until
 
 
 def on_display(flavour):
@@ -38,7 +37,7 @@ def headless(flavour):
         session.start("Expression=2SIN(X)*X\r\n")
         wait_until(lambda: session.capture().count((0, 0, 255)) > 0, what="the plot")
         subprocess.run(["import", "-window", "root", shot], env=session.env, check=True)
-    except (TimeoutError, subprocess.CalledProcessError) as error:
+    except (TimeoutError, RuntimeError, subprocess.CalledProcessError) as error:
         print("Quorvy did not show its plot under Wine: %s" % error)
         return 1
     finally:

@@ -2,9 +2,10 @@
 # Installs what is missing, builds both Windows flavours and the native one (which also assembles
 # the help with its pictures) and the packages, and runs every test: the format check, the unit
 # tests under valgrind, the formula fuzzer, then for each Windows flavour this machine runs (or
-# those QUORVY_WINDOWS_FLAVOURS names) the unit tests built for Windows under Wine, then CTest
+# those QUORVY_WINDOWS_FLAVOUR names) the unit tests built for Windows under Wine, then CTest
 # with the unit tests, the tests of the help and the packages, and the end-to-end tests of each
-# flavour. It closes with which flavours ran and why any did not.
+# flavour. It closes with the tests that did not run or skipped cases, each with its reason,
+# and which flavours ran and why any did not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -67,6 +68,10 @@ done
 step "Unit tests and end-to-end tests"
 status=0
 ctest --test-dir build/native --output-on-failure || status=$?
+step "Tests that did not run, or skipped some of their cases"
+# The suites print one "SKIPPED name: reason" line for each case they skipped; CTest keeps every
+# test's output in its log.
+grep -h '^SKIPPED ' build/native/Testing/Temporary/LastTest.log || echo "none"
 step "Windows flavours"
 echo "$flavours_report"
 exit $status

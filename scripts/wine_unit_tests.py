@@ -5,7 +5,7 @@ import os
 import subprocess
 import sys
 
-from windows_flavours import FLAVOURS, ROOT
+from quorvy_dev.windows_flavours import FLAVOURS, ROOT
 
 
 def main(name):

@@ -8,13 +8,11 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-import png  # noqa: E402
-from test_help import DOCS, PICTURES, SOURCE, message_boxes, pages, read_page, structure  # noqa: E402
+from quorvy_dev import png, testing
+from test_help import DOCS, PICTURES, SOURCE, message_boxes, pages, read_page, structure
 
 BROWSERS = ["chromium", "chromium-browser", "google-chrome"]
 SCREEN = (1280, 1600)
@@ -133,4 +131,4 @@ class Printed(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    testing.main()

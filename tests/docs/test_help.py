@@ -8,14 +8,12 @@ draw the pictures with, and leaves the picture checks out.
 import html.parser
 import os
 import re
-import sys
 import unittest
 import urllib.parse
 import xml.etree.ElementTree as ElementTree
 
-sys.path.insert(0, os.path.dirname(__file__))
-import help_sources  # noqa: E402
-import png  # noqa: E402
+import help_sources
+from quorvy_dev import png, testing
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.environ.get("QUORVY_SOURCE", os.path.join(HERE, "..", ".."))
@@ -350,4 +348,4 @@ class TheCheckCatchesOmissions(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    testing.main()

@@ -9,22 +9,22 @@ QUORVY_DEB names the Debian package (cpack -G DEB in the native build), QUORVY_P
 the version. For the zip and the launcher, QUORVY_WINDOWS_FLAVOUR names the Windows flavour
 (32 or 64) under test, QUORVY_ZIP its zip and QUORVY_WINDOWS_BUILD its build (probe.exe).
 """
+import contextlib
 import os
 import shutil
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
+import unittest.mock
 import zipfile
 
+from quorvy_dev import png, testing, windows_flavours
+from quorvy_dev.wine_session import (BLACK, STARTUP_LIMIT, WineSession, end_process,
+                                     processes_with, start_xvfb, wait_until)
+from test_help import PageStructure
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-import png  # noqa: E402
-from test_help import PageStructure  # noqa: E402
-from wine_session import (BLACK, WineSession, end_process, processes_with,  # noqa: E402
-                          start_xvfb, wait_until)
 
 VERSION = os.environ.get("QUORVY_PACKAGE_VERSION", "1.0.0.1")
 FLAVOUR = os.environ.get("QUORVY_WINDOWS_FLAVOUR", "32")
@@ -253,6 +253,73 @@ class DebianPackage(ExtractedPackage):
         self.assertIn(os.path.join(self.root, "usr/share/quorvy/DOCS/index.html"), run.stdout)
         self.assertIn(os.path.join(home, "data", "quorvy", "wine"), run.stdout)
 
+    def test_the_launcher_chooses_and_sets_up_wine_as_the_scripts_do(self):
+        """The launcher's own lines up to its last, which here prints the command and the
+        environment instead of starting Wine, against the package that the tests and scripts
+        use: for each setting of QUORVY_WINDOWS_FLAVOUR, with the machine's Wine loaders and
+        with stand-ins that start or not, and a prefix that looks made."""
+        prefix = os.path.join(self.temp, "shown-prefix")
+        os.makedirs(prefix, exist_ok=True)
+        open(os.path.join(prefix, "system.reg"), "w").close()
+        for starts in (None, (True, True), (True, False), (False, True), (False, False)):
+            loaders = self.stand_in_loaders(starts)
+            for asked in ("", "32", "64"):
+                with self.subTest(starts=starts, asked=asked):
+                    self.compare_launcher_with_scripts(loaders, asked, prefix)
+
+    def stand_in_loaders(self, starts):
+        """{flavour: loader}: the machine's, or scripts whose --version succeeds or fails."""
+        if starts is None:
+            return {name: f.loader for name, f in windows_flavours.FLAVOURS.items()}
+        loaders = {}
+        for name, ok in zip(("32", "64"), starts):
+            loaders[name] = os.path.join(self.temp, "loader%s-%s" % (name, ok))
+            with open(loaders[name], "w") as f:
+                f.write("#!/bin/sh\nexit %d\n" % (0 if ok else 1))
+            os.chmod(loaders[name], 0o755)
+        return loaders
+
+    def compare_launcher_with_scripts(self, loaders, asked, prefix):
+        wine = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "WINELOADER")
+        env = {k: v for k, v in os.environ.items() if k not in wine}
+        env.update(QUORVY_WINDOWS_FLAVOUR=asked, QUORVY_WINEPREFIX=prefix)
+        shown = subprocess.run([self.launcher_that_shows(loaders)], env=env,
+                               capture_output=True, text=True)
+        with contextlib.ExitStack() as stack:
+            stack.enter_context(unittest.mock.patch.dict(os.environ, env, clear=True))
+            for name, flavour in windows_flavours.FLAVOURS.items():
+                for field in ("loader", "wine") if flavour.wine == flavour.loader else ("loader",):
+                    stack.enter_context(unittest.mock.patch.object(flavour, field, loaders[name]))
+            runnable = [f.name for f in windows_flavours.runnable()]
+            if shown.returncode != 0:
+                self.assertEqual((shown.returncode, runnable, asked), (1, [], ""), shown.stderr)
+                return
+            command, *lines = shown.stdout.splitlines()
+            *loader, exe = command.split(" ")
+            name = exe.split("/win")[-1].split("/")[0]
+            # asked for a flavour that does not start, the launcher tries it all the same
+            self.assertEqual([name], [asked] if asked else runnable[:1])
+            flavour = windows_flavours.FLAVOURS[name]
+            self.assertEqual(os.path.realpath(exe), os.path.realpath(os.path.join(
+                self.root, "usr/lib/quorvy/win%s/Quorvy.exe" % name)))
+            self.assertEqual(loader, flavour.command())
+            ours = {k: v for k, v in flavour.env(prefix).items() if k in wine}
+        self.assertEqual(dict(v.split("=", 1) for v in lines if v.startswith(wine)), ours)
+
+    def launcher_that_shows(self, loaders):
+        with open(os.path.join(self.root, "usr/bin/quorvy")) as f:
+            script = f.read()
+        last = 'exec "$@" "$exe"\n'
+        self.assertTrue(script.endswith(last))
+        for name, flavour in windows_flavours.FLAVOURS.items():
+            line = "loader%s=%s\n" % (name, flavour.loader)
+            self.assertIn(line, script)
+            script = script.replace(line, "loader%s=%s\n" % (name, loaders[name]))
+        copy = os.path.join(self.root, "usr/bin/quorvy-shown")
+        with open(copy, "w") as f:
+            f.write(script[:-len(last)] + 'echo "$@" "$exe"\nenv\n')
+        os.chmod(copy, 0o755)
+        return copy
 
 
 class DebianLauncher(ExtractedPackage):
@@ -264,31 +331,49 @@ class DebianLauncher(ExtractedPackage):
             env.pop(name, None)
         if prefix:
             env["QUORVY_WINEPREFIX"] = prefix
-        return env, subprocess.Popen([os.path.join(self.root, "usr/bin/quorvy")], env=env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                     text=True)
+        with open(home + ".said", "w") as said:  # what the launcher says, kept for the failure
+            launcher = subprocess.Popen([os.path.join(self.root, "usr/bin/quorvy")], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=said)
+        launcher.said = said.name
+        return env, launcher
+
+    def words(self, launcher):
+        with open(launcher.said, errors="replace") as f:
+            return f.read()
+
+    def wait_window(self, display, launcher):
+        """The Quorvy window, waited for as long as the launcher lives (a first start makes the
+        prefix, which takes minutes on a busy machine); fails at once with the launcher's words
+        once it has ended, or after STARTUP_LIMIT, which only a hang reaches."""
+        def shown():
+            window = display.find_window("Quorvy - ")
+            if not window and launcher.poll() is not None:
+                raise AssertionError("the launcher ended with status %d before the window showed;"
+                                     " it said:\n%s" % (launcher.returncode, self.words(launcher)))
+            return window
+        try:
+            return wait_until(shown, timeout=STARTUP_LIMIT, what="the Quorvy window")
+        except TimeoutError as timeout:
+            raise AssertionError("%s; the launcher said:\n%s" % (timeout, self.words(launcher)))
 
     def end(self, env, prefix, launcher):
         env = dict(env, WINEPREFIX=prefix)
         subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL, check=False)
         try:
-            said = launcher.communicate(timeout=30)[1]
+            launcher.wait(timeout=30)
         except subprocess.TimeoutExpired:
             launcher.kill()
-            said = launcher.communicate()[1]
+            launcher.wait()
         subprocess.run(["wineserver", "-w"], env=env, stderr=subprocess.DEVNULL, check=False)
-        return said
+        return self.words(launcher)
 
     def test_the_launcher_starts_the_window_with_a_wine_prefix_of_its_own(self):
         home = os.path.join(self.temp, "home")
         prefix = os.path.join(home, ".local", "share", "quorvy", "wine")
         display = PrivateDisplay()
         env, launcher = self.launch(home, display)
-        said = ""
         try:
-            window = wait_until(lambda: display.find_window("Quorvy - "), timeout=180,
-                                what="the Quorvy window")
-            self.assertTrue(window)
+            self.assertTrue(self.wait_window(display, launcher))
             self.assertTrue(os.path.isfile(os.path.join(prefix, "system.reg")))
             self.assertTrue(os.path.isdir(os.path.join(prefix, "drive_c", "windows")))
             self.assertFalse(os.path.exists(os.path.join(prefix, ".quorvy-unfinished")))
@@ -309,7 +394,8 @@ class DebianLauncher(ExtractedPackage):
         display = PrivateDisplay()
         try:
             env, launcher = self.launch(home, display, prefix)
-            said = launcher.communicate(timeout=120)[1]
+            launcher.wait(timeout=STARTUP_LIMIT)
+            said = self.words(launcher)
             self.assertNotEqual(launcher.returncode, 0)
             self.assertIn("not owned by you", said)
             self.assertIn("marked unfinished", said)
@@ -319,8 +405,7 @@ class DebianLauncher(ExtractedPackage):
             os.chown(prefix, 0, 0)
             env, launcher = self.launch(home, display, prefix)
             try:
-                wait_until(lambda: display.find_window("Quorvy - "), timeout=180,
-                           what="the Quorvy window on the second start")
+                self.wait_window(display, launcher)
                 self.assertFalse(os.path.exists(os.path.join(prefix, ".quorvy-unfinished")))
             finally:
                 self.end(env, prefix, launcher)
@@ -345,4 +430,4 @@ class PrivateDisplay:
 
 
 if __name__ == "__main__":
-    unittest.main()
+    testing.main()

@@ -1,5 +1,5 @@
 """End-to-end tests of quorvy-plot, the command-line front end: the built binary run from a shell,
-its exit statuses, messages and files, the pictures read back (PNG decoded here, SVG parsed as XML,
+its exit statuses, messages and files, the pictures read back (PNG read with the shared decoder, SVG parsed as XML,
 PDF through pdftotext and pdftoppm), Ctrl+C, the progress bar and the installation."""
 import math
 import os
@@ -8,17 +8,15 @@ import pwd
 import re
 import shutil
 import signal
-import struct
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 import xml.etree.ElementTree as ElementTree
-import zlib
 
-sys.path.insert(0, os.path.dirname(__file__))
-from wine_session import BLACK, BLUE, RED, WHITE, Picture, wait_until  # noqa: E402
+from quorvy_dev import png, testing
+from quorvy_dev.export_table import expected_table
+from quorvy_dev.wine_session import BLACK, BLUE, RED, WHITE, Picture, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 NATIVE = os.environ.get("QUORVY_NATIVE_BUILD", os.path.join(HERE, "..", "..", "build", "native"))
@@ -31,42 +29,9 @@ def run(*args, **kwargs):
     return subprocess.run([PLOT] + list(args), capture_output=True, timeout=120, **kwargs)
 
 
-def _paeth(a, b, c):
-    p = a + b - c
-    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-    return a if pa <= pb and pa <= pc else b if pb <= pc else c
-
-
 def read_png(data):
-    """A Picture of an 8-bit RGB or RGBA PNG, decoded here with zlib alone."""
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    width, height, depth, colour = header[:4]
-    assert depth == 8 and colour in (2, 6), header
-    channels = 3 if colour == 2 else 4
-    raw = zlib.decompress(idat)
-    stride = width * channels
-    rows, previous, i = [], bytearray(stride), 0
-    for _ in range(height):
-        kind, line = raw[i], bytearray(raw[i + 1:i + 1 + stride])
-        i += 1 + stride
-        for x in range(stride):
-            a = line[x - channels] if x >= channels else 0
-            b = previous[x]
-            c = previous[x - channels] if x >= channels else 0
-            line[x] = (line[x] + (0, a, b, (a + b) // 2, _paeth(a, b, c))[kind]) & 0xFF
-        rows.append(bytes(line))
-        previous = line
-    pixels = b"".join(bytes(row[x:x + 3]) for row in rows for x in range(0, stride, channels))
-    return Picture(b"P6\n%d %d\n255\n" % (width, height) + pixels)
+    """A Picture of a PNG's pixels, to be compared as the window's captures are."""
+    return Picture(png.ppm(data))
 
 
 def pixels_of(picture, colour):
@@ -381,6 +346,16 @@ class UsersFiles(Rows):
 
 
 class Pictures(Folder):
+    def test_every_pixel_of_a_colour_is_found(self):
+        """Rows of two by two pictures: the pixels, the colour looked for, where it is."""
+        for pixels, colour, where in [
+                ((RED, BLACK, BLACK, WHITE), BLACK, [(1, 0), (0, 1)]),  # a false match hid them
+                ((BLUE, BLUE, WHITE, BLUE), BLUE, [(0, 0), (1, 0), (1, 1)]),
+                ((WHITE, RED, (255, 255, 0), (0, 0, 255)), WHITE, [(0, 0)])]:
+            with self.subTest(pixels=pixels):
+                data = b"P6\n2 2\n255\n" + bytes(v for p in pixels for v in p)
+                self.assertEqual(Picture(data).find_all(colour), where)
+
     def picture(self, *args):
         r = run("-o", self.path("p.png"), *args)
         self.assertEqual(r.returncode, 0, r.stderr)
@@ -454,19 +429,6 @@ class Pictures(Folder):
         self.assertEqual(r.stderr.decode(), "quorvy-plot: cannot write %s: Is a directory\n" % self.path("p.png"))
         self.assertEqual(self.files(), ["p.png"])
         self.assertEqual(os.listdir(self.path("p.png")), [])
-
-
-def expected_table(min_x, max_x, iterations, f, point="."):
-    """The value table worked out here: the accumulated X walk, "%9.9f", the marker."""
-    step = (max_x - min_x) / iterations
-    lines, x = [], min_x
-    while x < max_x:
-        y = f(x)
-        xs = ("%9.9f" % x).replace(".", point, 1)
-        ys = "N.D." if y is None else ("%9.9f" % y).replace(".", point, 1)
-        lines.append("%s\t%s\n" % (xs, ys))
-        x += step
-    return "".join(lines).encode()
 
 
 class Tables(Folder):
@@ -656,4 +618,4 @@ class Install(Folder):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    testing.main(verbosity=2)

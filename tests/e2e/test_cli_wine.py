@@ -5,13 +5,12 @@ message boxes."""
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from test_cli import LABEL_ROWS, PLOT, read_png  # noqa: E402
-from wine_session import WineSession, wait_until  # noqa: E402
+from quorvy_dev import testing
+from quorvy_dev.wine_session import WineSession, wait_until
+from test_cli import LABEL_ROWS, PLOT, read_png
 
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
 session = None
@@ -149,4 +148,4 @@ class SameAsTheWindow(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    testing.main(verbosity=2)

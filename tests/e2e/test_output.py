@@ -4,13 +4,13 @@ import math
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from wine_session import (MAIN_TITLE, Picture, WineSession, end_process,  # noqa: E402
-                          end_with_parent, wait_until)
+from quorvy_dev import testing
+from quorvy_dev.export_table import expected_table
+from quorvy_dev.wine_session import (MAIN_TITLE, Picture, WineSession, end_process,
+                                     end_with_parent, wait_until)
 
 SAVE_TITLE = "Export vesro il foglio di lavoro:"
 session = None
@@ -46,24 +46,6 @@ def start_print_server():
     return process
 
 
-def expected_export(min_x, max_x, iterations, f, point="."):
-    """The export file computed here on its own: the accumulated X walk, "%9.9f", the marker."""
-    step = (max_x - min_x) / iterations
-    lines = []
-    x = min_x
-    while x < max_x:
-        y = f(x)
-        if y is None:
-            line = "%9.9f\tN.D.\n" % x
-            line = line.replace(".", point, 1)
-        else:
-            xs, ys = "%9.9f" % x, "%9.9f" % y
-            line = xs.replace(".", point, 1) + "\t" + ys.replace(".", point, 1) + "\n"
-        lines.append(line)
-        x += step
-    return "".join(lines).encode()
-
-
 def ini(**keys):
     return "".join("%s=%s\r\n" % (k, v) for k, v in keys.items())
 
@@ -97,7 +79,7 @@ class Export(OutputTest):
         session.start(ini(Expression="X/2"))
         self.export_to("half.xls")
         data = self.exported("half.xls")
-        self.assertEqual(data, expected_export(-100.0, 100.0, 10000, lambda x: x / 2))
+        self.assertEqual(data, expected_table(-100.0, 100.0, 10000, lambda x: x / 2))
         lines = data.split(b"\n")
         self.assertEqual(len(lines) - 1, 10001)
         self.assertTrue(lines[0].startswith(b"-100.000000000\t"))
@@ -108,8 +90,8 @@ class Export(OutputTest):
                           DecimalPoint=","))
         self.export_to("log.xls", keys=("alt+f", "Return"))  # File > Export
         data = self.exported("log.xls")
-        self.assertEqual(data, expected_export(-2.0, 2.0, 8, lambda x: math.log(x) if x > 0 else None,
-                                               point=","))
+        self.assertEqual(data, expected_table(-2.0, 2.0, 8, lambda x: math.log(x) if x > 0 else None,
+                                              point=","))
         self.assertIn(b"-2,000000000\tN.D.\n", data)
 
     def test_existing_file_is_overwritten(self):
@@ -287,4 +269,4 @@ class Printing(OutputTest):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    testing.main(verbosity=2)

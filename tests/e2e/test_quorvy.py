@@ -1,11 +1,10 @@
 """End-to-end tests: the real Quorvy.exe under Wine, driven with keys and clicks."""
 import os
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from wine_session import (BLACK, BLUE, MAIN_TITLE, RED, WHITE, WineSession,  # noqa: E402
-                          wait_until)
+from quorvy_dev import testing
+from quorvy_dev.wine_session import (BLACK, BLUE, MAIN_TITLE, RED, WHITE, WineSession,
+                                     wait_until)
 
 session = None
 
@@ -471,4 +470,4 @@ class Preferences(QuorvyTest):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    testing.main(verbosity=2)

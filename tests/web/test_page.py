@@ -10,17 +10,14 @@ import http.server
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import threading
 import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "docs"))
-import png  # noqa: E402
-from cdp import Browser  # noqa: E402
+from quorvy_dev import png, testing
+from quorvy_dev.cdp import Browser
 
 PAGE = os.environ.get("QUORVY_WEB_PAGE", os.path.join(HERE, "../../build/native/web/index.html"))
 PLOT = os.environ.get("QUORVY_PLOT", os.path.join(HERE, "../../build/native/cli/quorvy-plot"))
@@ -444,4 +441,4 @@ class Print(Page):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    testing.main()

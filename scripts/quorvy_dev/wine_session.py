@@ -19,16 +19,14 @@ import select
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__)))), "scripts"))
-import windows_flavours  # noqa: E402
+from quorvy_dev import windows_flavours
 
 DESKTOP = "quorvy,1024x768"
 MAIN_TITLE = "Quorvy - "
+STARTUP_LIMIT = 600.0  # seconds: far beyond any start on a loaded machine
 
 
 class Window:
@@ -74,8 +72,9 @@ class Picture:
         return sum(1 for y in rows for x in columns if self.rgb(x, y) == rgb)
 
     def find_all(self, rgb):
-        """(x, y) of every pixel of exactly that colour, found in the raw bytes."""
-        needle = re.compile(re.escape(bytes(rgb)))
+        """(x, y) of every pixel of exactly that colour, found in the raw bytes. The search
+        looks at every offset, since a false match across two pixels can hide a true one."""
+        needle = re.compile(b"(?=%s)" % re.escape(bytes(rgb)))
         found = []
         for match in needle.finditer(self.pixels):
             if match.start() % 3 == 0:
@@ -314,9 +313,32 @@ class WineSession:
             self.flavour.command("explorer", "/desktop=" + DESKTOP, self.exe), env=env,
             stdout=log, stderr=log)
         log.close()
-        main = wait_until(lambda: self.find(MAIN_TITLE), what="the main window")
+        main = self.wait_started()
         self.focus(main)
         return main
+
+    def wait_started(self):
+        """The main window, waited for as long as the program lives (Wine can take minutes to
+        start it on a busy machine); fails at once, with the program's words, once it has
+        ended, or after STARTUP_LIMIT, which only a hang reaches."""
+        def shown():
+            main = self.find(MAIN_TITLE)
+            if main is None and self.process.poll() is not None and not self.running():
+                raise RuntimeError("Quorvy ended before its main window showed; it said:\n"
+                                   + self.program_words())
+            return main
+        try:
+            return wait_until(shown, timeout=STARTUP_LIMIT, what="the main window")
+        except TimeoutError as timeout:
+            raise TimeoutError("%s; Quorvy said:\n%s" % (timeout, self.program_words())) from None
+
+    def program_words(self, lines=20):
+        """The last lines the program and Wine wrote since the start, without the text trace."""
+        with open(self.log_path, "rb") as f:
+            f.seek(self.log_offset)
+            said = f.read().decode("latin-1").splitlines()
+        said = [line for line in said if "trace:text:" not in line]
+        return "\n".join(said[-lines:]) or "(nothing)"
 
     def own_processes(self):
         """(pid, program name) of every process running in this session's Wine prefix: the
