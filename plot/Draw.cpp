@@ -7,7 +7,6 @@
 #include "engine/Eval.h"
 #include "engine/Passes.h"
 #include "platform/NumberText.h"
-#include "plot/InfoLines.h"
 #include "plot/Pixels.h"
 #include "settings/Prefs.h"
 
@@ -21,7 +20,6 @@ constexpr uint32_t kBottomLeft = kDtSingleLine | kDtBottom;
 constexpr uint32_t kBottomRight = kDtSingleLine | kDtBottom | kDtRight;
 constexpr uint32_t kBottomCentre = kDtSingleLine | kDtBottom | kDtCenter;
 constexpr uint32_t kCentred = kDtSingleLine | kDtVCenter | kDtCenter;
-constexpr int32_t kInfoLineHeight = 20;
 
 using Line = char[kLineSize];
 
@@ -210,17 +208,4 @@ void DrawAxes(DrawSurface* hDc, const QRect* Prec) {
 void ForceRedraw() {
     InvalidateClientArea(g_MainWnd);
     PrecalcRangeOfY();
-}
-
-void DrawInfoLines(DrawSurface* hDc, const QRect* client) {
-    InfoLine lines[kMaxInfoLines];
-    const int count = CurveInfoLines(lines);
-    QRect band = *client;
-    for (int i = 0; i < count; ++i) {
-        band.bottom = band.top + kInfoLineHeight * (i + 1);
-        Text(hDc, lines[i].text, band, kBottomLeft);
-        if (lines[i].where[0] != '\0') {
-            Text(hDc, lines[i].where, band, kBottomRight);
-        }
-    }
 }

@@ -1,6 +1,7 @@
 #include "plot/InfoLines.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "engine/Globals.h"
 #include "platform/NumberText.h"
@@ -22,6 +23,16 @@ void SetLine(InfoLine* line, const char* before, double value, int width, int pr
 void SetExtremeLine(InfoLine* line, const char* label, double y, double x) {
     SetLine(line, label, y, 9, 4, "");
     FormatNumberLine(line->where, sizeof line->where, "in X = ", x, 9, 4, "");
+}
+
+// The panel's lines stand in bands of this height, the value flush left and where it occurs
+// flush right.
+constexpr int32_t kInfoLineHeight = 20;
+constexpr uint32_t kBottomLeft = kDtSingleLine | kDtBottom;
+constexpr uint32_t kBottomRight = kDtSingleLine | kDtBottom | kDtRight;
+
+void Text(DrawSurface* hDc, const char* text, const QRect& rect, uint32_t format) {
+    MyDrawText(hDc, text, static_cast<int16_t>(std::strlen(text)), &rect, format);
 }
 
 }  // namespace
@@ -51,4 +62,17 @@ std::string InfoLineText(const InfoLine& line) {
         text.append(1, '\t').append(line.where);
     }
     return text;
+}
+
+void DrawInfoLines(DrawSurface* hDc, const QRect* client) {
+    InfoLine lines[kMaxInfoLines];
+    const int count = CurveInfoLines(lines);
+    QRect band = *client;
+    for (int i = 0; i < count; ++i) {
+        band.bottom = band.top + kInfoLineHeight * (i + 1);
+        Text(hDc, lines[i].text, band, kBottomLeft);
+        if (lines[i].where[0] != '\0') {
+            Text(hDc, lines[i].where, band, kBottomRight);
+        }
+    }
 }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/Common.h"
+
 constexpr size_t kInfoTextSize = 100;
 constexpr int kMaxInfoLines = 6;
 
@@ -21,3 +23,5 @@ extern const char* const kInfoNeedsAutoScaleY;
 int CurveInfoLines(InfoLine (&lines)[kMaxInfoLines]);
 // A line as one text: a value and where it occurs joined by a tab.
 std::string InfoLineText(const InfoLine& line);
+// The lines of the curve-info panel, in bands of 20 units from the top of client.
+void DrawInfoLines(DrawSurface* hDc, const QRect* client);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/Passes.h"
+#include "plot/InfoLines.h"
 #include "support/PlotFixture.h"
 
 namespace {
