@@ -7,6 +7,7 @@
 #include "app/Dialog_win.h"
 #include "app/Shell_win.h"
 #include "app/resource.h"
+#include "commands/Commands.h"
 #include "engine/Analize.h"
 #include "app/Export_win.h"
 #include "app/PrnProcs_win.h"
@@ -79,8 +80,7 @@ void OpenDialog(HWND owner, const char* name, DLGPROC procedure) {
 void AcceptFormula(HWND hDlg, HWND edit) {
     char text[sizeof gPrefs.UserFnStr];
     GetWindowTextA(edit, text, sizeof text);
-    SetFormulaText(text);
-    if (!ParenthesesAccepted(gPrefs.UserFnStr)) {
+    if (!AcceptFormulaText(text)) {
         return;
     }
     g_bEditFormualOk = 1;
@@ -291,14 +291,10 @@ int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {
         return 0;
     }
     g_MainWnd = hWnd;
-    InitGVars();
-    ReadPreferences();
+    LoadStartPreferences();
     PreparePrStuff(hWnd);
     SetSettingsRedraw(ForceRedraw);
-    const bool restored = gPrefs.UserFnStr[0] != '\0';
-    if (restored) {
-        ManageTree();
-    }
+    const bool restored = ParseRestoredFormula();
     PlaceWindow(hWnd);
     ShowBlankWindow(hWnd, nCmdShow);
     if (restored) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/Eval.h"
+#include "engine/Passes.h"
 #include "platform/NumberText.h"
 #include "settings/Messages.h"
 #include "settings/Prefs.h"
@@ -100,6 +101,7 @@ ExportResult ExportValues(OutputStream& out) {
     LineBuffer lines(out);
     const char decimalPoint = ChosenDecimalPoint();
     ExportResult result = ExportResult::Completed;
+    BeginPass(PassKind::Export);
     WalkSamples([&](double x, double y, bool undefined) {
         // Formatted in place at the end of the buffer while a line of any length fits there.
         if (char* room = lines.Room()) {
@@ -112,12 +114,13 @@ ExportResult ExportValues(OutputStream& out) {
                 return false;
             }
         }
-        if (UserAbort() != 0) {
+        if (PassSampleDone() != 0) {
             result = ExportResult::Aborted;
             return false;
         }
         return true;
     });
+    EndPass();
     if (!lines.Flush() && result != ExportResult::WriteFailed) {
         result = ExportResult::WriteFailed;
     }
