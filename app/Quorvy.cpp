@@ -15,6 +15,7 @@
 #include "app/Draw_win.h"
 #include "settings/Messages.h"
 #include "settings/Prefs.h"
+#include "settings/W_prefs.h"
 #include "app/Settings_win.h"
 
 HINSTANCE g_hInst = nullptr;

@@ -11,26 +11,6 @@
 
 namespace {
 
-using GivenOnLine = bool (*)(const CliOptions&);
-
-// The keys the tool uses besides the formula, with the option that gives each again.
-const struct {
-    size_t offset;
-    GivenOnLine given;
-} kUsedKeys[] = {
-    {offsetof(_PrefsStruct, MinX), [](const CliOptions& o) { return o.minX.has_value(); }},
-    {offsetof(_PrefsStruct, MaxX), [](const CliOptions& o) { return o.maxX.has_value(); }},
-    {offsetof(_PrefsStruct, Iterations),
-     [](const CliOptions& o) { return o.iterations.has_value(); }},
-    {offsetof(_PrefsStruct, DecimalPoint),
-     [](const CliOptions& o) { return o.decimalPoint.has_value(); }},
-    {offsetof(_PrefsStruct, bAutoScaleX),
-     [](const CliOptions& o) { return o.autoScaleX.has_value(); }},
-    {offsetof(_PrefsStruct, bAutoScaleY),
-     [](const CliOptions& o) { return o.autoScaleY.has_value(); }},
-    {offsetof(_PrefsStruct, bDontDraw), [](const CliOptions& o) { return o.dontDraw.has_value(); }},
-};
-
 // The reader's reasons in the tool's words.
 std::string ReasonText(PrefReplaced why) {
     switch (why) {
@@ -93,11 +73,11 @@ std::string DecimalPointRefusal(const std::string& path, const CliOptions& o) {
 std::vector<std::string> ReplacedValues(const std::string& path, const CliOptions& o,
                                         const PrefsReport& report) {
     std::vector<std::string> lines;
-    for (const auto& key : kUsedKeys) {
+    for (const auto& key : kUsedIniKeys) {
         const int index = PrefIndexOf(key.offset);
         const PrefDescriptor& d = kPrefTable[index];
         const PrefFound& found = report.keys[index];
-        if (!found.present || key.given(o) || found.why == PrefReplaced::Kept) {
+        if (!found.present || key.givenOnLine(o) || found.why == PrefReplaced::Kept) {
             continue;
         }
         const std::string put = d.kind == PrefKind::DecimalChar ? "'" + found.put + "'" : found.put;
@@ -146,14 +126,6 @@ std::vector<std::string> PassedOver(const std::string& path) {
 }
 
 }  // namespace
-
-std::string UsedIniKeys() {
-    std::string keys = kPrefTable[PrefIndexOf(offsetof(_PrefsStruct, UserFnStr))].key;
-    for (const auto& key : kUsedKeys) {
-        keys += std::string(", ") + kPrefTable[PrefIndexOf(key.offset)].key;
-    }
-    return keys;
-}
 
 IniReading ReadIniFile(const std::string& path, const CliOptions& o, bool formulaGiven) {
     IniReading reading;

@@ -12,9 +12,6 @@ struct IniReading {
     std::string refusal;                // why the file is refused; empty when it is not
 };
 
-// The keys of [Quorvy] the tool takes from the file, the formula first, joined by ", ".
-std::string UsedIniKeys();
-
 // Reads path into gPrefs. A key that an option gives again is not told about; the formula is
 // checked only when it is the one used (formulaGiven is false).
 IniReading ReadIniFile(const std::string& path, const CliOptions& o, bool formulaGiven);

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/IniReading.h"
 #include "engine/Globals.h"
 #include "settings/Prefs.h"
 #include "settings/SetGetD.h"
@@ -393,6 +392,28 @@ CommandLine ParseCommandLine(int argc, char** argv, CliOptions* options, std::st
         }
     }
     return CheckWhole(argc, argv, options, error) ? CommandLine::Run : CommandLine::UsageError;
+}
+
+const std::array<UsedIniKey, 7> kUsedIniKeys = {{
+    {offsetof(_PrefsStruct, MinX), [](const CliOptions& o) { return o.minX.has_value(); }},
+    {offsetof(_PrefsStruct, MaxX), [](const CliOptions& o) { return o.maxX.has_value(); }},
+    {offsetof(_PrefsStruct, Iterations),
+     [](const CliOptions& o) { return o.iterations.has_value(); }},
+    {offsetof(_PrefsStruct, DecimalPoint),
+     [](const CliOptions& o) { return o.decimalPoint.has_value(); }},
+    {offsetof(_PrefsStruct, bAutoScaleX),
+     [](const CliOptions& o) { return o.autoScaleX.has_value(); }},
+    {offsetof(_PrefsStruct, bAutoScaleY),
+     [](const CliOptions& o) { return o.autoScaleY.has_value(); }},
+    {offsetof(_PrefsStruct, bDontDraw), [](const CliOptions& o) { return o.dontDraw.has_value(); }},
+}};
+
+std::string UsedIniKeys() {
+    std::string keys = kPrefTable[PrefIndexOf(offsetof(_PrefsStruct, UserFnStr))].key;
+    for (const auto& key : kUsedIniKeys) {
+        keys += std::string(", ") + kPrefTable[PrefIndexOf(key.offset)].key;
+    }
+    return keys;
 }
 
 std::string FormulaTooLong(const std::string& what, const std::string& count) {

@@ -2,6 +2,7 @@
 
 #include "engine/Analize.h"
 #include "settings/Prefs.h"
+#include "settings/W_prefs.h"
 
 void LoadStartPreferences() {
     InitGVars();

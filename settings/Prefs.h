@@ -89,6 +89,8 @@ extern double g_DeltaX;
 void SetFormulaText(const char* text);
 
 void InitPrefs();
+// MinX, MaxX and Iterations back to their defaults together.
+void SetDefaultWalk();
 void InitGVars();
 // g_DeltaX = (MaxX - MinX) / Iterations.
 void ComputeDeltaX();
@@ -129,14 +131,6 @@ struct PrefFound {
 struct PrefsReport {
     PrefFound keys[kPrefCount];
 };
-
-// Reads Quorvy.ini over the current record, then the X step; returns 1. A count or a range that
-// would give no usable X walk goes back to its default alone; a step that cannot advance X puts
-// MinX, MaxX and Iterations back together. With a report, every key is also looked at as the
-// file writes it, and each value that was not used as written is told with the reason (for a
-// tool that shows it; the window reads exactly as without).
-int32_t ReadPreferences(PrefsReport* report = nullptr);
-void WritePreferences();
 
 // The sample range: the counts the settings dialog takes (a signed 32-bit field, above 0).
 constexpr long long kMinIterations = 1;

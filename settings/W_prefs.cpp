@@ -220,3 +220,44 @@ void WriteWinPrefs() {
         ProfileWrite(kIniSection, k.key, value, kIniFileName);
     }
 }
+
+namespace {
+
+// A count or a range that a hand-edited file spoiled goes back to its default alone; a step
+// that still cannot advance X then puts the whole walk back.
+WalkRepairs KeepUsableWalk() {
+    WalkRepairs repairs;
+    if (!IterationsAcceptable(gPrefs.Iterations)) {
+        gPrefs.Iterations = kDefaultIterations;
+        repairs.iterations = true;
+    }
+    if (!SpanAcceptable(gPrefs.MinX, gPrefs.MaxX)) {
+        gPrefs.MinX = kDefaultMinX;
+        gPrefs.MaxX = kDefaultMaxX;
+        repairs.span = true;
+    }
+    if (!RangeAcceptable(gPrefs.MinX, gPrefs.MaxX, gPrefs.Iterations)) {
+        SetDefaultWalk();
+        repairs.step = true;
+    }
+    return repairs;
+}
+
+}  // namespace
+
+int32_t ReadPreferences(PrefsReport* report) {
+    const int32_t result = ReadWinPrefs(report);
+    if (gPrefs.bSaveWinPos == 0) {
+        gPrefs.WPosRect = InitialRect;
+    }
+    const WalkRepairs repairs = KeepUsableWalk();
+    if (report != nullptr) {
+        JudgeFoundValues(repairs, report);
+    }
+    ComputeDeltaX();
+    return result;
+}
+
+void WritePreferences() {
+    WriteWinPrefs();
+}

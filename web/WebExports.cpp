@@ -14,6 +14,7 @@
 #include "plot/InfoLines.h"
 #include "plot/LabelPlace.h"
 #include "settings/Prefs.h"
+#include "settings/W_prefs.h"
 #include "settings/Settings.h"
 #include "web/WebPage.h"
 #include "web/WebRaster.h"
