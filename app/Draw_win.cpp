@@ -4,6 +4,7 @@
 
 #include "app/GdiSurface_win.h"
 #include "plot/Draw.h"
+#include "plot/InfoLines.h"
 #include "app/Draw_win.h"
 
 namespace {

@@ -11,7 +11,6 @@ namespace {
 
 HANDLE OutputFile = INVALID_HANDLE_VALUE;
 
-constexpr char kDefaultName[] = "Export.XLS";
 constexpr char kFilter[] = "Excel Files (*.xls)\0*.xls\0";
 constexpr char kTitle[] = "Export vesro il foglio di lavoro:";
 
@@ -75,7 +74,7 @@ UINT_PTR CALLBACK SaveDialogHook(HWND hookDialog, UINT message, WPARAM, LPARAM l
 int32_t OpenOutputFile(HWND hWnd) {
     char fileName[MAX_PATH];
     char directory[MAX_PATH] = "";
-    std::strcpy(fileName, kDefaultName);
+    std::strcpy(fileName, kExportFileName);
     GetCurrentDirectoryA(sizeof directory, directory);
 
     OPENFILENAMEA ofn = {};

@@ -7,12 +7,15 @@
 #include "app/Dialog_win.h"
 #include "app/Shell_win.h"
 #include "app/resource.h"
+#include "commands/Commands.h"
 #include "engine/Analize.h"
 #include "app/Export_win.h"
 #include "app/PrnProcs_win.h"
 #include "plot/Draw.h"
 #include "app/Draw_win.h"
+#include "settings/Messages.h"
 #include "settings/Prefs.h"
+#include "settings/W_prefs.h"
 #include "app/Settings_win.h"
 
 HINSTANCE g_hInst = nullptr;
@@ -26,7 +29,6 @@ int32_t g_bEditFormualOk = 0;
 
 constexpr char kClassName[] = "QuorvyWClass";
 constexpr char kWindowTitle[] = "Quorvy - ";
-constexpr char kHelpText[] = "Per favore lancia l'Help in formato HTML dentro la cartella DOCS";
 
 // The plot is drawn into a memory bitmap, which is far cheaper than drawing on the window
 // sample by sample. The bitmap starts white; during a long pass the key poll copies it to the
@@ -79,8 +81,7 @@ void OpenDialog(HWND owner, const char* name, DLGPROC procedure) {
 void AcceptFormula(HWND hDlg, HWND edit) {
     char text[sizeof gPrefs.UserFnStr];
     GetWindowTextA(edit, text, sizeof text);
-    SetFormulaText(text);
-    if (!ParenthesesAccepted(gPrefs.UserFnStr)) {
+    if (!AcceptFormulaText(text)) {
         return;
     }
     g_bEditFormualOk = 1;
@@ -159,7 +160,7 @@ void RunCommand(HWND hWnd, int id) {
             PostQuitMessage(0);
             break;
         case IDM_HELP:
-            ShowMyMessage(g_MainWnd, kHelpText, "HELP", kMbOk);
+            ShowProgramMessage(g_MainWnd, kMsgHelp);
             break;
         case IDM_ABOUT:
             OpenDialog(hWnd, "ABOUTDLG", AboutDlgProc);
@@ -291,14 +292,10 @@ int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {
         return 0;
     }
     g_MainWnd = hWnd;
-    InitGVars();
-    ReadPreferences();
+    LoadStartPreferences();
     PreparePrStuff(hWnd);
     SetSettingsRedraw(ForceRedraw);
-    const bool restored = gPrefs.UserFnStr[0] != '\0';
-    if (restored) {
-        ManageTree();
-    }
+    const bool restored = ParseRestoredFormula();
     PlaceWindow(hWnd);
     ShowBlankWindow(hWnd, nCmdShow);
     if (restored) {

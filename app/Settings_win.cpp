@@ -1,7 +1,6 @@
 #include "app/Settings_win.h"
 
 #include "app/Dialog_win.h"
-
 #include "app/SetGetD_win.h"
 #include "settings/Settings.h"
 
@@ -16,24 +15,28 @@ void SetSettingsRedraw(void (*redraw)()) {
 }
 
 void InitPrefsDlog(HWND hDlg) {
-    TempPrefs = gPrefs;
-    SetDlgItemDouble(hDlg, kIdMaxX, TempPrefs.MaxX);
-    SetDlgItemDouble(hDlg, kIdMinX, TempPrefs.MinX);
-    for (const PrefDescriptor& d : kPrefTable) {
-        if (d.kind == PrefKind::Switch) {
-            CheckDlgButton(hDlg, d.dialogId,
-                           PrefField<int32_t>(TempPrefs, d) ? BST_CHECKED : BST_UNCHECKED);
+    OpenSettings();
+    for (const SettingsField& field : kSettingsFields) {
+        char text[kFieldBufferSize];
+        SettingsFieldText(field, text);
+        if (IsSwitchField(field)) {
+            CheckDlgButton(hDlg, field.id, text[0] == '1' ? BST_CHECKED : BST_UNCHECKED);
+        } else {
+            SetDlgItemString(hDlg, static_cast<int16_t>(field.id), text);
         }
     }
-    SetDlgItemString(hDlg, kIdDecimalPoint, TempPrefs.DecimalPoint);
-    SetDlgItemLong(hDlg, kIdIterations, static_cast<int32_t>(TempPrefs.Iterations));
 }
 
+// The edit fields into TempPrefs (the check boxes are there already), then the dialog's checks.
 int32_t GetFromPrefsDlog(HWND hDlg) {
-    TempPrefs.MaxX = GetDlgItemDouble(hDlg, kIdMaxX);
-    TempPrefs.MinX = GetDlgItemDouble(hDlg, kIdMinX);
-    const int32_t iterations = GetDlgItemLong(hDlg, kIdIterations);
-    GetDlgItemString(hDlg, kIdDecimalPoint, TempPrefs.DecimalPoint, sizeof TempPrefs.DecimalPoint);
+    int32_t iterations = 0;
+    for (const SettingsField& field : kSettingsFields) {
+        if (!IsSwitchField(field)) {
+            char text[kFieldBufferSize];
+            GetDlgItemString(hDlg, static_cast<int16_t>(field.id), text, sizeof text);
+            ReadSettingsFieldText(field, text, &iterations);
+        }
+    }
     return CheckAndCommitSettings(hDlg, iterations);
 }
 

@@ -10,13 +10,17 @@
 
 #include "platform/CommonPortable.h"
 #include "cli/IniReading.h"
+#include "cli/Options.h"
 #include "cli/OutputFiles.h"
 #include "cli/PassMonitor.h"
 #include "cli/Picture.h"
+#include "commands/Commands.h"
 #include "engine/Analize.h"
 #include "engine/Globals.h"
+#include "engine/Passes.h"
 #include "output/Export.h"
 #include "plot/Draw.h"
+#include "plot/InfoLines.h"
 #include "plot/Pixels.h"
 #include "plot/RasterCanvas.h"
 #include "settings/Prefs.h"
@@ -197,7 +201,7 @@ bool Run::ReadIni() {
 
 // The options through the settings dialog's checks and messages.
 bool Run::LoadSettings() {
-    TempPrefs = gPrefs;
+    OpenSettings();
     ApplyOverrides(o_, &TempPrefs);
     const int32_t iterations = o_.iterations.value_or(static_cast<int32_t>(TempPrefs.Iterations));
     if (CheckAndCommitSettings(nullptr, iterations) != 0) {
@@ -232,9 +236,10 @@ void Run::ExplainRefusedRange(int32_t iterations) {
 }
 
 // The formula dialog's own check: it keeps a text with unbalanced parentheses from the parser,
-// whether the text comes from the line, a formula file or the INI file.
+// whether the text comes from the line, a formula file or the INI file. A text of the line or
+// of a formula file goes into the preferences as the dialog's OK puts it there.
 bool Run::AcceptFormula() {
-    return ParenthesesAccepted(formula_ ? formula_->c_str() : gPrefs.UserFnStr);
+    return formula_ ? AcceptFormulaText(formula_->c_str()) : ParenthesesAccepted(gPrefs.UserFnStr);
 }
 
 // A formula on the line is parsed as after the formula dialog; one from the INI file as at the
@@ -242,10 +247,8 @@ bool Run::AcceptFormula() {
 void Run::ParseFormula() {
     const int before = log_.messages;
     if (formula_) {
-        ParseFormulaText(formula_->c_str());
-    } else if (gPrefs.UserFnStr[0] != '\0') {
         ManageTree();
-    } else {
+    } else if (!ParseRestoredFormula()) {
         return;
     }
     parsed_ = true;
@@ -293,10 +296,8 @@ bool Run::ReadFormulaFile() {
         Error("cannot read " + name + ": " + (file == nullptr ? std::strerror(errno) : why));
     } else if (text.start.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
         Error(name + ": the formula is one line; the file holds more");
-    } else if (text.length > kFormulaCapacity - 1) {
-        Error(name + ": the formula has " + std::to_string(text.length) +
-              " characters; the formula dialog takes at most " +
-              std::to_string(kFormulaCapacity - 1));
+    } else if (text.length > size_t{kFormulaMaxLength}) {
+        Error(FormulaTooLong(name + ": the formula", std::to_string(text.length)));
     } else {
         formula_ = text.start;
     }
@@ -322,7 +323,7 @@ bool Run::OpenOutputs() {
 }
 
 void Run::Begin(const char* pass) {
-    monitor_.Begin(pass, static_cast<double>(gPrefs.Iterations) + 1.0);
+    monitor_.Begin(pass);
 }
 
 void Run::RangePass() {
@@ -341,9 +342,9 @@ void Run::ReportUndefinedWalk() {
         return;
     }
     char where[96];
-    if (monitor_.Stopped()) {
+    if (PassStoppedAt() != 0) {
         std::snprintf(where, sizeof where, "the first %llu samples from X = %g",
-                      static_cast<unsigned long long>(monitor_.StoppedAt()), gPrefs.MinX);
+                      static_cast<unsigned long long>(PassStoppedAt()), gPrefs.MinX);
     } else {
         std::snprintf(where, sizeof where, "any sample from X = %g to %g", gPrefs.MinX,
                       gPrefs.MaxX);
@@ -372,8 +373,8 @@ void Run::ReportStop() {
         return;
     }
     char samples[96];
-    const auto covered = static_cast<unsigned long long>(monitor_.StoppedAt());
-    const auto all = static_cast<unsigned long long>(monitor_.WalkSamples());
+    const auto covered = static_cast<unsigned long long>(PassStoppedAt());
+    const auto all = static_cast<unsigned long long>(PassWalkSamples());
     const char* plural = covered == 1 ? "" : "s";
     if (all > 0) {
         std::snprintf(samples, sizeof samples, "the first %llu sample%s of %llu", covered, plural,
@@ -432,13 +433,15 @@ bool Run::ExportPass() {
 
 // The panel's lines; its note that the Y facts need AutoScale Y is a message, not a fact.
 bool Run::PrintInfo() {
-    for (const std::string& line : InfoLines()) {
-        if (line == kInfoNeedsAutoScaleY) {
-            Error(line + " (the Y facts need --autoscale-y)");
+    InfoLine lines[kMaxInfoLines];
+    const int count = CurveInfoLines(lines);
+    for (int i = 0; i < count; ++i) {
+        if (lines[i].autoScaleYNote) {
+            Error(std::string(lines[i].text) + " (the Y facts need --autoscale-y)");
             ++messages_;
             continue;
         }
-        std::fprintf(s_.out, "%s\n", line.c_str());
+        std::fprintf(s_.out, "%s\n", InfoLineText(lines[i]).c_str());
     }
     errno = 0;
     if (std::fflush(s_.out) == 0 && std::ferror(s_.out) == 0) {
@@ -485,19 +488,19 @@ int Run::Execute() {
     }
     RangePass();
     bool written = DrawingPass();
-    pictureCut_ = !o_.picturePath.empty() && monitor_.Stopped();
-    infoCut_ = o_.info && monitor_.Stopped();
+    pictureCut_ = !o_.picturePath.empty() && PassStoppedAt() != 0;
+    infoCut_ = o_.info && PassStoppedAt() != 0;
     written = ExportPass() && written;
-    tableCut_ = !o_.exportPath.empty() && monitor_.Stopped();
+    tableCut_ = !o_.exportPath.empty() && PassStoppedAt() != 0;
     written = (!o_.info || PrintInfo()) && written;
     written = CommitOutputs() && written;
-    if (monitor_.Stopped()) {
+    if (PassStoppedAt() != 0) {
         ReportStop();
     }
     if (!written) {
         return kExitOutputFailed;
     }
-    if (monitor_.Stopped()) {
+    if (PassStoppedAt() != 0) {
         return kExitInterrupted;
     }
     return formulaMessages_ + messages_ > 0 ? kExitFormulaMessage : kExitOk;

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 
-#include "plot/InfoLines.h"
-
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitFormulaMessage = 3;

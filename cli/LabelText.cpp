@@ -8,12 +8,9 @@
 
 namespace {
 
-constexpr const char* kFace = "DejaVu Sans";
 // Where Debian's fonts-dejavu-core puts the face: opened directly, it spares the run the font
 // configuration's start-up (several milliseconds, more than a small picture takes to draw).
 constexpr const char* kFaceFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
-// The face at this size fits in the window font's line and is about as wide.
-constexpr double kFontSize = 12.5;
 
 // The face from its file, made once and kept for the whole run; null when the file is not
 // there, and the face is then looked up by name.
@@ -39,9 +36,10 @@ void UseLabelFont(cairo_t* cr) {
     if (cairo_font_face_t* face = FaceFromFile()) {
         cairo_set_font_face(cr, face);
     } else {
-        cairo_select_font_face(cr, kFace, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        cairo_select_font_face(cr, kLabelFace, CAIRO_FONT_SLANT_NORMAL,
+                               kLabelFontBold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     }
-    cairo_set_font_size(cr, kFontSize);
+    cairo_set_font_size(cr, kLabelFontSize);
     // The same metrics on every surface and machine: grey smoothing, whole-unit advances.
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);

@@ -146,11 +146,11 @@ bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
         int32_t count = 0;
         const IntegerRead read = ReadInt32(text.c_str(), &count);
         if (read != IntegerRead::Ok) {
-            *error =
-                "--iterations: " + Quoted(arg) +
-                (read == IntegerRead::NotWhole ? " is not a whole number"
-                                               : " is out of range: the count goes from 1 to " +
-                                                     std::to_string(kMaxIterations));
+            const std::string range =
+                "from " + std::to_string(kMinIterations) + " to " + std::to_string(kMaxIterations);
+            *error = "--iterations: " + Quoted(arg) +
+                     (read == IntegerRead::NotWhole ? " is not a whole number"
+                                                    : " is out of range: the count goes " + range);
             return false;
         }
         o->iterations = count;
@@ -307,28 +307,32 @@ bool TakesArgument(int code) {
     return shortWithArgument || code == kMin || code == kMax || code == kIni;
 }
 
-// What the options read, taken together: one formula, something to write, one stream each.
-bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
-    if (argc - optind > 1) {
+// One formula: on the line, in --formula-file, or in the --ini file.
+bool CheckFormula(int argc, char** argv, CliOptions* o, std::string* error) {
+    const int words = argc - optind;
+    if (words > 1) {
         *error = "one FORMULA only; " + Quoted(argv[optind + 1]) + " is one too many";
         return false;
     }
-    if (argc - optind == 1 && !o->formulaFile.empty()) {
+    if (words == 1 && !o->formulaFile.empty()) {
         *error = "FORMULA and --formula-file: give one of them";
         return false;
     }
-    if (argc - optind == 1) {
+    if (words == 1) {
         o->formula = argv[optind];
-        if (o->formula->size() > kFormulaCapacity - 1) {
-            *error = "FORMULA has " + std::to_string(o->formula->size()) +
-                     " characters; the formula dialog takes at most " +
-                     std::to_string(kFormulaCapacity - 1);
+        if (o->formula->size() > size_t{kFormulaMaxLength}) {
+            *error = FormulaTooLong("FORMULA", std::to_string(o->formula->size()));
             return false;
         }
     } else if (o->iniPath.empty() && o->formulaFile.empty()) {
         *error = "missing FORMULA (or --formula-file FILE, or --ini FILE to take it from)";
         return false;
     }
+    return true;
+}
+
+// Something to write, one output at most on standard output, a picture format known.
+bool CheckOutputs(CliOptions* o, std::string* error) {
     if (o->picturePath.empty() && o->exportPath.empty() && !o->info) {
         *error = "nothing to write: give --output, --export or --info";
         return false;
@@ -349,6 +353,11 @@ bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
         o->pictureFormat = *format;
     }
     return true;
+}
+
+// What the options read, taken together: one formula, something to write, one stream each.
+bool CheckWhole(int argc, char** argv, CliOptions* o, std::string* error) {
+    return CheckFormula(argc, argv, o, error) && CheckOutputs(o, error);
 }
 
 }  // namespace
@@ -385,6 +394,33 @@ CommandLine ParseCommandLine(int argc, char** argv, CliOptions* options, std::st
     return CheckWhole(argc, argv, options, error) ? CommandLine::Run : CommandLine::UsageError;
 }
 
+const std::array<UsedIniKey, 7> kUsedIniKeys = {{
+    {offsetof(_PrefsStruct, MinX), [](const CliOptions& o) { return o.minX.has_value(); }},
+    {offsetof(_PrefsStruct, MaxX), [](const CliOptions& o) { return o.maxX.has_value(); }},
+    {offsetof(_PrefsStruct, Iterations),
+     [](const CliOptions& o) { return o.iterations.has_value(); }},
+    {offsetof(_PrefsStruct, DecimalPoint),
+     [](const CliOptions& o) { return o.decimalPoint.has_value(); }},
+    {offsetof(_PrefsStruct, bAutoScaleX),
+     [](const CliOptions& o) { return o.autoScaleX.has_value(); }},
+    {offsetof(_PrefsStruct, bAutoScaleY),
+     [](const CliOptions& o) { return o.autoScaleY.has_value(); }},
+    {offsetof(_PrefsStruct, bDontDraw), [](const CliOptions& o) { return o.dontDraw.has_value(); }},
+}};
+
+std::string UsedIniKeys() {
+    std::string keys = kPrefTable[PrefIndexOf(offsetof(_PrefsStruct, UserFnStr))].key;
+    for (const auto& key : kUsedIniKeys) {
+        keys += std::string(", ") + kPrefTable[PrefIndexOf(key.offset)].key;
+    }
+    return keys;
+}
+
+std::string FormulaTooLong(const std::string& what, const std::string& count) {
+    return what + " has " + count + " characters; the formula dialog takes at most " +
+           std::to_string(kFormulaMaxLength);
+}
+
 std::optional<PictureFormat> PictureFormatOf(const std::string& path) {
     if (path == kStandardStream) {
         return PictureFormat::Png;
@@ -409,44 +445,99 @@ std::optional<PictureFormat> PictureFormatOf(const std::string& path) {
     return std::nullopt;
 }
 
-const char* UsageText() {
+namespace {
+
+// The default of a setting as the usage text gives it.
+std::string DefaultOf(size_t offset) {
+    const PrefDescriptor& d = kPrefTable[PrefIndexOf(offset)];
+    if (d.kind == PrefKind::DecimalChar) {
+        return std::string(1, static_cast<char>(d.defaultValue));
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", d.defaultValue);
+    return text;
+}
+
+std::string UsageSynopsis() {
     return "Usage: quorvy-plot [OPTION]... FORMULA\n"
            "   or: quorvy-plot [OPTION]... (--formula-file FILE | --ini FILE)\n"
            "Plot FORMULA, a function of X typed as in Quorvy's formula dialog, without a window:\n"
            "the picture, the value table and the curve facts.\n"
-           "\n"
-           "Outputs (at least one; FILE \"-\" is standard output):\n"
+           "\n";
+}
+
+std::string UsageOutputs() {
+    return "Outputs (at least one; FILE \"-\" is standard output):\n"
            "  -o, --output FILE        the plot as PNG, SVG or PDF, by FILE's extension\n"
            "                           (\"-\" writes PNG)\n"
            "  -e, --export FILE        the value table, as File > Export writes it\n"
            "  -i, --info               the curve-info lines on standard output\n"
-           "  -s, --size WxH           picture size in pixels (default 382x354)\n"
-           "\n"
-           "Settings (the settings dialog's defaults and checks):\n"
-           "      --min X              left end of the X range (default -100)\n"
-           "      --max X              right end of the X range (default 100)\n"
-           "  -n, --iterations N       number of steps across the range (default 10000)\n"
-           "  -d, --decimal-point C    decimal-point character of the value table (default .)\n"
+           "  -s, --size WxH           picture size in pixels (default " +
+           std::to_string(kDefaultWidth) + "x" + std::to_string(kDefaultHeight) + ")\n\n";
+}
+
+std::string UsageSettings() {
+    return "Settings (the settings dialog's defaults and checks):\n"
+           "      --min X              left end of the X range (default " +
+           DefaultOf(offsetof(_PrefsStruct, MinX)) +
+           ")\n"
+           "      --max X              right end of the X range (default " +
+           DefaultOf(offsetof(_PrefsStruct, MaxX)) +
+           ")\n"
+           "  -n, --iterations N       number of steps across the range (default " +
+           DefaultOf(offsetof(_PrefsStruct, Iterations)) +
+           ")\n"
+           "  -d, --decimal-point C    decimal-point character of the value table (default " +
+           DefaultOf(offsetof(_PrefsStruct, DecimalPoint)) +
+           ")\n"
            "      --no-autoscale-x     one pixel per X unit, X = 0 in the middle\n"
            "      --no-autoscale-y     one pixel per Y unit, Y = 0 in the middle\n"
            "      --dont-draw          labels only (the range is still measured)\n"
            "      --autoscale-x, --autoscale-y, --draw\n"
-           "                           switch back on what --ini switched off\n"
-           "  -f, --formula-file FILE  take the formula from the first line of FILE\n"
+           "                           switch back on what --ini switched off\n";
+}
+
+// The words of text in lines of at most kUsageWidth columns, each starting in the column of the
+// options' descriptions.
+constexpr size_t kUsageWidth = 80;
+const std::string kUsageIndent(27, ' ');
+
+std::string Wrapped(const std::string& text) {
+    std::string out;
+    std::string line = kUsageIndent;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(' ', at);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string word = text.substr(at, end - at);
+        if (line.size() > kUsageIndent.size() && line.size() + 1 + word.size() > kUsageWidth) {
+            out += line + "\n";
+            line = kUsageIndent;
+        }
+        line += (line.size() > kUsageIndent.size() ? " " : "") + word;
+        at = end + 1;
+    }
+    return out + line + "\n";
+}
+
+std::string UsageInputs() {
+    return "  -f, --formula-file FILE  take the formula from the first line of FILE\n"
            "                           (\"-\": standard input)\n"
            "      --ini FILE           start from this Quorvy.ini (never written); the\n"
-           "                           formula is taken from it when FORMULA is not given.\n"
-           "                           Keys of its [Quorvy] section: Expression, MinX, MaxX,\n"
-           "                           Iterations, DecimalPoint, bAutoScaleX, bAutoScaleY,\n"
-           "                           bDontDraw (see 'man quorvy-plot'); a value that is\n"
-           "                           replaced on reading is named on standard error\n"
+           "                           formula is taken from it when FORMULA is not given.\n" +
+           Wrapped("Keys of its [Quorvy] section: " + UsedIniKeys() +
+                   " (see 'man quorvy-plot'); a value that is replaced on reading is named on "
+                   "standard error") +
            "      --trace-parse        show the parser's trace\n"
            "      --trace-eval         show the evaluator's trace\n"
            "\n"
            "  -h, --help               show this help and exit\n"
            "  -V, --version            show the version and exit\n"
-           "\n"
-           "A FORMULA that starts with '-' follows \"--\". Messages go to standard error;\n"
+           "\n";
+}
+
+std::string UsageClosing() {
+    return "A FORMULA that starts with '-' follows \"--\". Messages go to standard error;\n"
            "those that Quorvy shows in boxes as \"Title: text\".\n"
            "\n"
            "Exit status: 0 when everything asked for was written; 2 for a usage error or\n"
@@ -454,6 +545,14 @@ const char* UsageText() {
            "a value of the INI file replaced, no defined sample; the outputs are still\n"
            "written); 4 when an output could not be written (the file named keeps what it\n"
            "held); 130 when stopped by Ctrl+C (what was done so far is written).\n";
+}
+
+}  // namespace
+
+const char* UsageText() {
+    static const std::string text =
+        UsageSynopsis() + UsageOutputs() + UsageSettings() + UsageInputs() + UsageClosing();
+    return text.c_str();
 }
 
 std::string VersionText() {

@@ -2,6 +2,8 @@
 // override the defaults or the chosen Quorvy.ini.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -49,6 +51,20 @@ CommandLine ParseCommandLine(int argc, char** argv, CliOptions* options, std::st
 // A decimal mark a reader can tell from the digits, the sign, the tab and the line end of a
 // table row; empty keeps the default point.
 bool SeparatesDecimals(const char* mark);
+
+// The keys of [Quorvy] that --ini takes besides the formula, each with the option that gives it
+// again (a key given again on the line is not reported as replaced).
+struct UsedIniKey {
+    size_t offset;  // of the field in _PrefsStruct
+    bool (*givenOnLine)(const CliOptions&);
+};
+extern const std::array<UsedIniKey, 7> kUsedIniKeys;
+// Those keys, the formula first, joined by ", ".
+std::string UsedIniKeys();
+
+// The refusal of a formula over the limit, whichever way it came: "<what> has <count>
+// characters; ...".
+std::string FormulaTooLong(const std::string& what, const std::string& count);
 
 // The picture format named by the file's extension (any case); "-" is PNG.
 std::optional<PictureFormat> PictureFormatOf(const std::string& path);

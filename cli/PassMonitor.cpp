@@ -2,6 +2,7 @@
 
 #include <csignal>
 
+#include "engine/Passes.h"
 #include "platform/Common.h"
 #include "platform/CommonPortable.h"
 
@@ -37,10 +38,12 @@ bool PassesBegun() {
 
 PassMonitor::PassMonitor(FILE* err, bool showProgress) : err_(err), showProgress_(showProgress) {
     SetAbortHook(&PassMonitor::Hook, this);
+    SetStopReach(StopReach::EveryLaterPass);
 }
 
 PassMonitor::~PassMonitor() {
     SetAbortHook(nullptr, nullptr);
+    SetStopReach(StopReach::RangeToDrawing);
     ClearBar();
 }
 
@@ -48,32 +51,22 @@ int32_t PassMonitor::Hook(void* context) {
     return static_cast<PassMonitor*>(context)->Poll();
 }
 
-void PassMonitor::Begin(const char* name, double expectedSamples) {
+void PassMonitor::Begin(const char* name) {
     gPassesBegun = 1;
     name_ = name;
-    expected_ = expectedSamples > 1 ? expectedSamples : 1;
-    count_ = 0;
     start_ = ElapsedMilliseconds();
 }
 
-// A pass that walked samples and was not stopped counted the whole walk (a pass that draws
-// nothing polls no sample).
 void PassMonitor::End() {
-    if (stopAt_ == 0 && count_ > 0) {
-        walkSamples_ = count_;
-    }
     ClearBar();
 }
 
+// Ctrl+C asks for a stop once; the passes keep it.
 int32_t PassMonitor::Poll() {
-    ++count_;
-    if (stopAt_ == 0 && gInterrupt != 0) {
-        stopAt_ = count_;
-    }
-    if (stopAt_ != 0 && count_ >= stopAt_) {
+    if (gInterrupt != 0 && PassStoppedAt() == 0) {
         return 1;
     }
-    if (showProgress_ && count_ % kClockEvery == 0) {
+    if (showProgress_ && PassSampleCount() % kClockEvery == 0) {
         Tick();
     }
     return 0;
@@ -85,7 +78,8 @@ void PassMonitor::Tick() {
         return;
     }
     lastDrawn_ = now;
-    double done = static_cast<double>(count_) / expected_;
+    const double expected = ExpectedSamples();
+    double done = static_cast<double>(PassSampleCount()) / (expected > 1 ? expected : 1);
     done = done > 1 ? 1 : done;
     char bar[kBarWidth + 1];
     const int filled = static_cast<int>(done * kBarWidth);

@@ -20,22 +20,15 @@ class PassMonitor {
     PassMonitor(const PassMonitor&) = delete;
     PassMonitor& operator=(const PassMonitor&) = delete;
 
-    // A pass of about expectedSamples samples starts or ends.
-    void Begin(const char* name, double expectedSamples);
+    // A pass starts or ends: the name and the start of its progress bar.
+    void Begin(const char* name);
     void End();
     // Removes the progress bar from the terminal line (before a message is printed there).
     void ClearBar();
 
-    // The answer to one poll, after one sample: 1 once Ctrl+C arrived. The pass under way stops
-    // there; a pass after it stops at the same sample count, so that every output covers the
-    // same samples.
+    // The answer to one poll, after one sample: 1 when Ctrl+C arrived and no stop is kept yet
+    // (the passes keep it, and end every later pass at the same sample).
     int32_t Poll();
-    bool Stopped() const { return stopAt_ != 0; }
-    // The samples that the passes since the stop cover.
-    uint64_t StoppedAt() const { return stopAt_; }
-    // The samples of the whole X walk, as the last pass that ran to its end counted them; 0 when
-    // none did.
-    uint64_t WalkSamples() const { return walkSamples_; }
 
   private:
     static int32_t Hook(void* context);
@@ -44,10 +37,6 @@ class PassMonitor {
     FILE* err_;
     bool showProgress_;
     const char* name_ = "";
-    double expected_ = 1;
-    uint64_t count_ = 0;
-    uint64_t stopAt_ = 0;  // 0: not stopped
-    uint64_t walkSamples_ = 0;
     double start_ = 0;
     double lastDrawn_ = 0;
     bool barShown_ = false;

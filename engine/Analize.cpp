@@ -6,20 +6,12 @@
 #include <new>
 
 #include "platform/Common.h"
+#include "settings/Messages.h"
 #include "settings/Prefs.h"
 
 uint32_t g_TreeGeneration = 0;
 
 namespace {
-
-constexpr const char* kEmptyText = "Espressione VUOTA!?";
-constexpr const char* kEmptyTitle = "Attenzione!";
-constexpr const char* kUnknownText = "Che espressione hai digitato?";
-constexpr const char* kUnknownTitle = "Hey!";
-constexpr const char* kUnbalancedText = "Ricontrolla le parentesi";
-constexpr const char* kUnbalancedTitle = "Errore!";
-constexpr const char* kTooLongText = "Espressione troppol lunga";
-constexpr const char* kTooLongTitle = "Attenzione!";
 
 constexpr size_t kTraceBufferSize = 200;
 
@@ -55,7 +47,7 @@ const char* SearchRightmost(const char* szStr, uint32_t Len, char first, char se
 
 _FNCNODE* EmptyPart() {
     g_bOnErrorNotDraw = 1;
-    ShowMyMessage(nullptr, kEmptyText, kEmptyTitle, kMbOk);
+    ShowProgramMessage(nullptr, kMsgEmptyPart);
     return nullptr;
 }
 
@@ -177,7 +169,7 @@ bool ParenthesesAccepted(const char* text) {
     if (ParentsBalanced(text) == 0) {
         return true;
     }
-    ShowMyMessage(nullptr, kUnbalancedText, kUnbalancedTitle, kMbIconInformation);
+    ShowProgramMessage(nullptr, kMsgUnbalanced);
     return false;
 }
 
@@ -206,7 +198,7 @@ void Find_Minus(char* s) {
     }
     const size_t length = BoundedLength(s, kFormulaCapacity);
     if (length >= kFormulaCapacity - 1) {
-        ShowMyMessage(nullptr, kTooLongText, kTooLongTitle, kMbOk);
+        ShowProgramMessage(nullptr, kMsgTooLong);
         return;
     }
     std::memmove(s + 1, s, length + 1);
@@ -275,7 +267,7 @@ _FNCNODE* AddTreeParser(const char* szS, uint32_t Len) {
     if (Is_a_Number(szS)) {
         return ParseNumber(szS, Len);
     }
-    ShowMyMessage(nullptr, kUnknownText, kUnknownTitle, kMbOk);
+    ShowProgramMessage(nullptr, kMsgUnknownPart);
     return nullptr;
 }
 

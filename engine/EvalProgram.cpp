@@ -342,9 +342,7 @@ struct EvalProgram::Lanes {
 };
 
 // One instruction across the block; true when a function failed in some lane. Pushing is moving
-// up a row, so no values are copied. Once a lane has failed (failed), a right operand that is X
-// or a constant is entered after the failure in the lanes that failed inside the left one, and
-// counts as 0.0 there, as in RunAfterError.
+// up a row, so no values are copied.
 bool EvalProgram::StepBlock(int index, Lanes& lanes, const double* x, int& sp, bool failed) const {
     const Instr& in = code_[index];
     const auto at = static_cast<int16_t>(index);
@@ -367,8 +365,19 @@ bool EvalProgram::StepBlock(int index, Lanes& lanes, const double* x, int& sp, b
         case Op::SqrtX:
             return in.blockFunction(x, lanes.row[++sp], lanes.failedAt, at);
         default:
-            break;
+            BinaryBlock(index, lanes, x, sp, failed);
+            return false;
     }
+}
+
+// An operator across the block: on the row below the accumulator and the accumulator (stack
+// form), or on the accumulator and X or a constant. Once a lane has failed (failed), a right
+// operand that is X or a constant is entered after the failure in the lanes that failed inside
+// the left one, and counts as 0.0 there, as in RunAfterError.
+inline void EvalProgram::BinaryBlock(int index, Lanes& lanes, const double* x, int& sp,
+                                     bool failed) const {
+    const Instr& in = code_[index];
+    double* acc = lanes.row[sp];
     const int position = static_cast<int>(in.op) - static_cast<int>(Op::Add);
     const auto form = static_cast<Form>(position / 4);
     const int opIndex = position % 4;
@@ -385,7 +394,6 @@ bool EvalProgram::StepBlock(int index, Lanes& lanes, const double* x, int& sp, b
             return failedAt[i] >= start && failedAt[i] < index;
         });
     }
-    return false;
 }
 
 // After the last instruction of an operand, the lanes that had failed before the operand began

@@ -95,6 +95,7 @@ class EvalProgram {
     bool AppendBinary(Op addForm, char op, double k, int start);
     double RunAfterError(int failed, double acc, double* stack, int sp, int32_t& error) const;
     bool StepBlock(int index, Lanes& lanes, const double* x, int& sp, bool failed) const;
+    void BinaryBlock(int index, Lanes& lanes, const double* x, int& sp, bool failed) const;
     void SkipAfterError(int index, Lanes& lanes, int sp) const;
     void MeasureDepth();
 

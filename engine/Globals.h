@@ -6,6 +6,7 @@
 
 #include "platform/Common.h"
 #include "engine/Functions.h"
+#include "settings/Prefs.h"
 
 enum NodeTypes : uint8_t {
     IsAToken = 1,      // a function applied to Left
@@ -21,8 +22,6 @@ struct _FNCNODE {
     _FNCNODE* Right;
     NodeTypes Type;
 };
-
-constexpr int kFormulaCapacity = 256;  // 255 characters and the terminator
 
 // The function names indexed by code - 1, taken from kFunctions.
 constexpr std::array<const char*, kTokenCount> FunctionNames() {

@@ -5,14 +5,14 @@
 #include <cstring>
 
 #include "engine/Eval.h"
+#include "engine/Passes.h"
 #include "platform/NumberText.h"
+#include "settings/Messages.h"
 #include "settings/Prefs.h"
 
-namespace {
+const char kExportFileName[] = "Export.XLS";
 
-constexpr const char* kWriteFailedText = "Errore di scrittura: il file esportato e' incompleto!";
-constexpr const char* kNotCreatedText = "Impossibile creare il file di esportazione!";
-constexpr const char* kErrorTitle = "Errore!";
+namespace {
 
 // Lines wait here and go to the stream in pieces of about this size: a megabyte, as measured by
 // bench_export, writes a table about as fast as one write of all of it (64 KB pieces cost a third
@@ -101,6 +101,7 @@ ExportResult ExportValues(OutputStream& out) {
     LineBuffer lines(out);
     const char decimalPoint = ChosenDecimalPoint();
     ExportResult result = ExportResult::Completed;
+    BeginPass(PassKind::Export);
     WalkSamples([&](double x, double y, bool undefined) {
         // Formatted in place at the end of the buffer while a line of any length fits there.
         if (char* room = lines.Room()) {
@@ -113,12 +114,13 @@ ExportResult ExportValues(OutputStream& out) {
                 return false;
             }
         }
-        if (UserAbort() != 0) {
+        if (PassSampleDone() != 0) {
             result = ExportResult::Aborted;
             return false;
         }
         return true;
     });
+    EndPass();
     if (!lines.Flush() && result != ExportResult::WriteFailed) {
         result = ExportResult::WriteFailed;
     }
@@ -136,10 +138,10 @@ ExportResult RunExport(OutputStream& out) {
 
 void ReportExportResult(ExportResult result, QWnd owner) {
     if (result == ExportResult::WriteFailed) {
-        ShowMyMessage(owner, kWriteFailedText, kErrorTitle, kMbOk);
+        ShowProgramMessage(owner, kMsgExportWriteFailed);
     }
 }
 
 void ReportExportFileNotCreated(QWnd owner) {
-    ShowMyMessage(owner, kNotCreatedText, kErrorTitle, kMbOk);
+    ShowProgramMessage(owner, kMsgExportNotCreated);
 }

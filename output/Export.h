@@ -9,6 +9,9 @@
 
 enum class ExportResult { Completed, Aborted, WriteFailed };
 
+// The name the export offers for the file.
+extern const char kExportFileName[];
+
 // Room for two doubles of any size in "%9.9f" (up to 320 characters each), a tab and a line
 // feed: no line is ever cut.
 constexpr size_t kExportLineSize = 704;

@@ -162,6 +162,17 @@ void FormatNumber(char* out, size_t size, double value, int width, int precision
     std::snprintf(out, size, "%*.*e", width, precision, value);
 }
 
+void FormatNumberLine(char* out, size_t size, const char* before, double value, int width,
+                      int precision, const char* after) {
+    const size_t beforeLength = std::strlen(before);
+    const size_t afterLength = std::strlen(after);
+    const size_t room = size - beforeLength - afterLength;  // for the number and the NUL
+    std::memcpy(out, before, beforeLength);
+    FormatNumber(out + beforeLength, room, value, width, precision);
+    const size_t numberLength = std::strlen(out + beforeLength);
+    std::memcpy(out + beforeLength + numberLength, after, afterLength + 1);
+}
+
 void FormatRangeEnd(char* out, size_t size, double value, int precision) {
     if (size < 2) {
         return;

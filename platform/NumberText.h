@@ -9,6 +9,12 @@
 // magnitude instead of being cut.
 void FormatNumber(char* out, size_t size, double value, int width, int precision);
 
+// before, the number as FormatNumber writes it, after: one line of a label or of the curve-info
+// panel in a buffer of size bytes. A number too long for the line switches to exponent form
+// rather than being cut.
+void FormatNumberLine(char* out, size_t size, const char* before, double value, int width,
+                      int precision, const char* after);
+
 // A range end as Quorvy.ini keeps it: FormatNumber with width 9 and the given precision, then
 // one blank ("%9.3f " for a stored value, "%9.0f " for a default).
 void FormatRangeEnd(char* out, size_t size, double value, int precision);

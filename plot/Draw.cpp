@@ -5,6 +5,7 @@
 
 #include "engine/Analize.h"
 #include "engine/Eval.h"
+#include "engine/Passes.h"
 #include "platform/NumberText.h"
 #include "plot/Pixels.h"
 #include "settings/Prefs.h"
@@ -19,21 +20,12 @@ constexpr uint32_t kBottomLeft = kDtSingleLine | kDtBottom;
 constexpr uint32_t kBottomRight = kDtSingleLine | kDtBottom | kDtRight;
 constexpr uint32_t kBottomCentre = kDtSingleLine | kDtBottom | kDtCenter;
 constexpr uint32_t kCentred = kDtSingleLine | kDtVCenter | kDtCenter;
-constexpr int32_t kInfoLineHeight = 20;
 
 using Line = char[kLineSize];
 
-// before + number + after; a number too long for the line switches to exponent form rather
-// than being cut.
 void NumberLine(Line& line, const char* before, double value, int width, int precision,
                 const char* after) {
-    const size_t beforeLength = std::strlen(before);
-    const size_t afterLength = std::strlen(after);
-    const size_t room = kLineSize - beforeLength - afterLength;  // for the number and the NUL
-    std::memcpy(line, before, beforeLength);
-    FormatNumber(line + beforeLength, room, value, width, precision);
-    const size_t numberLength = std::strlen(line + beforeLength);
-    std::memcpy(line + beforeLength + numberLength, after, afterLength + 1);
+    FormatNumberLine(line, kLineSize, before, value, width, precision, after);
 }
 
 void Text(DrawSurface* hDc, const char* text, const QRect& rect, uint32_t format) {
@@ -103,15 +95,8 @@ void DrawYAxis(DrawSurface* hDc, const QRect& r, int16_t h) {
     MyLineTo(hDc, h, Coord(r.top));
 }
 
-// How far the last range pass got. A key can stop it part way; the drawing passes that follow
-// then draw only the samples it measured, so that the picture, its scale and Curve Info all
-// describe the same samples until the next range pass.
-uint64_t MeasuredSamples = 0;
-bool RangeStopped = false;
-
 // One sample of the range pass: the first X of each extreme wins.
 bool MeasureSample(double x, double y, bool undefined) {
-    ++MeasuredSamples;
     if (!undefined) {
         if (y > gMaxY) {
             gMaxY = y;
@@ -122,13 +107,10 @@ bool MeasureSample(double x, double y, bool undefined) {
             X_WhereMinY = x;
         }
     }
-    RangeStopped = UserAbort() != 0;
-    return !RangeStopped;
+    return PassSampleDone() == 0;
 }
 
 }  // namespace
-
-const char* const kInfoNeedsAutoScaleY = "le Info sono disponibili solo se attivi AutoScala Y";
 
 void ResetToStartState() {
     gPrefs = _PrefsStruct{};
@@ -139,8 +121,7 @@ void ResetToStartState() {
     g_ExportingTime = 0.0;
     gMinY = gMaxY = gRangeOfY = 0.0;
     X_WhereMinY = X_WhereMaxY = 0.0;
-    MeasuredSamples = 0;
-    RangeStopped = false;
+    ResetPasses();
     gScaleXFactor = gScaleYFactor = 1.0;
 }
 
@@ -153,9 +134,9 @@ void PrecalcRangeOfY() {
     gMaxY = kNoMaxY;
     X_WhereMinY = gPrefs.MinX;
     X_WhereMaxY = gPrefs.MinX;
-    MeasuredSamples = 0;
-    RangeStopped = false;
+    BeginPass(PassKind::Range);
     WalkSamples(MeasureSample);
+    EndPass();
     gRangeOfY = gMaxY - gMinY;
 }
 
@@ -183,23 +164,24 @@ void DrawCurve(DrawSurface* hDc, const QRect* Prec) {
         return;
     }
     DrawAxes(hDc, Prec);
-    // A block is mapped as a whole. The keyboard is polled after each of its samples, as many
-    // times as samples are drawn; the pixels of the samples up to the one after which it said
-    // stop are then set, and the rest of the block is dropped.
-    uint64_t drawn = 0;
-    WalkSampleBlocks([&drawn](const SampleBlock& block) {
+    // A block is mapped as a whole. The stop is asked after each of its samples, as many times
+    // as samples are drawn; the pixels of the samples up to the one after which the pass stops
+    // are then set, and the rest of the block is dropped. A stop of the range pass ends this
+    // pass at the sample where the range pass ended.
+    BeginPass(PassKind::Drawing);
+    WalkSampleBlocks([](const SampleBlock& block) {
         PixelBlock pixels;
         MapBlock(block, &pixels);
         int end = 0;
         bool more = true;
         while (more && end < block.count) {
             ++end;
-            ++drawn;
-            more = UserAbort() == 0 && !(RangeStopped && drawn >= MeasuredSamples);
+            more = PassSampleDone() == 0;
         }
         DrawMapped(pixels, block, end);
         return more;
     });
+    EndPass();
 }
 
 void DrawAxes(DrawSurface* hDc, const QRect* Prec) {
@@ -226,37 +208,4 @@ void DrawAxes(DrawSurface* hDc, const QRect* Prec) {
 void ForceRedraw() {
     InvalidateClientArea(g_MainWnd);
     PrecalcRangeOfY();
-}
-
-void DrawInfoLines(DrawSurface* hDc, const QRect* client) {
-    QRect band = *client;
-    band.bottom = band.top + kInfoLineHeight;
-    Line line;
-    auto nextLine = [&band] { band.bottom += kInfoLineHeight; };
-    // An extreme of Y flush left, and where it occurs flush right, on one line.
-    auto extremeLine = [&](const char* label, double y, double x) {
-        NumberLine(line, label, y, 9, 4, "");
-        Text(hDc, line, band, kBottomLeft);
-        NumberLine(line, "in X = ", x, 9, 4, "");
-        Text(hDc, line, band, kBottomRight);
-        nextLine();
-    };
-    if (gPrefs.bAutoScaleY) {
-        extremeLine("Min Y        ", gMinY, X_WhereMinY);
-        extremeLine("Max Y        ", gMaxY, X_WhereMaxY);
-        NumberLine(line, "intervallo Y   ", gRangeOfY, 9, 4, " ");
-        Text(hDc, line, band, kBottomLeft);
-        nextLine();
-        NumberLine(line, "Fatt.Scala Y ", gScaleYFactor, 9, 4, " ");
-        Text(hDc, line, band, kBottomLeft);
-        nextLine();
-    } else {
-        Text(hDc, kInfoNeedsAutoScaleY, band, kBottomLeft);
-        nextLine();
-    }
-    NumberLine(line, "Tempo di disegno ", g_DrawingTime, 3, 2, "");
-    Text(hDc, line, band, kBottomLeft);
-    nextLine();
-    NumberLine(line, "Tempo di Export ", g_ExportingTime, 3, 2, "");
-    Text(hDc, line, band, kBottomLeft);
 }

@@ -25,9 +25,5 @@ void DrawCurve(DrawSurface* hDc, const QRect* Prec);
 void DrawAxes(DrawSurface* hDc, const QRect* Prec);
 // Queues a repaint of the main window and runs the range pass before it comes.
 void ForceRedraw();
-// The lines of the curve-info panel, in bands of 20 units from the top of client.
-void DrawInfoLines(DrawSurface* hDc, const QRect* client);
-// The panel's line in place of the Y facts while AutoScale Y is off.
-extern const char* const kInfoNeedsAutoScaleY;
 
 constexpr QColor AxisColor = 0x00000000;

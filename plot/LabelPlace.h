@@ -22,6 +22,12 @@ struct LabelPlace {
 };
 
 // The line of the window's own font: 16 units high, 13 of them above the baseline.
+// The font that draws the labels where the window's own font is not at hand (quorvy-plot's
+// pictures, the web page): this face at this size in pixels fits in the window font's line and is
+// about as wide.
+constexpr const char* kLabelFace = "DejaVu Sans";
+constexpr double kLabelFontSize = 12.5;
+constexpr bool kLabelFontBold = true;
 constexpr int32_t kLabelAscent = 13;
 constexpr int32_t kLabelDescent = 3;
 

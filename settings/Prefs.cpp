@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "settings/W_prefs.h"
-
 _PrefsStruct gPrefs = {};
 double g_DeltaX = 0.0;
 
@@ -47,13 +45,13 @@ const PrefDescriptor kPrefTable[kPrefCount] = {
 // clang-format on
 #undef FIELD
 
-namespace {
-
 void SetDefaultWalk() {
     gPrefs.MinX = kDefaultMinX;
     gPrefs.MaxX = kDefaultMaxX;
     gPrefs.Iterations = kDefaultIterations;
 }
+
+namespace {
 
 void SetDefault(const PrefDescriptor& d) {
     switch (d.kind) {
@@ -78,6 +76,15 @@ void SetDefault(const PrefDescriptor& d) {
 
 }  // namespace
 
+int PrefIndexOf(size_t offset) {
+    for (int i = 0; i < kPrefCount; ++i) {
+        if (kPrefTable[i].offset == offset) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 void SetFormulaText(const char* text) {
     std::snprintf(gPrefs.UserFnStr, sizeof gPrefs.UserFnStr, "%s", text);
 }
@@ -98,7 +105,7 @@ void InitGVars() {
 }
 
 bool IterationsAcceptable(long long iterations) {
-    return iterations >= 1 && iterations <= kMaxIterations;
+    return iterations >= kMinIterations && iterations <= kMaxIterations;
 }
 
 bool SpanAcceptable(double minX, double maxX) {
@@ -115,47 +122,6 @@ bool RangeAcceptable(double minX, double maxX, long long iterations) {
     }
     const double step = (maxX - minX) / static_cast<double>(iterations);
     return minX + step > minX && maxX + step > maxX;
-}
-
-namespace {
-
-// A count or a range that a hand-edited file spoiled goes back to its default alone; a step
-// that still cannot advance X then puts the whole walk back.
-WalkRepairs KeepUsableWalk() {
-    WalkRepairs repairs;
-    if (!IterationsAcceptable(gPrefs.Iterations)) {
-        gPrefs.Iterations = kDefaultIterations;
-        repairs.iterations = true;
-    }
-    if (!SpanAcceptable(gPrefs.MinX, gPrefs.MaxX)) {
-        gPrefs.MinX = kDefaultMinX;
-        gPrefs.MaxX = kDefaultMaxX;
-        repairs.span = true;
-    }
-    if (!RangeAcceptable(gPrefs.MinX, gPrefs.MaxX, gPrefs.Iterations)) {
-        SetDefaultWalk();
-        repairs.step = true;
-    }
-    return repairs;
-}
-
-}  // namespace
-
-int32_t ReadPreferences(WalkRepairs* repairs) {
-    const int32_t result = ReadWinPrefs();
-    if (gPrefs.bSaveWinPos == 0) {
-        gPrefs.WPosRect = InitialRect;
-    }
-    const WalkRepairs made = KeepUsableWalk();
-    if (repairs != nullptr) {
-        *repairs = made;
-    }
-    ComputeDeltaX();
-    return result;
-}
-
-void WritePreferences() {
-    WriteWinPrefs();
 }
 
 namespace {

@@ -3,11 +3,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/Common.h"
 
+// The longest formula: 255 characters and the terminator, in the record, the parser's buffers and
+// every front end's check.
+constexpr int kFormulaCapacity = 256;
+constexpr int kFormulaMaxLength = kFormulaCapacity - 1;
+
 struct _PrefsStruct {
-    char UserFnStr[256];
+    char UserFnStr[kFormulaCapacity];
     double MinX;
     double MaxX;
     uint32_t Iterations;
@@ -68,6 +74,9 @@ extern const PrefDescriptor kPrefTable[kPrefCount];
 
 // The field of a record that a descriptor stands for, as the type its kind holds (double,
 // uint32_t, char[2], int32_t).
+// The row of kPrefTable for the field at offset in _PrefsStruct; -1 for none.
+int PrefIndexOf(size_t offset);
+
 template <typename T>
 T& PrefField(_PrefsStruct& record, const PrefDescriptor& d) {
     return *reinterpret_cast<T*>(reinterpret_cast<char*>(&record) + d.offset);
@@ -80,25 +89,51 @@ extern double g_DeltaX;
 void SetFormulaText(const char* text);
 
 void InitPrefs();
+// MinX, MaxX and Iterations back to their defaults together.
+void SetDefaultWalk();
 void InitGVars();
 // g_DeltaX = (MaxX - MinX) / Iterations.
 void ComputeDeltaX();
 
 // What the reader put back to the defaults to keep a usable X walk.
 struct WalkRepairs {
-    bool iterations = false;  // a count outside 1 .. kMaxIterations
+    bool iterations = false;  // a count outside kMinIterations .. kMaxIterations
     bool span = false;        // MaxX - MinX was not positive and finite: both ends
     bool step = false;        // the step could not advance X: MinX, MaxX and Iterations
 };
 
-// Reads Quorvy.ini over the current record, then the X step; returns 1. A count or a range that
-// would give no usable X walk goes back to its default alone; a step that cannot advance X puts
-// MinX, MaxX and Iterations back together. What was put back goes to repairs when given (for a
-// tool that reports it).
-int32_t ReadPreferences(WalkRepairs* repairs = nullptr);
-void WritePreferences();
+// Why the reader used something else than a value as the file writes it.
+enum class PrefReplaced : uint8_t {
+    Kept,             // used as written
+    NotANumber,       // a range end that is not one number
+    NotAWholeNumber,  // a count that is not one whole number
+    NotASwitch,       // a switch that is not 0 or 1
+    NotOneCharacter,  // a decimal point of several characters: the first is used
+    TooLong,          // a formula over kFormulaMaxLength characters: its start is kept
+    CountOutOfRange,  // a count outside kMinIterations .. kMaxIterations: the default
+    SpanNotUsable,    // MaxX - MinX is not positive and finite: both ends' defaults
+    StepTooSmall,     // the step does not move X: the defaults of MinX, MaxX and Iterations
+};
 
-// The largest count the settings dialog can hold (a signed 32-bit field).
+// Room for a value as the file holds it: far more than any value the program writes, so that a
+// formula over the limit can be told by its length.
+constexpr uint32_t kPrefFoundSize = 4096;
+
+// One key as the reader found it in the file.
+struct PrefFound {
+    bool present = false;  // the file gives the key (also one its gate leaves unread)
+    std::string text;      // its value, cut to kPrefFoundSize - 1 characters
+    PrefReplaced why = PrefReplaced::Kept;
+    std::string put;  // what the record holds instead, as text ("%g", "%lu", "%.1s", "%ld")
+};
+
+// What the reader did with each key, in the order of kPrefTable.
+struct PrefsReport {
+    PrefFound keys[kPrefCount];
+};
+
+// The sample range: the counts the settings dialog takes (a signed 32-bit field, above 0).
+constexpr long long kMinIterations = 1;
 constexpr long long kMaxIterations = 2147483647;
 
 // The rules for a usable X walk, shared by the settings dialog and the file reader.

@@ -1,14 +1,100 @@
 #include "settings/Settings.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "settings/Messages.h"
+
 _PrefsStruct TempPrefs = {};
+
+const SettingsField kSettingsFields[kSettingsFieldCount] = {
+    {kIdMaxX, "Max X:"},
+    {kIdMinX, "Min X:"},
+    {kIdIterations, "Number of iterations"},
+    {kIdDecimalPoint, "Decimal Point char"},
+    {1015, " Don't draw (simply calc Max/Min)"},
+    {1011, "Parsing Debuggin'"},
+    {1012, "Eval Debuggin'"},
+    {1013, "AutoScale X"},
+    {1014, "AutoScale Y"},
+    {1016, "Save Window Position"},
+};
 
 namespace {
 
-constexpr const char* kIterationsText = "Numero di iterazioni Zero o Negative!";
-constexpr const char* kRangeText = "Il DeltaX e' Zero o Negativo!";
-constexpr const char* kErrorTitle = "Errore!";
+const PrefDescriptor* PrefForId(int id) {
+    for (const PrefDescriptor& d : kPrefTable) {
+        if (d.dialogId == id) {
+            return &d;
+        }
+    }
+    return nullptr;
+}
 
 }  // namespace
+
+const SettingsField* SettingsFieldForId(int id) {
+    for (const SettingsField& field : kSettingsFields) {
+        if (field.id == id) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+bool IsSwitchField(const SettingsField& field) {
+    return SwitchForId(field.id) != nullptr;
+}
+
+void OpenSettings() {
+    TempPrefs = gPrefs;
+}
+
+void SettingsFieldText(const SettingsField& field, char (&text)[kFieldBufferSize]) {
+    const PrefDescriptor* d = PrefForId(field.id);
+    text[0] = '\0';
+    if (d == nullptr) {
+        return;
+    }
+    switch (d->kind) {
+        case PrefKind::RangeEnd:
+            FormatFieldDouble(text, PrefField<double>(TempPrefs, *d));
+            break;
+        case PrefKind::Count:
+            FormatFieldLong(text, static_cast<int32_t>(TempPrefs.Iterations));
+            break;
+        case PrefKind::DecimalChar:
+            std::snprintf(text, sizeof text, "%s", TempPrefs.DecimalPoint);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "%s", PrefField<int32_t>(TempPrefs, *d) ? "1" : "0");
+            break;
+    }
+}
+
+void ReadSettingsFieldText(const SettingsField& field, const char* text, int32_t* iterations) {
+    const PrefDescriptor* d = PrefForId(field.id);
+    if (d == nullptr) {
+        return;
+    }
+    char shown[kFieldBufferSize];
+    std::snprintf(shown, sizeof shown, "%s", text);
+    switch (d->kind) {
+        case PrefKind::RangeEnd:
+            PrefField<double>(TempPrefs, *d) = ParseFieldDouble(shown);
+            break;
+        case PrefKind::Count:
+            *iterations = ParseFieldLong(shown);
+            break;
+        case PrefKind::DecimalChar:
+            TempPrefs.DecimalPoint[0] = text[0];
+            TempPrefs.DecimalPoint[1] = '\0';
+            break;
+        default:
+            PrefField<int32_t>(TempPrefs, *d) = std::strcmp(text, "1") == 0 ? 1 : 0;
+            break;
+    }
+}
 
 int32_t* SwitchForId(int id) {
     for (const PrefDescriptor& d : kPrefTable) {
@@ -28,12 +114,12 @@ void ToggleSwitch(int id) {
 int32_t CheckAndCommitSettings(QWnd dialog, int32_t iterations) {
     bool accepted = true;
     if (!IterationsAcceptable(iterations)) {
-        ShowMyMessage(dialog, kIterationsText, kErrorTitle, kMbOk);
+        ShowProgramMessage(dialog, kMsgIterations);
         accepted = false;
     }
     // A step too small to advance X would make every walk endless: refused the same way.
     if (!RangeAcceptable(TempPrefs.MinX, TempPrefs.MaxX, iterations)) {
-        ShowMyMessage(dialog, kRangeText, kErrorTitle, kMbOk);
+        ShowProgramMessage(dialog, kMsgRange);
         accepted = false;
     }
     if (!accepted) {

@@ -1,7 +1,10 @@
 #include "settings/W_prefs.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/Common.h"
 #include "platform/NumberText.h"
@@ -51,8 +54,8 @@ void Convert(const PrefDescriptor& k, const char* value) {
             Field<double>(k) = ParseFieldDouble(value);
             break;
         case PrefKind::Count: {
-            // Kept as read within the field's range; a count outside 1 .. 2147483647 is then
-            // refused as a whole.
+            // Kept as read within the field's range; a count outside kMinIterations ..
+            // kMaxIterations is then refused as a whole.
             const long long n = LeadingInteger(value);
             Field<uint32_t>(k) = n < 0 ? 0 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
             break;
@@ -92,10 +95,103 @@ void ValueText(const PrefDescriptor& k, char* out, size_t size) {
     }
 }
 
+// Whether the file gives the key, and its value as written: a missing key gives back each of two
+// different defaults, a present one its value twice.
+void NoteFound(const PrefDescriptor& k, PrefFound* found) {
+    char first[kPrefFoundSize];
+    char second[kPrefFoundSize];
+    ProfileRead(kIniSection, k.key, "0", first, kPrefFoundSize, kIniFileName);
+    ProfileRead(kIniSection, k.key, "1", second, kPrefFoundSize, kIniFileName);
+    found->present = std::strcmp(first, "0") != 0 || std::strcmp(second, "1") != 0;
+    found->text = first;
+}
+
+// Why a value is not one value of its kind as the program writes it; Kept when it is.
+PrefReplaced NotAsWritten(const PrefDescriptor& k, const char* text) {
+    char* end = nullptr;
+    switch (k.kind) {
+        case PrefKind::Text:
+            return std::strlen(text) > size_t{kFormulaMaxLength} ? PrefReplaced::TooLong
+                                                                 : PrefReplaced::Kept;
+        case PrefKind::RangeEnd: {
+            const double value = std::strtod(text, &end);
+            const bool number = end != text && *end == '\0' && !std::isnan(value);
+            return number ? PrefReplaced::Kept : PrefReplaced::NotANumber;
+        }
+        case PrefKind::Count:
+            std::strtoll(text, &end, 10);
+            return end != text && *end == '\0' ? PrefReplaced::Kept : PrefReplaced::NotAWholeNumber;
+        case PrefKind::Switch:
+            return std::strcmp(text, "0") == 0 || std::strcmp(text, "1") == 0
+                       ? PrefReplaced::Kept
+                       : PrefReplaced::NotASwitch;
+        case PrefKind::DecimalChar:
+            return std::strlen(text) > 1 ? PrefReplaced::NotOneCharacter : PrefReplaced::Kept;
+        case PrefKind::RectSide:
+            break;
+    }
+    return PrefReplaced::Kept;
+}
+
+// Why the X walk's repairs put the value back to its default; Kept when they did not.
+PrefReplaced PutBack(const PrefDescriptor& k, const WalkRepairs& repairs) {
+    const bool walk = k.kind == PrefKind::RangeEnd || k.kind == PrefKind::Count;
+    if (k.kind == PrefKind::Count && repairs.iterations) {
+        return PrefReplaced::CountOutOfRange;
+    }
+    if (k.kind == PrefKind::RangeEnd && repairs.span) {
+        return PrefReplaced::SpanNotUsable;
+    }
+    return walk && repairs.step ? PrefReplaced::StepTooSmall : PrefReplaced::Kept;
+}
+
+std::string UsedText(const PrefDescriptor& k) {
+    char text[kValueSize];
+    switch (k.kind) {
+        case PrefKind::Text:
+            return gPrefs.UserFnStr;
+        case PrefKind::RangeEnd:
+            std::snprintf(text, sizeof text, "%g", Field<double>(k));
+            break;
+        case PrefKind::Count:
+            std::snprintf(text, sizeof text, "%lu", static_cast<unsigned long>(Field<uint32_t>(k)));
+            break;
+        case PrefKind::DecimalChar:
+            std::snprintf(text, sizeof text, "%.1s", Field<char[2]>(k));
+            break;
+        case PrefKind::Switch:
+        case PrefKind::RectSide:
+            std::snprintf(text, sizeof text, "%ld", static_cast<long>(Field<int32_t>(k)));
+            break;
+    }
+    return text;
+}
+
 }  // namespace
 
-int32_t ReadWinPrefs() {
-    for (const PrefDescriptor& k : kPrefTable) {
+void JudgeFoundValues(const WalkRepairs& repairs, PrefsReport* report) {
+    for (int i = 0; i < kPrefCount; ++i) {
+        const PrefDescriptor& k = kPrefTable[i];
+        PrefFound& found = report->keys[i];
+        if (!found.present || !Stored(k)) {
+            continue;
+        }
+        found.why = NotAsWritten(k, found.text.c_str());
+        if (found.why == PrefReplaced::Kept) {
+            found.why = PutBack(k, repairs);
+        }
+        if (found.why != PrefReplaced::Kept) {
+            found.put = UsedText(k);
+        }
+    }
+}
+
+int32_t ReadWinPrefs(PrefsReport* report) {
+    for (int i = 0; i < kPrefCount; ++i) {
+        const PrefDescriptor& k = kPrefTable[i];
+        if (report != nullptr) {
+            NoteFound(k, &report->keys[i]);
+        }
         if (!Stored(k)) {
             continue;
         }
@@ -123,4 +219,45 @@ void WriteWinPrefs() {
         ValueText(k, value, sizeof value);
         ProfileWrite(kIniSection, k.key, value, kIniFileName);
     }
+}
+
+namespace {
+
+// A count or a range that a hand-edited file spoiled goes back to its default alone; a step
+// that still cannot advance X then puts the whole walk back.
+WalkRepairs KeepUsableWalk() {
+    WalkRepairs repairs;
+    if (!IterationsAcceptable(gPrefs.Iterations)) {
+        gPrefs.Iterations = kDefaultIterations;
+        repairs.iterations = true;
+    }
+    if (!SpanAcceptable(gPrefs.MinX, gPrefs.MaxX)) {
+        gPrefs.MinX = kDefaultMinX;
+        gPrefs.MaxX = kDefaultMaxX;
+        repairs.span = true;
+    }
+    if (!RangeAcceptable(gPrefs.MinX, gPrefs.MaxX, gPrefs.Iterations)) {
+        SetDefaultWalk();
+        repairs.step = true;
+    }
+    return repairs;
+}
+
+}  // namespace
+
+int32_t ReadPreferences(PrefsReport* report) {
+    const int32_t result = ReadWinPrefs(report);
+    if (gPrefs.bSaveWinPos == 0) {
+        gPrefs.WPosRect = InitialRect;
+    }
+    const WalkRepairs repairs = KeepUsableWalk();
+    if (report != nullptr) {
+        JudgeFoundValues(repairs, report);
+    }
+    ComputeDeltaX();
+    return result;
+}
+
+void WritePreferences() {
+    WriteWinPrefs();
 }

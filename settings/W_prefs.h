@@ -4,10 +4,24 @@
 
 #include <cstdint>
 
+#include "settings/Prefs.h"
+
 constexpr const char* kIniFileName = "Quorvy.ini";
 constexpr const char* kIniSection = "Quorvy";
 
-// Reads every key into gPrefs; a missing key gives the field its default. Always 1.
-int32_t ReadWinPrefs();
+// Reads every key into gPrefs; a missing key gives the field its default. Always 1. With a
+// report, also notes which keys the file gives and their values as written.
+int32_t ReadWinPrefs(PrefsReport* report = nullptr);
+// After the read and the repairs of the X walk: why each value found was not used as written,
+// and what the record holds instead.
+void JudgeFoundValues(const WalkRepairs& repairs, PrefsReport* report);
 // Writes every key of gPrefs; the window rectangle only while position saving is on.
 void WriteWinPrefs();
+
+// Reads Quorvy.ini over the current record, then the X step; returns 1. A count or a range that
+// would give no usable X walk goes back to its default alone; a step that cannot advance X puts
+// MinX, MaxX and Iterations back together. With a report, every key is also looked at as the
+// file writes it, and each value that was not used as written is told with the reason (for a
+// tool that shows it; the window reads exactly as without).
+int32_t ReadPreferences(PrefsReport* report = nullptr);
+void WritePreferences();

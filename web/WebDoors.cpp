@@ -1,9 +1,10 @@
 // The platform doors of platform/Common.h for the page: messages are kept for the page to show,
-// the abort poll counts samples and yields to the page now and then, the profile calls work on
+// the abort poll yields to the page now and then, the profile calls work on
 // the INI text that the page keeps in the browser's storage.
 #include <ctime>
 #include <string>
 
+#include "engine/Passes.h"
 #include "platform/Common.h"
 #include "platform/IniFile.h"
 #include "web/WebPage.h"
@@ -20,13 +21,7 @@ std::string gMessages;
 std::string gIni;
 bool gHaveIni = false;
 
-struct PassWatch {
-    uint64_t count = 0;
-    uint64_t stopAt = 0;  // 0: not stopped
-    double expected = 1;
-    double lastYield = 0;
-};
-PassWatch gWatch;
+double gLastYield = 0;
 
 }  // namespace
 
@@ -45,14 +40,8 @@ const std::string* StoredIni() {
     return gHaveIni ? &gIni : nullptr;
 }
 
-void BeginPass(double expectedSamples) {
-    gWatch.count = 0;
-    gWatch.expected = expectedSamples;
-    gWatch.lastYield = ElapsedMilliseconds();
-}
-
-void ClearStop() {
-    gWatch.stopAt = 0;
+void ResetYieldClock() {
+    gLastYield = ElapsedMilliseconds();
 }
 
 void ShowMyMessage(QWnd, const char* Msg, const char* Title, int16_t) {
@@ -62,20 +51,14 @@ void ShowMyMessage(QWnd, const char* Msg, const char* Title, int16_t) {
     }
 }
 
+// The passes count the samples and keep a stop; the page is only asked now and then.
 int32_t UserAbort() {
-    PassWatch& w = gWatch;
-    ++w.count;
-    if (w.stopAt != 0 && w.count >= w.stopAt) {
-        return 1;
-    }
-    if (w.count % kClockEvery != 0 || ElapsedMilliseconds() - w.lastYield < kYieldEveryMs) {
+    const uint64_t count = PassSampleCount();
+    if (count % kClockEvery != 0 || ElapsedMilliseconds() - gLastYield < kYieldEveryMs) {
         return 0;
     }
-    const bool stop = PageYield(static_cast<double>(w.count), w.expected) != 0;
-    w.lastYield = ElapsedMilliseconds();
-    if (stop) {
-        w.stopAt = w.count;
-    }
+    const bool stop = PageYield(static_cast<double>(count), ExpectedSamples()) != 0;
+    gLastYield = ElapsedMilliseconds();
     return stop ? 1 : 0;
 }
 

@@ -1,16 +1,20 @@
 // The functions the page's script calls, each the counterpart of a command of the window. Texts
 // go in through one shared buffer and come out as zero-terminated strings that stay valid until
 // the next call that returns one.
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "plot/InfoLines.h"
+#include "commands/Commands.h"
 #include "engine/Analize.h"
+#include "engine/Passes.h"
 #include "output/Export.h"
 #include "plot/Draw.h"
+#include "plot/InfoLines.h"
+#include "plot/LabelPlace.h"
 #include "settings/Prefs.h"
-#include "settings/SetGetD.h"
+#include "settings/W_prefs.h"
 #include "settings/Settings.h"
 #include "web/WebPage.h"
 #include "web/WebRaster.h"
@@ -36,33 +40,14 @@ const char* Out(std::string text) {
     return gOut.c_str();
 }
 
-double ExpectedSamples() {
-    return static_cast<double>(gPrefs.Iterations) + 1.0;
-}
-
-// A dialog field as the window reads it: at most 29 characters.
-std::string FieldText(const std::string& value) {
-    return value.substr(0, kFieldBufferSize - 1);
-}
-
-void AppendField(std::string* out, int id, const char* value) {
-    out->append(std::to_string(id)).append(1, '\t').append(value).append(1, '\n');
-}
-
-// One "id<tab>value" line of the settings dialog into its working copy; returns the count read
-// from the iterations field through *iterations.
-void ReadSettingsField(int id, const std::string& value, int32_t* iterations) {
-    if (id == kIdMaxX) {
-        TempPrefs.MaxX = ParseFieldDouble(FieldText(value).c_str());
-    } else if (id == kIdMinX) {
-        TempPrefs.MinX = ParseFieldDouble(FieldText(value).c_str());
-    } else if (id == kIdIterations) {
-        *iterations = ParseFieldLong(FieldText(value).c_str());
-    } else if (id == kIdDecimalPoint) {
-        TempPrefs.DecimalPoint[0] = value.empty() ? '\0' : value[0];
-        TempPrefs.DecimalPoint[1] = '\0';
-    } else if (int32_t* on = SwitchForId(id)) {
-        *on = value == "1" ? 1 : 0;
+// One "id<tab>value" line of the settings dialog into its working copy; the count read from the
+// iterations field goes to *iterations.
+void ReadSettingsLine(const std::string& line, int32_t* iterations) {
+    const size_t tab = line.find('\t');
+    const SettingsField* field =
+        tab != std::string::npos ? SettingsFieldForId(std::atoi(line.c_str())) : nullptr;
+    if (field != nullptr) {
+        ReadSettingsFieldText(*field, line.c_str() + tab + 1, iterations);
     }
 }
 
@@ -89,44 +74,32 @@ QUORVY_EXPORT("q_buffer_size") int32_t WebBufferSize() {
 QUORVY_EXPORT("q_start") int32_t WebStart(int32_t iniLength) {
     const std::string ini = In(iniLength);
     SetStoredIni(iniLength >= 0 ? &ini : nullptr);
-    InitGVars();
-    ReadPreferences();
-    ClearStop();
-    if (gPrefs.UserFnStr[0] == '\0') {
-        return 0;
-    }
-    ManageTree();
-    return 1;
+    SetStopReach(StopReach::EveryLaterPass);
+    LoadStartPreferences();
+    ClearPassStop();
+    return ParseRestoredFormula() ? 1 : 0;
 }
 
 // OK in the formula dialog: 1 when the formula was accepted and parsed.
 QUORVY_EXPORT("q_formula") int32_t WebFormula(int32_t length) {
-    SetFormulaText(In(length).c_str());
+    const bool accepted = AcceptFormulaText(In(length).c_str());
     WritePreferences();
-    if (!ParenthesesAccepted(gPrefs.UserFnStr)) {
+    if (!accepted) {
         return 0;
     }
     ManageTree();
-    ClearStop();
+    ClearPassStop();
     return 1;
 }
 
 // The settings dialog as it opens: "id<tab>text" per control, check boxes as 0 or 1.
 QUORVY_EXPORT("q_settings_fields") const char* WebSettingsFields() {
-    TempPrefs = gPrefs;
-    char number[kFieldBufferSize];
+    OpenSettings();
     std::string out;
-    FormatFieldDouble(number, TempPrefs.MaxX);
-    AppendField(&out, kIdMaxX, number);
-    FormatFieldDouble(number, TempPrefs.MinX);
-    AppendField(&out, kIdMinX, number);
-    FormatFieldLong(number, static_cast<int32_t>(TempPrefs.Iterations));
-    AppendField(&out, kIdIterations, number);
-    AppendField(&out, kIdDecimalPoint, TempPrefs.DecimalPoint);
-    for (const PrefDescriptor& d : kPrefTable) {
-        if (d.kind == PrefKind::Switch) {
-            AppendField(&out, d.dialogId, PrefField<int32_t>(TempPrefs, d) ? "1" : "0");
-        }
+    for (const SettingsField& field : kSettingsFields) {
+        char text[kFieldBufferSize];
+        SettingsFieldText(field, text);
+        out.append(std::to_string(field.id)).append(1, '\t').append(text).append(1, '\n');
     }
     return Out(out);
 }
@@ -139,23 +112,19 @@ QUORVY_EXPORT("q_settings_commit") int32_t WebSettingsCommit(int32_t length) {
     while (at < fields.size()) {
         size_t end = fields.find('\n', at);
         end = end == std::string::npos ? fields.size() : end;
-        const std::string line = fields.substr(at, end - at);
-        const size_t tab = line.find('\t');
-        if (tab != std::string::npos) {
-            ReadSettingsField(std::atoi(line.c_str()), line.substr(tab + 1), &iterations);
-        }
+        ReadSettingsLine(fields.substr(at, end - at), &iterations);
         at = end + 1;
     }
     if (CheckAndCommitSettings(nullptr, iterations) == 0) {
         return 0;
     }
-    ClearStop();
+    ClearPassStop();
     WritePreferences();
     return 1;
 }
 
 QUORVY_EXPORT("q_range_pass") void WebRangePass() {
-    BeginPass(ExpectedSamples());
+    ResetYieldClock();
     PrecalcRangeOfY();
 }
 
@@ -168,7 +137,7 @@ QUORVY_EXPORT("q_raster") unsigned char* WebRasterFor(int32_t width, int32_t hei
 }
 
 QUORVY_EXPORT("q_draw") void WebDraw() {
-    BeginPass(ExpectedSamples());
+    ResetYieldClock();
     const QRect client = {0, 0, gWidth, gHeight};
     DrawInThisContext(gRaster.get(), &client);
     gRaster->Refresh();
@@ -186,9 +155,11 @@ QUORVY_EXPORT("q_texts") const char* WebTexts() {
 }
 
 QUORVY_EXPORT("q_info") const char* WebInfo() {
+    InfoLine lines[kMaxInfoLines];
+    const int count = CurveInfoLines(lines);
     std::string out;
-    for (const std::string& line : InfoLines()) {
-        out.append(line).append(1, '\n');
+    for (int i = 0; i < count; ++i) {
+        out.append(InfoLineText(lines[i])).append(1, '\n');
     }
     return Out(out);
 }
@@ -196,7 +167,7 @@ QUORVY_EXPORT("q_info") const char* WebInfo() {
 // File > Export: the bytes go to the page as they are written. 0 completed, 1 stopped.
 QUORVY_EXPORT("q_export") int32_t WebExport() {
     PageStream stream;
-    BeginPass(ExpectedSamples());
+    ResetYieldClock();
     return RunExport(stream) == ExportResult::Completed ? 0 : 1;
 }
 
@@ -212,4 +183,14 @@ QUORVY_EXPORT("q_ini") const char* WebIni() {
 // The formula as the user last typed it, which the formula dialog shows when it opens.
 QUORVY_EXPORT("q_formula_text") const char* WebFormulaText() {
     return gPrefs.UserFnStr;
+}
+
+// The facts the page's own drawing and download take from the core: the label font as a CSS
+// font ("bold 12.5px \"DejaVu Sans\"", which the page follows with its fallbacks), then a line
+// feed and the export's file name.
+QUORVY_EXPORT("q_page_facts") const char* WebPageFacts() {
+    char font[96];
+    std::snprintf(font, sizeof font, "%s%gpx \"%s\"", kLabelFontBold ? "bold " : "", kLabelFontSize,
+                  kLabelFace);
+    return Out(std::string(font) + "\n" + kExportFileName);
 }

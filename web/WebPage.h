@@ -26,8 +26,5 @@ std::string TakeMessages();
 void SetStoredIni(const std::string* text);
 const std::string* StoredIni();
 
-// The poll of the passes. Counts samples; a pass stops once the user asks, and every pass after
-// it stops at the same sample count until ClearStop (a new formula or new settings), so that the
-// picture, the table and the curve facts cover the same samples.
-void BeginPass(double expectedSamples);
-void ClearStop();
+// The abort poll lets the page run every few milliseconds of a pass; each pass starts the clock.
+void ResetYieldClock();

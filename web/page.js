@@ -3,7 +3,10 @@
 // from the program's own core (in worker.js, compiled to WebAssembly): this script only shows
 // what the core answers, as the window's dialogs and boxes show it.
 
-const LABEL_FONT = 'bold 12.5px "DejaVu Sans", Verdana, sans-serif';
+// The core gives the label font's face and size and the export's file name (see startWorker).
+const LABEL_FONT_FALLBACKS = "Verdana, sans-serif";
+let labelFont = "";
+let exportName = "";
 const STORAGE_KEY = "quorvy.ini";
 const PROGRESS_AFTER_MS = 500;
 const $ = (id) => document.getElementById(id);
@@ -61,7 +64,7 @@ function startWorker() {
   URL.revokeObjectURL(url);
   worker.onmessage = answer;
   const wasm = coreBytes();
-  return ask("start", { wasm: wasm.buffer, font: LABEL_FONT }, [wasm.buffer]);
+  return ask("start", { wasm: wasm.buffer, fallbackFonts: LABEL_FONT_FALLBACKS }, [wasm.buffer]);
 }
 
 // ---- What the core answers -----------------------------------------------------------------
@@ -128,7 +131,7 @@ function paint(picture) {
   const context = canvas.getContext("2d");
   context.fillStyle = "#fff";
   context.fillRect(0, 0, picture.width, picture.height);
-  context.font = LABEL_FONT;
+  context.font = labelFont;
   for (const { box, x, y, text } of picture.texts) {
     context.save();
     context.beginPath();
@@ -311,7 +314,7 @@ async function exportTable() {
   const result = await showMessages(await runPasses("exportTable"));
   const link = document.createElement("a");
   link.href = URL.createObjectURL(result.table);
-  link.download = "Export.XLS";
+  link.download = exportName;
   document.body.append(link);
   link.click();
   link.remove();
@@ -365,7 +368,7 @@ function wireCommands() {
 // The window's start: the stored settings and formula, then its range pass and the plot.
 async function main() {
   wireCommands();
-  stoppable = (await startWorker()).stoppable;
+  ({ stoppable, font: labelFont, exportName } = await startWorker());
   const result = await settle(await ask("restore", { ini: storedIni() }));
   await redraw(result.restored);
   followSize();

@@ -105,9 +105,8 @@ function quorvyImports(suspending) {
   };
 }
 
-async function start({ wasm, font }) {
-  measure = new OffscreenCanvas(1, 1).getContext("2d");
-  measure.font = font;
+// The page's label font is the core's, followed by the page's own fallbacks.
+async function start({ wasm, fallbackFonts }) {
   const suspending = typeof WebAssembly.Suspending === "function";
   const module = await WebAssembly.compile(wasm);
   const imports = { quorvy: quorvyImports(suspending), wasi_snapshot_preview1: {} };
@@ -118,10 +117,14 @@ async function start({ wasm, font }) {
   core = instance.exports;
   memory = core.memory;
   core._initialize();
+  const [coreFont, exportName] = textAt(core.q_page_facts()).split("\n");
+  const font = `${coreFont}, ${fallbackFonts}`;
+  measure = new OffscreenCanvas(1, 1).getContext("2d");
+  measure.font = font;
   const passes = ["q_range_pass", "q_draw", "q_export"];
   run = Object.fromEntries(passes.map((name) => [name, suspending
     ? WebAssembly.promising(core[name]) : async () => core[name]()]));
-  return { stoppable: suspending };
+  return { stoppable: suspending, font, exportName };
 }
 
 async function pass(name, call) {

@@ -6,6 +6,7 @@
 
 #include "cli/CliRun.h"
 #include "engine/Analize.h"
+#include "engine/Passes.h"
 #include "output/Export.h"
 #include "plot/Draw.h"
 #include "settings/Prefs.h"
@@ -336,26 +337,28 @@ TEST_F(RunCliTest, DontDrawKeepsTheRangeAndTheScale) {
 
 TEST_F(RunCliTest, InterruptStopsThePassAndEveryPassAfterItAtTheSameSample) {
     PassMonitor monitor(stderr, false);
-    monitor.Begin("range", 100);
-    EXPECT_EQ(UserAbort(), 0);
-    EXPECT_EQ(UserAbort(), 0);
+    BeginPass(PassKind::Range);
+    EXPECT_EQ(PassSampleDone(), 0);
+    EXPECT_EQ(PassSampleDone(), 0);
     RequestInterrupt();
-    EXPECT_EQ(UserAbort(), 1);  // the third sample
-    EXPECT_TRUE(monitor.Stopped());
-    monitor.Begin("drawing", 100);
-    EXPECT_EQ(UserAbort(), 0);
-    EXPECT_EQ(UserAbort(), 0);
-    EXPECT_EQ(UserAbort(), 1);
-    EXPECT_EQ(UserAbort(), 1);
+    EXPECT_EQ(PassSampleDone(), 1);  // the third sample
+    EXPECT_EQ(PassStoppedAt(), 3u);
+    for (const PassKind later : {PassKind::Drawing, PassKind::Export}) {
+        BeginPass(later);
+        EXPECT_EQ(PassSampleDone(), 0);
+        EXPECT_EQ(PassSampleDone(), 0);
+        EXPECT_EQ(PassSampleDone(), 1);
+        EXPECT_EQ(PassSampleDone(), 1);
+    }
 }
 
 TEST_F(RunCliTest, WithoutInterruptThePollNeverStops) {
     PassMonitor monitor(stderr, false);
-    monitor.Begin("export", 10);
+    BeginPass(PassKind::Export);
     for (int i = 0; i < 100000; ++i) {
-        ASSERT_EQ(UserAbort(), 0);
+        ASSERT_EQ(PassSampleDone(), 0);
     }
-    EXPECT_FALSE(monitor.Stopped());
+    EXPECT_EQ(PassStoppedAt(), 0u);
 }
 
 TEST_F(RunCliTest, AnInterruptedRunWritesWhatItDidAndSays130) {

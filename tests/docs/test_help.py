@@ -290,16 +290,21 @@ class MentionsTheProgram(unittest.TestCase):
         boxes = re.findall(r'<span class="box"><span class="t">([^<]+)</span><span class="m">'
                            r"([^<]+)</span></span>", read_page("index.html"))
         shown = {(title, text) for title, text in boxes}
-        for title, text in message_boxes(SOURCE):
+        program_boxes = message_boxes(SOURCE)
+        self.assertGreaterEqual(len(program_boxes), 9)  # the table of messages was read
+        for title, text in program_boxes:
             with self.subTest(message=text):
                 self.assertIn((title, text), shown)
                 self.assertIn(text, page)
 
 
 def message_boxes(root):
-    """(title, text) of every message box the program shows with fixed texts: the calls of
-    ShowMyMessage whose text and title are literals or k...Text / k...Title constants."""
-    found = []
+    """(title, text) of every message box the program shows with fixed texts: the rows of its
+    table of messages, and the calls of ShowMyMessage whose text and title are literals or
+    k...Text / k...Title constants."""
+    with open(os.path.join(root, "settings", "Messages.cpp"), encoding="latin-1") as f:
+        rows = re.findall(r'\{\s*"((?:[^"\\]|\\.)*)",\s*"((?:[^"\\]|\\.)*)",', f.read())
+    found = [(help_sources.unescape(title), help_sources.unescape(text)) for text, title in rows]
     for folder in help_sources.SOURCE_FOLDERS:
         for name in sorted(os.listdir(os.path.join(root, folder))):
             if not name.endswith(".cpp"):

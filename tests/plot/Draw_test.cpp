@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/Passes.h"
+#include "plot/InfoLines.h"
 #include "support/PlotFixture.h"
 
 namespace {
@@ -100,6 +102,45 @@ TEST_F(RangePassTest, DrawingAfterAStoppedPassShowsOnlyTheMeasuredSamples) {
     RasterCanvas canvas(400, 300);
     DrawInThisContext(&canvas, &k400x300);
     EXPECT_EQ(polls, 1001);
+}
+
+// How far a stop after the third sample of one pass reaches into a later pass of ten samples.
+TEST_F(RangePassTest, AStopReachesTheLaterPassesOfItsFrontEnd) {
+    using P = PassKind;
+    const struct {
+        StopReach reach;
+        PassKind stopped;
+        PassKind later;
+        int laterSamples;
+    } cases[] = {
+        {StopReach::RangeToDrawing, P::Range, P::Drawing, 3},
+        {StopReach::RangeToDrawing, P::Range, P::Export, 10},
+        {StopReach::RangeToDrawing, P::Drawing, P::Drawing, 10},
+        {StopReach::RangeToDrawing, P::Export, P::Drawing, 10},
+        {StopReach::EveryLaterPass, P::Range, P::Export, 3},
+        {StopReach::EveryLaterPass, P::Drawing, P::Export, 3},
+        {StopReach::EveryLaterPass, P::Export, P::Drawing, 3},
+    };
+    auto samplesOfPass = [](PassKind kind) {
+        BeginPass(kind);
+        int samples = 1;
+        while (samples < 10 && PassSampleDone() == 0) {
+            ++samples;
+        }
+        EndPass();
+        return samples;
+    };
+    for (const auto& c : cases) {
+        SetStopReach(c.reach);
+        BeginPass(PassKind::Range);  // forgets the stop of the case before
+        polls = 0;
+        abortAfter = 3;
+        EXPECT_EQ(samplesOfPass(c.stopped), 3);
+        abortAfter = 0;
+        EXPECT_EQ(samplesOfPass(c.later), c.laterSamples) << static_cast<int>(c.stopped);
+        EXPECT_EQ(samplesOfPass(PassKind::Range), 10);  // a range pass starts afresh
+    }
+    SetStopReach(StopReach::RangeToDrawing);
 }
 
 std::vector<std::string> Texts(const RasterCanvas& canvas) {
@@ -298,10 +339,14 @@ TEST_F(RenderTest, KeyStopsThePassAfterTheCurrentSample) {
     abortAfter = 1;
     polls = 0;
     RasterCanvas canvas(400, 300);
+    g_DrawingTime = -1.0;  // a pass cut short still writes its duration, in seconds
+    const double before = ElapsedMilliseconds();
     DrawInThisContext(&canvas, &k400x300);
+    const double around = (ElapsedMilliseconds() - before) * 0.001;
     EXPECT_EQ(polls, 1);
     EXPECT_EQ(canvas.pixelWrites(), 1);
     EXPECT_GE(g_DrawingTime, 0.0);
+    EXPECT_LE(g_DrawingTime, around);
 }
 
 TEST_F(RenderTest, LastPixelCarriesOverToTheNextPass) {

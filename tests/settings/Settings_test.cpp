@@ -97,6 +97,42 @@ TEST_F(SettingsTest, TogglingTwiceRestoresAndOddValuesBecomeZero) {
     EXPECT_EQ(TempPrefs.bAutoScaleY, 1);
 }
 
+// Each field as the dialog opens on the defaults, a text typed into it, and the field after OK
+// read it (the count goes to the check, not into the working copy).
+TEST_F(SettingsTest, FieldsShowTheWorkingCopyAndReadBackAsOkReadsThem) {
+    const struct {
+        int id;
+        const char* shown;
+        const char* typed;
+        const char* after;
+    } cases[] = {
+        {1001, "1.000000e+02", "1234567890123456789012345678999", "1.234568e+28"},  // 29 read
+        {1002, "-1.000000e+02", " -2.5e1xyz", "-2.500000e+01"},
+        {1003, "10000", "  42abc", "10000"},
+        {1005, ".", ",;", ","},
+        {1015, "0", "1", "1"},
+        {1013, "1", "yes", "0"},
+        {1016, "0", "0", "0"},
+    };
+    OpenSettings();
+    int32_t iterations = 0;
+    for (const auto& c : cases) {
+        const SettingsField* field = SettingsFieldForId(c.id);
+        ASSERT_NE(field, nullptr) << c.id;
+        char text[kFieldBufferSize];
+        SettingsFieldText(*field, text);
+        EXPECT_STREQ(text, c.shown) << c.id;
+        ReadSettingsFieldText(*field, c.typed, &iterations);
+        SettingsFieldText(*field, text);
+        EXPECT_STREQ(text, c.after) << c.id;
+    }
+    EXPECT_EQ(iterations, 42);
+    EXPECT_EQ(SettingsFieldForId(1004), nullptr);
+    for (const SettingsField& field : kSettingsFields) {
+        EXPECT_EQ(IsSwitchField(field), field.id > 1010) << field.id;
+    }
+}
+
 TEST(SetGetD, FieldTexts) {
     char buffer[kFieldBufferSize];
     FormatFieldDouble(buffer, 100);

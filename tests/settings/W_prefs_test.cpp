@@ -209,40 +209,94 @@ TEST_F(PrefsFileTest, UnusableWalksFallBackToTheDefaults) {
     }
 }
 
-TEST_F(PrefsFileTest, OnlyWhatIsInvalidGoesBack) {
+constexpr PrefReplaced kKept = PrefReplaced::Kept;
+constexpr PrefReplaced kCount = PrefReplaced::CountOutOfRange;
+constexpr PrefReplaced kSpan = PrefReplaced::SpanNotUsable;
+constexpr PrefReplaced kStep = PrefReplaced::StepTooSmall;
+
+TEST_F(PrefsFileTest, OnlyWhatIsInvalidGoesBackAndIsReported) {
     const struct {
         const char* file;
         double minX;
         double maxX;
         uint32_t iterations;
-        WalkRepairs repairs;  // iterations, span, step
+        PrefReplaced why[3];  // of MinX, MaxX, Iterations
     } cases[] = {
-        {"MinX=-7\r\nMaxX=7\r\nIterations=4294967295\r\n", -7, 7, 10000, {true, false, false}},
-        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483648\r\n", -7, 7, 10000, {true, false, false}},
-        {"MinX=-7\r\nMaxX=7\r\nIterations=99999999999999999999\r\n", -7, 7, 10000, {true}},
-        {"MinX=-5\r\nMaxX=5\r\nIterations=0\r\n", -5, 5, 10000, {true, false, false}},
-        {"MinX=-5\r\nMaxX=5\r\nIterations=-3\r\n", -5, 5, 10000, {true, false, false}},
-        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483647\r\n", -7, 7, 2147483647, {}},
-        {"MinX=5\r\nMaxX=-5\r\nIterations=20\r\n", -100, 100, 20, {false, true, false}},
-        {"MinX=5\r\nMaxX=-5\r\nIterations=0\r\n", -100, 100, 10000, {true, true, false}},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=4294967295\r\n", -7, 7, 10000, {kKept, kKept, kCount}},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483648\r\n", -7, 7, 10000, {kKept, kKept, kCount}},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=99999999999999999999\r\n",
+         -7,
+         7,
+         10000,
+         {kKept, kKept, kCount}},
+        {"MinX=-5\r\nMaxX=5\r\nIterations=0\r\n", -5, 5, 10000, {kKept, kKept, kCount}},
+        {"MinX=-5\r\nMaxX=5\r\nIterations=-3\r\n", -5, 5, 10000, {kKept, kKept, kCount}},
+        {"MinX=-7\r\nMaxX=7\r\nIterations=2147483647\r\n",
+         -7,
+         7,
+         2147483647,
+         {kKept, kKept, kKept}},
+        {"MinX=5\r\nMaxX=-5\r\nIterations=20\r\n", -100, 100, 20, {kSpan, kSpan, kKept}},
+        {"MinX=5\r\nMaxX=-5\r\nIterations=0\r\n", -100, 100, 10000, {kSpan, kSpan, kCount}},
         {"MinX=1e16\r\nMaxX=10000000000000002\r\nIterations=4\r\n",
          -100,
          100,
          10000,
-         {false, false, true}},
+         {kStep, kStep, kStep}},
+        {"MaxX=-500\r\n", -100, 100, 10000, {kKept, kSpan, kKept}},  // a missing key is not told
     };
+    const int minX = PrefIndexOf(offsetof(_PrefsStruct, MinX));
     for (const auto& c : cases) {
         InitGVars();
         WriteIni(c.file);
-        WalkRepairs repairs;
-        ReadPreferences(&repairs);
-        EXPECT_EQ(repairs.iterations, c.repairs.iterations) << c.file;
-        EXPECT_EQ(repairs.span, c.repairs.span) << c.file;
-        EXPECT_EQ(repairs.step, c.repairs.step) << c.file;
+        PrefsReport report;
+        ReadPreferences(&report);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(report.keys[minX + i].why, c.why[i]) << c.file << kPrefTable[minX + i].key;
+        }
         EXPECT_EQ(gPrefs.MinX, c.minX) << c.file;
         EXPECT_EQ(gPrefs.MaxX, c.maxX) << c.file;
         EXPECT_EQ(gPrefs.Iterations, c.iterations) << c.file;
         EXPECT_EQ(g_DeltaX, (c.maxX - c.minX) / c.iterations) << c.file;
+    }
+}
+
+TEST_F(PrefsFileTest, EveryValueNotUsedAsWrittenIsReportedWithWhatWasUsed) {
+    const std::string longFormula(300, 'X');
+    const struct {
+        std::string file;
+        const char* key;
+        bool present;
+        PrefReplaced why;
+        std::string put;
+    } cases[] = {
+        {"MinX=12abc\r\n", "MinX", true, PrefReplaced::NotANumber, "12"},
+        {"Iterations=7.5\r\n", "Iterations", true, PrefReplaced::NotAWholeNumber, "7"},
+        {"bAutoScaleX=2\r\n", "bAutoScaleX", true, PrefReplaced::NotASwitch, "1"},
+        {"DecimalPoint=,;\r\n", "DecimalPoint", true, PrefReplaced::NotOneCharacter, ","},
+        {"Expression=" + longFormula + "\r\n", "Expression", true, PrefReplaced::TooLong,
+         longFormula.substr(0, 255)},
+        {"Expression=X\r\n", "Expression", true, kKept, ""},
+        {"bSaveWinPos=0\r\nX1=5\r\n", "X1", true, kKept, ""},  // present, gated off, unread
+        {"MinX=1\r\n", "MaxX", false, kKept, ""},
+    };
+    for (const auto& c : cases) {
+        InitGVars();
+        WriteIni(c.file);
+        PrefsReport report;
+        ReadPreferences(&report);
+        int index = 0;
+        while (std::strcmp(kPrefTable[index].key, c.key) != 0) {
+            ++index;
+        }
+        const PrefFound& found = report.keys[index];
+        EXPECT_EQ(found.present, c.present) << c.file;
+        EXPECT_EQ(found.why, c.why) << c.file;
+        EXPECT_EQ(found.put, c.put) << c.file;
+        if (c.present) {  // the value as the file writes it
+            const size_t from = c.file.find(std::string(c.key) + "=") + std::strlen(c.key) + 1;
+            EXPECT_EQ(found.text, c.file.substr(from, c.file.find('\r', from) - from));
+        }
     }
 }
 
