@@ -346,6 +346,19 @@ class WineSession:
         program, the desktop and probe launchers, Wine's own services and wineserver."""
         return processes_with(b"WINEPREFIX=" + os.fsencode(self.prefix))
 
+    def holds_open(self, path):
+        """Whether a process of the session (the program, or Wine's server for it) has the file
+        open: a file the program still writes may look complete between two of its writes."""
+        path = os.path.realpath(path)
+        for pid, _ in self.own_processes():
+            folder = "/proc/%d/fd" % pid
+            try:
+                if any(os.readlink(os.path.join(folder, fd)) == path for fd in os.listdir(folder)):
+                    return True
+            except OSError:  # ended meanwhile
+                continue
+        return False
+
     def running(self):
         """Whether Quorvy.exe runs in this session's prefix (a process that has ended but is
         not yet reaped has no environment left and does not count)."""

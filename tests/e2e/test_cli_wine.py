@@ -121,6 +121,7 @@ class SameAsTheWindow(unittest.TestCase):
             session.key("Return")
             session.wait_gone(SAVE_TITLE)
             wait_until(lambda: os.path.exists(path), what="the exported file")
+            wait_until(lambda: not session.holds_open(path), what="the file to be closed")
             session.wait_gone("Dialog")
             with open(path, "rb") as f:
                 window = f.read()

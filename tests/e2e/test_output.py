@@ -46,20 +46,6 @@ def start_print_server():
     return process
 
 
-def held_open(path):
-    """Whether a process of the session (the program, or Wine's server for it) has the file
-    open: a file the program still writes may look complete between two of its writes."""
-    path = os.path.realpath(path)
-    for pid, _ in session.own_processes():
-        folder = "/proc/%d/fd" % pid
-        try:
-            if any(os.readlink(os.path.join(folder, fd)) == path for fd in os.listdir(folder)):
-                return True
-        except OSError:  # ended meanwhile
-            continue
-    return False
-
-
 def ini(**keys):
     return "".join("%s=%s\r\n" % (k, v) for k, v in keys.items())
 
@@ -83,7 +69,7 @@ class OutputTest(unittest.TestCase):
         path = os.path.join(self.folder, name)
         wait_until(lambda: os.path.exists(path), what=name)
         # the file is complete once the program has closed it and the progress window has gone
-        wait_until(lambda: not held_open(path), what=name + " to be closed")
+        wait_until(lambda: not session.holds_open(path), what=name + " to be closed")
         session.wait_gone("Dialog")
         with open(path, "rb") as f:
             return f.read()
