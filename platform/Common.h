@@ -2,14 +2,14 @@
 // output/) reaches the platform through these alone, and this header includes nothing of it.
 //
 //   door                            Win32 side             portable side
-//   ShowMyMessage                   Common_win.cpp         Common.cpp (a replaceable sink)
+//   ShowMyMessage                   Common_win.cpp         CommonPortable.cpp (a replaceable sink)
 //   DrawSurface                     GdiSurface_win.cpp     plot/RasterCanvas.cpp
 //   MyMoveToEx, MyLineTo, MyDrawText  CommonDraw.cpp, over any DrawSurface
-//   UserAbort                       Common_win.cpp         Common.cpp (a replaceable hook)
-//   SetWaitCursor, RestoreCursor    Common_win.cpp         Common.cpp (nothing to show)
-//   ElapsedMilliseconds             Common_win.cpp         Common.cpp (a steady clock)
-//   InvalidateClientArea            Common_win.cpp         Common.cpp (counts requests)
-//   ProfileRead, ProfileWrite       Common_win.cpp         Common.cpp over IniFile.cpp
+//   UserAbort                       Common_win.cpp         CommonPortable.cpp (a replaceable hook)
+//   SetWaitCursor, RestoreCursor    Common_win.cpp         CommonPortable.cpp (nothing to show)
+//   ElapsedMilliseconds             Common_win.cpp         CommonPortable.cpp (a steady clock)
+//   InvalidateClientArea            Common_win.cpp         CommonPortable.cpp (counts requests)
+//   ProfileRead, ProfileWrite       Common_win.cpp         CommonPortable.cpp over IniFile.cpp
 //   OutputStream                    app/Export_win.cpp     the caller's own stream
 //   SetPassPresenter, KeyDownWaiting  Common_win.h/.cpp    none (Win32 only): the growing plot,
 //                                                          the unthrottled key check

@@ -1,7 +1,8 @@
 // Portable side of the platform doors: messages go to a replaceable sink (tests capture them,
 // tools print them), the abort poll asks a replaceable hook, drawing forwards to the surface.
-#include "platform/Common.h"
 #include "platform/CommonPortable.h"
+
+#include "platform/Common.h"
 #include "platform/IniFile.h"
 
 #include <chrono>
