@@ -210,10 +210,11 @@ class LongPasses(QuorvyTest):
 
 
     def test_a_stopped_range_pass_gives_a_picture_and_curve_info_that_agree(self):
-        # SIN(X) from -100 to 100, where the whole range pass takes several seconds: the key
-        # stops it after a small part of the range, and a drawing pass over the whole range
-        # would take longer still, reaching the right edge
-        self.start(Expression="SIN(X)", Iterations="200000000")
+        # SIN(100X) from -100 to 100 in 2,000,000,000 steps: the whole range pass takes many
+        # seconds, so the key stops it after a small part of the range (a drawing pass over the
+        # whole range would reach the right edge), while a period is a few milliseconds of it,
+        # so even a key that comes as soon as the window shows finds both extremes measured
+        self.start(Expression="SIN(100X)", Iterations="2000000000")
         session.key("Escape")
         wait_until(self.plot_labels_drawn, timeout=20, what="the first paint")
         picture = stable_picture()
