@@ -27,6 +27,9 @@ from quorvy_dev import windows_flavours
 DESKTOP = "quorvy,1024x768"
 MAIN_TITLE = "Quorvy - "
 STARTUP_LIMIT = 600.0  # seconds: far beyond any start on a loaded machine
+# seconds: the bound of every wait for what the program shows; a loaded machine delays a window
+# or a drawn text by many seconds, so only a fault reaches it
+WAIT_LIMIT = 120.0
 
 
 class Window:
@@ -172,7 +175,7 @@ def processes_with(env_entry):
     return found
 
 
-def wait_until(condition, timeout=20.0, interval=0.05, what="condition"):
+def wait_until(condition, timeout=WAIT_LIMIT, interval=0.05, what="condition"):
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
@@ -365,7 +368,7 @@ class WineSession:
         name = os.path.basename(self.exe).lower()
         return any(program.lower() == name for _, program in self.own_processes())
 
-    def wait_exit(self, timeout=20.0):
+    def wait_exit(self, timeout=WAIT_LIMIT):
         wait_until(lambda: not self.running(), timeout=timeout, what="Quorvy to end")
 
     def stop(self):
@@ -496,10 +499,10 @@ class WineSession:
                 return w
         return None
 
-    def wait_window(self, title, timeout=20.0):
+    def wait_window(self, title, timeout=WAIT_LIMIT):
         return wait_until(lambda: self.find(title), timeout=timeout, what="window " + repr(title))
 
-    def wait_gone(self, title, timeout=20.0):
+    def wait_gone(self, title, timeout=WAIT_LIMIT):
         wait_until(lambda: self.find(title) is None, timeout=timeout, what="no window " + repr(title))
 
     def message_boxes(self):
@@ -512,7 +515,7 @@ class WineSession:
                 boxes.append((w.title, statics[0]))
         return boxes
 
-    def wait_message_box(self, timeout=20.0):
+    def wait_message_box(self, timeout=WAIT_LIMIT):
         return wait_until(lambda: (self.message_boxes() or [None])[0], timeout=timeout,
                           what="a message box")
 
@@ -530,7 +533,7 @@ class WineSession:
             texts.append((match.group(1), rect, int(match.group(7), 16)))
         return texts
 
-    def wait_text(self, predicate, timeout=20.0, what="a drawn text"):
+    def wait_text(self, predicate, timeout=WAIT_LIMIT, what="a drawn text"):
         return wait_until(lambda: [t for t in self.drawn_texts() if predicate(t[0])],
                           timeout=timeout, what=what)
 

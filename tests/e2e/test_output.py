@@ -150,7 +150,7 @@ class Export(OutputTest):
         session.start(ini(Expression="X", MinX="0", MaxX="50000000", Iterations="50000000"))
         self.export_to("long.xls")
         session.wait_window("Dialog")
-        session.wait_text(lambda text: text == "Exporting... Press Esc to Abort", timeout=10,
+        session.wait_text(lambda text: text == "Exporting... Press Esc to Abort",
                           what="the progress text")
         picture = session.capture("Dialog")
         colours = {}

@@ -201,7 +201,7 @@ class LongPasses(QuorvyTest):
         self.assertGreater(share(picture, WHITE), 0.95)
         self.assertEqual(self.plot_labels_drawn(), [])  # still measuring: nothing painted yet
         session.key("Escape")
-        wait_until(self.plot_labels_drawn, timeout=20, what="the first paint")
+        wait_until(self.plot_labels_drawn, what="the first paint")
         session.key("ctrl+i")
         session.wait_window("Curve Info")
         session.key("Return")
@@ -216,7 +216,7 @@ class LongPasses(QuorvyTest):
         # so even a key that comes as soon as the window shows finds both extremes measured
         self.start(Expression="SIN(100X)", Iterations="2000000000")
         session.key("Escape")
-        wait_until(self.plot_labels_drawn, timeout=20, what="the first paint")
+        wait_until(self.plot_labels_drawn, what="the first paint")
         picture = stable_picture()
         blue = picture.find_all(BLUE)
         self.assertTrue(blue)
