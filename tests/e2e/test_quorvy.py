@@ -1,5 +1,6 @@
 """End-to-end tests: the real Quorvy.exe under Wine, driven with keys and clicks."""
 import os
+import time
 import unittest
 
 from quorvy_dev import testing
@@ -215,6 +216,9 @@ class LongPasses(QuorvyTest):
         # whole range would reach the right edge), while a period is a few milliseconds of it,
         # so even a key that comes as soon as the window shows finds both extremes measured
         self.start(Expression="SIN(100X)", Iterations="2000000000")
+        # the window shows just before the pass begins, and a key queued by then stops it at its
+        # first sample (one sample gives no Y range to draw): the user presses a moment later
+        time.sleep(1.0)
         session.key("Escape")
         wait_until(self.plot_labels_drawn, what="the first paint")
         picture = stable_picture()
