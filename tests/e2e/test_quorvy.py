@@ -221,6 +221,9 @@ class LongPasses(QuorvyTest):
         time.sleep(1.0)
         session.key("Escape")
         wait_until(self.plot_labels_drawn, what="the first paint")
+        # the paint draws off screen and shows its picture when done: a loaded machine can
+        # keep the window white for seconds after the labels were drawn
+        wait_until(lambda: session.capture().count(BLUE) > 0, what="the measured samples' curve")
         picture = stable_picture()
         blue = picture.find_all(BLUE)
         self.assertTrue(blue)
