@@ -60,12 +60,18 @@ struct PrefDescriptor {
     PrefGate gate;
 };
 
-// The settings dialog's edit fields. Its check boxes are 1011 to 1016, one per switch in record
-// order (their ids stand in the table below).
+// The settings dialog's controls: its edit fields, then its check boxes, one per switch in
+// record order.
 constexpr int kIdMaxX = 1001;
 constexpr int kIdMinX = 1002;
 constexpr int kIdIterations = 1003;
 constexpr int kIdDecimalPoint = 1005;
+constexpr int kIdParsingDebug = 1011;
+constexpr int kIdEvalDebug = 1012;
+constexpr int kIdAutoScaleX = 1013;
+constexpr int kIdAutoScaleY = 1014;
+constexpr int kIdDontDraw = 1015;
+constexpr int kIdSaveWinPos = 1016;
 
 constexpr int kPrefCount = 15;
 // Every setting, in the file's key order: the defaults, the reader, the writer and the settings

@@ -12,12 +12,12 @@ const SettingsField kSettingsFields[kSettingsFieldCount] = {
     {kIdMinX, "Min X:"},
     {kIdIterations, "Number of iterations"},
     {kIdDecimalPoint, "Decimal Point char"},
-    {1015, " Don't draw (simply calc Max/Min)"},
-    {1011, "Parsing Debuggin'"},
-    {1012, "Eval Debuggin'"},
-    {1013, "AutoScale X"},
-    {1014, "AutoScale Y"},
-    {1016, "Save Window Position"},
+    {kIdDontDraw, " Don't draw (simply calc Max/Min)"},
+    {kIdParsingDebug, "Parsing Debuggin'"},
+    {kIdEvalDebug, "Eval Debuggin'"},
+    {kIdAutoScaleX, "AutoScale X"},
+    {kIdAutoScaleY, "AutoScale Y"},
+    {kIdSaveWinPos, "Save Window Position"},
 };
 
 namespace {
@@ -97,12 +97,9 @@ void ReadSettingsFieldText(const SettingsField& field, const char* text, int32_t
 }
 
 int32_t* SwitchForId(int id) {
-    for (const PrefDescriptor& d : kPrefTable) {
-        if (d.kind == PrefKind::Switch && d.dialogId == id) {
-            return &PrefField<int32_t>(TempPrefs, d);
-        }
-    }
-    return nullptr;
+    const PrefDescriptor* d = PrefForId(id);
+    return d != nullptr && d->kind == PrefKind::Switch ? &PrefField<int32_t>(TempPrefs, *d)
+                                                       : nullptr;
 }
 
 void ToggleSwitch(int id) {
