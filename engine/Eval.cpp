@@ -111,7 +111,10 @@ void EvaluateSamples(SampleBlock& block) {
             block.undefined[i] = IsUndefinedSample(block.y[i]);
         }
     }
-    // A short block repeats its last sample to the end, for loops over the whole block.
+    RepeatLastSample(block);
+}
+
+void RepeatLastSample(SampleBlock& block) {
     const int last = block.count - 1;
     std::fill(block.x + block.count, block.x + kSampleBlock, block.x[last]);
     std::fill(block.y + block.count, block.y + kSampleBlock, block.y[last]);

@@ -7,6 +7,7 @@
 
 #include "engine/EvalProgram.h"
 #include "engine/Globals.h"
+#include "engine/KeptSamples.h"
 #include "settings/Prefs.h"
 
 // Sets g_x, clears g_fEvalError, returns the value of g_hRoot (0.0 when there is no tree).
@@ -50,16 +51,27 @@ bool BlockEvaluationReady();
 // Fills y and undefined for the X values of block, by Evaluate_Block or else one sample after
 // the other by Evaluate_Tree; past count, every array repeats the last sample.
 void EvaluateSamples(SampleBlock& block);
+// Past count, every array of block repeats its last sample, for loops over the whole block.
+void RepeatLastSample(SampleBlock& block);
 
-// The X walk of the passes in blocks of evaluated samples: visitBlock(block) for each, until it
-// returns false. The blocks hold one sample each unless BlockEvaluationReady.
+// The X walk of the passes in blocks of samples with their values: visitBlock(block) for each,
+// until it returns false. The values are those the range pass kept where it kept them for the
+// formula and settings now current, else evaluated. The blocks hold one sample each unless
+// BlockEvaluationReady.
 template <typename VisitBlock>
 void WalkSampleBlocks(VisitBlock visitBlock) {
     const int size = BlockEvaluationReady() ? kSampleBlock : 1;
+    const uint64_t kept = UsableKeptSamples();
     XWalk walk = StartXWalk();
     SampleBlock block;
+    uint64_t first = 0;
     while ((block.count = NextXs(walk, block.x, size)) > 0) {
-        EvaluateSamples(block);
+        if (first + static_cast<uint64_t>(block.count) <= kept) {
+            TakeKeptSamples(first, block);
+        } else {
+            EvaluateSamples(block);
+        }
+        first += static_cast<uint64_t>(block.count);
         if (!visitBlock(static_cast<const SampleBlock&>(block))) {
             return;
         }

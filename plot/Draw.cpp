@@ -110,6 +110,18 @@ bool MeasureSample(double x, double y, bool undefined) {
     return PassSampleDone() == 0;
 }
 
+// The samples of a block up to the one after which the pass stops are measured and kept.
+bool MeasureBlock(const SampleBlock& block) {
+    int measured = 0;
+    bool more = true;
+    while (more && measured < block.count) {
+        more = MeasureSample(block.x[measured], block.y[measured], block.undefined[measured]);
+        ++measured;
+    }
+    KeepSamples(block, measured);
+    return more;
+}
+
 }  // namespace
 
 void ResetToStartState() {
@@ -122,6 +134,7 @@ void ResetToStartState() {
     gMinY = gMaxY = gRangeOfY = 0.0;
     X_WhereMinY = X_WhereMaxY = 0.0;
     ResetPasses();
+    ForgetKeptSamples();
     gScaleXFactor = gScaleYFactor = 1.0;
 }
 
@@ -135,7 +148,8 @@ void PrecalcRangeOfY() {
     X_WhereMinY = gPrefs.MinX;
     X_WhereMaxY = gPrefs.MinX;
     BeginPass(PassKind::Range);
-    WalkSamples(MeasureSample);
+    StartKeepingSamples();
+    WalkSampleBlocks(MeasureBlock);
     EndPass();
     gRangeOfY = gMaxY - gMinY;
 }

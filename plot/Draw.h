@@ -16,7 +16,8 @@ ExtremePlaces WhereExtremesOccur();
 void ResetToStartState();
 
 // The range pass: the smallest and largest Y over the X walk and where each first occurs. A key
-// stops it; the drawing passes that follow then draw only the samples it measured.
+// stops it; the drawing passes that follow then draw only the samples it measured. It keeps the
+// values it computed (up to kKeptSamplesBound samples) for the passes after it.
 void PrecalcRangeOfY();
 // The whole plot: labels, then axes and curve, or the picture for no formula. Timed.
 void DrawInThisContext(DrawSurface* hDc, const QRect* inRect);

@@ -1,0 +1,34 @@
+// The values that the range pass computed for the samples it measured, kept so that the passes
+// after it (the drawing pass, printing, the export) take them instead of evaluating the formula
+// again. They are the numbers the evaluator gave, so every pass sees what it would compute.
+#pragma once
+
+#include <cstdint>
+
+struct SampleBlock;
+
+// The most samples kept: 4,194,304, which take 32 MiB of Y values and 512 KiB of undefined marks.
+// The samples of a walk past them are evaluated by every pass, as are all samples while the
+// evaluation trace is on (each pass shows its own boxes).
+constexpr uint64_t kKeptSamplesBound = uint64_t{1} << 22;
+
+// The range pass starts keeping for the formula and settings now current: what was kept before is
+// forgotten, and room is taken for the samples the walk is expected to have, up to the bound.
+// Nothing is kept while the trace is on, without a formula, or when the room cannot be had.
+void StartKeepingSamples();
+// Keeps the first count samples of block, which follow the samples kept so far.
+void KeepSamples(const SampleBlock& block, int count);
+// Nothing is kept any more, and the room is given back.
+void ForgetKeptSamples();
+
+// How many samples from the start of the walk the passes may take instead of evaluating them: 0
+// unless the formula, the range, the count and the switches are still those of the range pass
+// that kept them and the trace is off.
+uint64_t UsableKeptSamples();
+// Fills the Y values and undefined marks of block, whose X values and count are set, with the
+// kept samples first to first + count - 1.
+void TakeKeptSamples(uint64_t first, SampleBlock& block);
+
+// For tests: another bound (0 brings back the usual one), and room that cannot be had.
+void SetKeptSamplesBound(uint64_t bound);
+void RefuseKeptRoom(bool refuse);
