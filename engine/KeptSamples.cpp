@@ -81,6 +81,34 @@ bool TakeRoom(uint64_t samples) {
     return true;
 }
 
+// The marks of count samples (at most a word) from sample first on, sample first in bit 0. A block
+// of the walk is one word, but a block after a stop may straddle two.
+static_assert(kSampleBlock <= kMarkBits, "the marks of a block fit a word");
+
+uint64_t LowBits(int count) {
+    return count >= static_cast<int>(kMarkBits) ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+}
+
+void PutMarks(uint64_t first, int count, uint64_t marks) {
+    const uint64_t shift = first % kMarkBits;
+    uint64_t* word = gKept.marks + first / kMarkBits;
+    word[0] = (word[0] & ~(LowBits(count) << shift)) | (marks << shift);
+    if (shift + static_cast<uint64_t>(count) > kMarkBits) {
+        const uint64_t rest = kMarkBits - shift;
+        word[1] = (word[1] & ~(LowBits(count) >> rest)) | (marks >> rest);
+    }
+}
+
+uint64_t GetMarks(uint64_t first, int count) {
+    const uint64_t shift = first % kMarkBits;
+    const uint64_t* word = gKept.marks + first / kMarkBits;
+    uint64_t marks = word[0] >> shift;
+    if (shift + static_cast<uint64_t>(count) > kMarkBits) {
+        marks |= word[1] << (kMarkBits - shift);
+    }
+    return marks & LowBits(count);
+}
+
 }  // namespace
 
 void StartKeepingSamples() {
@@ -105,12 +133,11 @@ void KeepSamples(const SampleBlock& block, int count) {
     const uint64_t first = gKept.count;
     const auto n = static_cast<int>(std::min<uint64_t>(count, gKept.limit - first));
     std::copy(block.y, block.y + n, gKept.y + first);
+    uint64_t marks = 0;
     for (int i = 0; i < n; ++i) {
-        const uint64_t at = first + static_cast<uint64_t>(i);
-        const uint64_t bit = uint64_t{1} << (at % kMarkBits);
-        uint64_t& word = gKept.marks[at / kMarkBits];
-        word = block.undefined[i] ? word | bit : word & ~bit;
+        marks |= static_cast<uint64_t>(block.undefined[i]) << i;
     }
+    PutMarks(first, n, marks);
     gKept.count = first + static_cast<uint64_t>(n);
 }
 
@@ -129,9 +156,13 @@ uint64_t UsableKeptSamples() {
 
 void TakeKeptSamples(uint64_t first, SampleBlock& block) {
     std::copy(gKept.y + first, gKept.y + first + block.count, block.y);
-    for (int i = 0; i < block.count; ++i) {
-        const uint64_t at = first + static_cast<uint64_t>(i);
-        block.undefined[i] = ((gKept.marks[at / kMarkBits] >> (at % kMarkBits)) & 1) != 0;
+    const uint64_t marks = GetMarks(first, block.count);
+    if (marks == 0) {  // mostly
+        std::fill(block.undefined, block.undefined + block.count, false);
+    } else {
+        for (int i = 0; i < block.count; ++i) {
+            block.undefined[i] = ((marks >> i) & 1) != 0;
+        }
     }
     RepeatLastSample(block);
 }

@@ -24,6 +24,16 @@ bool KeptStopReached() {
     return reaches && gPass.stopAt != 0 && gPass.count >= gPass.stopAt;
 }
 
+// One sample done; true when the pass stops after it.
+inline bool SampleDone() {
+    ++gPass.count;
+    const bool asked = UserAbort() != 0;
+    if (asked && StopIsKept() && (gPass.stopAt == 0 || gPass.count < gPass.stopAt)) {
+        gPass.stopAt = gPass.count;
+    }
+    return asked || KeptStopReached();
+}
+
 }  // namespace
 
 void SetStopReach(StopReach reach) {
@@ -45,12 +55,18 @@ void EndPass() {
 }
 
 int32_t PassSampleDone() {
-    ++gPass.count;
-    const bool asked = UserAbort() != 0;
-    if (asked && StopIsKept() && (gPass.stopAt == 0 || gPass.count < gPass.stopAt)) {
-        gPass.stopAt = gPass.count;
+    return SampleDone() ? 1 : 0;
+}
+
+int32_t PassSamplesDone(int32_t count, int32_t* done) {
+    for (int32_t i = 1; i <= count; ++i) {
+        if (SampleDone()) {
+            *done = i;
+            return 1;
+        }
     }
-    return asked || KeptStopReached() ? 1 : 0;
+    *done = count;
+    return 0;
 }
 
 void ClearPassStop() {

@@ -20,6 +20,9 @@ void EndPass();
 // After each sample of a pass: asks UserAbort, and answers 1 when the pass stops after this
 // sample, because the user asked now or because an earlier stop reaches this pass here.
 int32_t PassSampleDone();
+// PassSampleDone after each of count samples, until it answers 1: returns 1 when the pass stops,
+// with the samples done up to and including the one after which it stops in *done.
+int32_t PassSamplesDone(int32_t count, int32_t* done);
 void ClearPassStop();
 // No pass counted and no stop kept, as at start (the reach stays).
 void ResetPasses();

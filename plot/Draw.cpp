@@ -95,31 +95,26 @@ void DrawYAxis(DrawSurface* hDc, const QRect& r, int16_t h) {
     MyLineTo(hDc, h, Coord(r.top));
 }
 
-// One sample of the range pass: the first X of each extreme wins.
-bool MeasureSample(double x, double y, bool undefined) {
-    if (!undefined) {
-        if (y > gMaxY) {
-            gMaxY = y;
-            X_WhereMaxY = x;
-        }
-        if (y < gMinY) {
-            gMinY = y;
-            X_WhereMinY = x;
-        }
-    }
-    return PassSampleDone() == 0;
-}
-
-// The samples of a block up to the one after which the pass stops are measured and kept.
+// The samples of a block up to the one after which the pass stops are measured, in order: the
+// first X of each extreme wins. They are kept for the passes after this one.
 bool MeasureBlock(const SampleBlock& block) {
-    int measured = 0;
-    bool more = true;
-    while (more && measured < block.count) {
-        more = MeasureSample(block.x[measured], block.y[measured], block.undefined[measured]);
-        ++measured;
+    int32_t measured = 0;
+    const bool stops = PassSamplesDone(block.count, &measured) != 0;
+    for (int i = 0; i < measured; ++i) {
+        if (block.undefined[i]) {
+            continue;
+        }
+        if (block.y[i] > gMaxY) {
+            gMaxY = block.y[i];
+            X_WhereMaxY = block.x[i];
+        }
+        if (block.y[i] < gMinY) {
+            gMinY = block.y[i];
+            X_WhereMinY = block.x[i];
+        }
     }
     KeepSamples(block, measured);
-    return more;
+    return !stops;
 }
 
 }  // namespace
@@ -186,14 +181,10 @@ void DrawCurve(DrawSurface* hDc, const QRect* Prec) {
     WalkSampleBlocks([](const SampleBlock& block) {
         PixelBlock pixels;
         MapBlock(block, &pixels);
-        int end = 0;
-        bool more = true;
-        while (more && end < block.count) {
-            ++end;
-            more = PassSampleDone() == 0;
-        }
+        int32_t end = 0;
+        const bool stops = PassSamplesDone(block.count, &end) != 0;
         DrawMapped(pixels, block, end);
-        return more;
+        return !stops;
     });
     EndPass();
 }
