@@ -44,7 +44,7 @@ run bench_draw --benchmark_min_time=0.3 --benchmark_repetitions=3
 run bench_export --benchmark_min_time=0.3 --benchmark_repetitions=3
 
 echo
-echo "== quorvy-plot -n N -o (PNG to /dev/null) 2SIN(X)*X: elapsed, processor time, peak memory"
+echo "== quorvy-plot -n N -o - 2SIN(X)*X (the PNG discarded): elapsed, processor time, peak memory"
 python3 - "${builds[@]}" "$before" <<'EOF'
 import os, subprocess, sys, time
 builds, before = sys.argv[1:-1], sys.argv[-1]
@@ -53,8 +53,8 @@ for n in (10000, 1000000, 100000000):
         best = None
         for _ in range(3 if n < 100000000 else 1):
             start = time.monotonic()
-            child = subprocess.Popen([f"{build}/cli/quorvy-plot", "-n", str(n), "-o", "/dev/null",
-                                      "2SIN(X)*X"])
+            child = subprocess.Popen([f"{build}/cli/quorvy-plot", "-n", str(n), "-o", "-",
+                                      "2SIN(X)*X"], stdout=subprocess.DEVNULL)
             _, status, usage = os.wait4(child.pid, 0)
             elapsed = time.monotonic() - start
             if status != 0:
