@@ -5,6 +5,8 @@ set -euo pipefail
 
 native=(git cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
         libbenchmark-dev libmuparser-dev valgrind clang-format)
+# The benchmarks: GNU time for the peak memory of a run
+native+=(time)
 # quorvy-plot: Cairo for its pictures, the font of their labels
 cli=(pkg-config libcairo2-dev fonts-dejavu-core)
 # The web page: the core compiled to WebAssembly by clang 14 for WASI with its C and C++ runtimes
