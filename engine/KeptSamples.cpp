@@ -127,7 +127,7 @@ void StartKeepingSamples() {
 }
 
 void KeepSamples(const SampleBlock& block, int count) {
-    if (!gKept.valid) {
+    if (!gKept.valid || gKept.count == gKept.limit) {
         return;
     }
     const uint64_t first = gKept.count;

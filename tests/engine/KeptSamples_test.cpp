@@ -102,6 +102,7 @@ const KeptCase kCases[] = {
     {"LOG(X-100)*SQRT(150-X)", 0, 201, 201, 0, kWindow, kNone, false, 200, 200},
     {"LOG(X-100)*SQRT(150-X)", 0, 1000, 1000, 0, kWindow, kNone, false, 200, 200},
     {"LOG(X-100)*SQRT(150-X)", 0, 1000, 1000, 0, kWindow, kNone, false, 1, 1},
+    {"LOG(X-100)*SQRT(150-X)", 0, 1000, 1000, 0, kWindow, kNone, false, 64, 64},
     {"LOG(X-100)*SQRT(150-X)", 0, 1000, 1000, 500, kEvery, kNone, false, 200, 200},
 };
 
