@@ -1,7 +1,9 @@
 """Speed of the web page (build/native/web/index.html) in headless Chromium, beside quorvy-plot's
 own passes on this machine: from Enter in the formula dialog to the finished plot for the default
 10,001 samples and for 1,000,001, the drawing pass alone as the curve facts time it, and the
-delay from a key to the end of a long pass. Prints figures and ratios; asserts nothing.
+delay from a key to the end of a long pass: during its drawing pass, during its range pass (the
+page then draws the samples measured), and a second key during that drawing. Prints figures and
+ratios; asserts nothing.
 
 Run after the native build: python3 scripts/bench_web.py [--runs N]"""
 import argparse
@@ -77,6 +79,35 @@ def key_to_stop(browser):
     return browser.evaluate("bench.done - bench.key")
 
 
+def start_long_plot(browser):
+    """A plot of 100,000,000 samples under way, its range pass one second old."""
+    open_page(browser, 100000000)
+    browser.evaluate("document.getElementById('plot').focus()")
+    browser.key("f", "Control")
+    browser.wait_for("document.getElementById('formula').open")
+    browser.type("X")
+    browser.key("Enter")
+    browser.wait_for("document.getElementById('progress').dataset.pass === 'range'", timeout=300)
+    time.sleep(1)
+
+
+def stop_range_pass(browser, second_key):
+    """Milliseconds from a key during the range pass to the page idle, or, with second_key,
+    from a second key during the drawing of the measured samples."""
+    start_long_plot(browser)
+    browser.evaluate("bench.done = 0")
+    browser.key("q")
+    if second_key:
+        drawing = browser.wait_for("document.getElementById('state').textContent.includes("
+                                   "'measured') ? 'drawing' : bench.done > bench.key ? 'idle' : ''",
+                                   timeout=300)
+        if drawing == "idle":
+            return None  # the drawing ended before a second key could reach it
+        browser.key("q")
+    browser.wait_for("bench.done > bench.key && " + IDLE, timeout=300)
+    return browser.evaluate("bench.done - bench.key")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=5)
@@ -101,6 +132,15 @@ def main():
         stops = [key_to_stop(browser) for _ in range(max(1, runs // 2))]
         print("key to stop (100,000,000 samples): best %.1f ms, worst %.1f ms (goal 100 ms)"
               % (min(stops), max(stops)))
+        for second_key, what in ((False, "key during the range pass (after 1 s) to idle"),
+                                 (True, "second key during the drawing of the measured samples")):
+            tries = [stop_range_pass(browser, second_key) for _ in range(max(1, runs // 2))]
+            figures = [t for t in tries if t is not None]
+            if figures:
+                print("%s: best %.1f ms, worst %.1f ms (%d of %d tries)"
+                      % (what, min(figures), max(figures), len(figures), len(tries)))
+            else:
+                print("%s: the drawing always ended before the second key" % what)
         print("page Enter: Enter in the formula dialog to the plot painted (best of %d); page pass "
               "and cli pass: the drawing pass as Curve Info times it (to 10 ms); cli process: a "
               "whole quorvy-plot -i run (both passes); ratio = page Enter / cli process" % runs)

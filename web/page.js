@@ -51,13 +51,14 @@ function answer({ data }) {
     return;
   }
   const pending = waiting.get(data.id);
+  if (!pending && !data.error) return;  // asked of a worker that failed since
   if (data.kind === "accepted") {
     pending.onAccepted();
     return;
   }
   waiting.delete(data.id);
   if (data.error) {
-    pending.reject(new Error(data.error));
+    if (pending) pending.reject(new Error(data.error));
     restartWorker(data.error);
   } else {
     restarts = 0;
@@ -99,9 +100,9 @@ async function restartWorker(why) {
     return;
   }
   await startWorker();
-  await settle(await ask("restore", { ini: storedIni() }));
+  const result = await settle(await ask("restore", { ini: storedIni() }));
+  await redraw(result.restored);
   say(`The plotter failed (${why}) and started again with the stored settings`);
-  await redraw(true);
 }
 
 // ---- What the core answers -----------------------------------------------------------------
@@ -455,13 +456,14 @@ function runCommand(id) {
   COMMANDS[id]();
 }
 
+// Any key stops the passes under way, once.
 function onKey(event) {
-  const modifierOnly = ["Control", "Shift", "Alt", "Meta"].includes(event.key);
-  if (passes > 0 && !modifierOnly) stopPass();
   const command = openDialog() ? null : commandForKey(event);
   if (command) {
     event.preventDefault();
     runCommand(command);
+  } else if (passes > 0 && !["Control", "Shift", "Alt", "Meta"].includes(event.key)) {
+    stopPass();
   }
 }
 
@@ -473,8 +475,8 @@ async function takeOtherTabsSettings(event) {
     return;
   }
   const result = await settle(await ask("restore", { ini: event.newValue }));
-  say("Took the settings saved in another tab");
   await redraw(result.restored);
+  say("Took the settings saved in another tab");
 }
 
 function wireCommands() {
