@@ -25,8 +25,8 @@ let latestRange = null;   // the X range of the last answer
 let infoCurrent = null;   // resolves once the curve facts describe the plot under way
 let infoArrived = () => {};
 let finishedPasses = 0;
-let measuredSamples = 0;
-let stopSent = false;     // the user stopped the passes under way  // samples of a stopped range pass that the drawing pass draws
+let measuredSamples = 0;  // samples of a stopped range pass that the drawing pass draws
+let stopSent = false;     // the user stopped the passes under way
 let storageFullSaid = false;
 let restarts = 0;         // worker failures in a row
 
@@ -61,7 +61,6 @@ function answer({ data }) {
     if (pending) pending.reject(new Error(data.error));
     restartWorker(data.error);
   } else {
-    restarts = 0;
     pending.resolve(data.result);
   }
 }
@@ -93,6 +92,7 @@ function startWorker() {
 // dropped. After three failures in a row the page stops trying.
 async function restartWorker(why) {
   worker.terminate();
+  infoArrived();
   for (const pending of waiting.values()) pending.reject(new Error(why));
   waiting.clear();
   if (++restarts > 3) {
@@ -249,10 +249,11 @@ async function trackPasses(answered) {
   if (passes++ === 0) passStarted = performance.now();
   $("stop").disabled = !stoppable;
   say("");
-  let stopped = false;
+  let ended = "";
   try {
     const result = take(await answered);
-    stopped = stopSent;
+    restarts = 0;
+    if (result.picture) ended = stopSent ? "Plot stopped" : "Plot finished";
     return result;
   } finally {
     if (--passes === 0) {
@@ -263,7 +264,7 @@ async function trackPasses(answered) {
       measuredSamples = 0;
       stopSent = false;
       document.body.dataset.idle = String(++finishedPasses);
-      announce(stopped ? "Plot stopped" : "Plot finished");
+      if (ended) announce(ended);
     }
   }
 }
