@@ -220,8 +220,9 @@ function plotSize() {
 
 // ---- Passes: progress, stop ----------------------------------------------------------------
 
-function showProgress({ pass, samples, expected, picture }) {
+function showProgress({ pass, samples, expected, picture, info }) {
   if (picture) paint(picture);
+  if (info) showInfo(info);
   if (pass === "drawing" && measuredSamples > 0) expected = measuredSamples;
   const bar = $("progress");
   bar.dataset.pass = pass;
@@ -229,17 +230,15 @@ function showProgress({ pass, samples, expected, picture }) {
   if (bar.hidden && performance.now() - passStarted >= PROGRESS_AFTER_MS) bar.hidden = false;
 }
 
-// The range pass is over: its curve facts are known, and after a stop the drawing pass draws
-// the samples it measured, which the page says while Stop stays live.
-function showMeasured({ samples, info }) {
-  showInfo(info);
+// After a stop of the range pass the drawing pass draws the samples it measured, which the page
+// says while Stop stays live.
+function showMeasured({ samples }) {
   measuredSamples = samples;
-  if (samples > 0) {
-    say(`Drawing the ${samples.toLocaleString("en-US")} samples measured before the stop`);
-  }
+  say(`Drawing the ${samples.toLocaleString("en-US")} samples measured before the stop`);
 }
 
-// The curve facts of the plot under way: the range pass must be over before they are known.
+// The curve facts of the plot under way: they are known once its drawing pass has set up its
+// scale.
 function expectInfo() {
   infoCurrent = new Promise((resolve) => { infoArrived = resolve; });
 }
@@ -407,7 +406,7 @@ async function editSettings() {
 }
 
 // Opened during a range pass, Curve Info waits for the facts of the samples it measured (the key
-// or click stopped it), never showing those of the plot before.
+// or click stopped it) and the scale drawn, never showing those of the plot before.
 async function curveInfo() {
   if (infoCurrent) await infoCurrent;
   showInfo(latestInfo);
@@ -415,10 +414,10 @@ async function curveInfo() {
 }
 
 // The status says when the file holds fewer samples than the settings ask for.
-function sayExported({ stopped, counted, expected }) {
+function sayExported({ stopped, cut, counted, expected }) {
   const part = `${counted.toLocaleString("en-US")} of ${expected.toLocaleString("en-US")} samples`;
   if (stopped) say(`Export stopped: the file holds ${part}`);
-  else if (counted < expected) say(`The file holds ${part}: the plot was stopped`);
+  else if (cut) say(`The file holds ${part}: the plot was stopped`);
 }
 
 async function exportTable() {

@@ -18,6 +18,7 @@ let stopAsked = false;
 let stopTaken = false;   // a stop was handed to the pass under way
 let passName = "";
 let passExpected = 0;    // the samples the pass under way walks, for its progress
+let infoSent = false;    // the curve facts went with the drawing pass's progress
 let lastSnapshot = 0;
 let tableParts = [];
 let raster = null;
@@ -71,6 +72,12 @@ function picture() {
 function progress(samples, expected) {
   const message = { kind: "progress", pass: passName, samples, expected: passExpected || expected };
   const now = performance.now();
+  // The drawing pass has set up its scale before its first sample: from there the curve facts
+  // are those of the plot under way.
+  if (passName === "drawing" && !infoSent) {
+    message.info = infoLines();
+    infoSent = true;
+  }
   if (passName === "drawing" && now - lastSnapshot >= SNAPSHOT_EVERY_MS) {
     core.q_refresh();
     message.picture = picture();
@@ -141,6 +148,7 @@ async function pass(name, call, expected = 0) {
   passName = name;
   passExpected = expected;
   stopTaken = false;
+  infoSent = false;
   lastSnapshot = performance.now();
   await call();
   passName = "";
@@ -148,10 +156,10 @@ async function pass(name, call, expected = 0) {
 }
 
 // After a stop of the range pass the drawing pass draws the samples it measured, and the page
-// says so; the curve facts are already those of the measured samples.
+// says so.
 function measured() {
   const samples = stopTaken ? passFacts().stoppedAt : 0;
-  postMessage({ kind: "measured", samples, info: infoLines() });
+  if (samples > 0) postMessage({ kind: "measured", samples });
   return samples;
 }
 
@@ -186,14 +194,15 @@ const commands = {
     return { picture: picture(), ...(cut ? { asked: { width, height } } : {}) };
   },
   // The table and how many of the samples the settings ask for it holds; stopped when the user
-  // stopped the export itself.
+  // stopped the export itself, cut when the stop of the plot ended it.
   async exportTable() {
     tableParts = [];
     await pass("export", run.q_export);
-    const { counted, expected } = passFacts();
+    const { counted, stoppedAt, expected } = passFacts();
     const table = new Blob(tableParts);
     tableParts = [];
-    return { table, stopped: stopTaken, counted, expected };
+    const cut = stoppedAt > 0 && counted >= stoppedAt;
+    return { table, stopped: stopTaken, cut, counted, expected };
   },
 };
 
