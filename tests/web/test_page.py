@@ -30,6 +30,10 @@ PIXELS = """(() => { const c = document.getElementById('plot');
   const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
   let s = ''; for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i+1], d[i+2]);
   return [c.width, c.height, btoa(s)]; })()"""
+# From then on, every text of the status line, with whether Stop was live, in window.said.
+WATCH_STATE = """window.said = []; const s = document.getElementById('state');
+  new MutationObserver(() => said.push([s.textContent, !document.getElementById('stop').disabled]))
+  .observe(s, {childList: true, characterData: true, subtree: true})"""
 MESSAGE = """(() => { const d = document.getElementById('message');
   return d.open ? [d.querySelector('h2').textContent, d.querySelector('p').textContent] : null; })()"""
 
@@ -157,17 +161,6 @@ class Page(unittest.TestCase):
 
     def state(self):
         return self.b.evaluate("document.getElementById('state').textContent")
-
-    def watch_state(self):
-        """From now on, every text of the status line with whether Stop was live meanwhile."""
-        self.b.evaluate("window.said = []; new MutationObserver(() => said.push(["
-                        "document.getElementById('state').textContent, "
-                        "!document.getElementById('stop').disabled])).observe("
-                        "document.getElementById('state'), {childList: true, characterData: true, "
-                        "subtree: true})")
-
-    def said(self):
-        return [tuple(entry) for entry in self.b.evaluate("window.said")]
 
     def compare_with_cli(self, args, centre_text=False):
         """The plot on the page against quorvy-plot's PNG of the same size, pixel for pixel
@@ -327,10 +320,10 @@ class LongPass(Downloading):
         self.settings({"iterations": "100000000"})
         mark = self.start_long_pass()
         self.assertEqual(self.b.evaluate("document.getElementById('progress').dataset.pass"), "range")
-        self.watch_state()
+        self.b.evaluate(WATCH_STATE)
         self.b.key("q")
         self.wait_passes_after(mark)
-        said = self.said()
+        said = [tuple(entry) for entry in self.b.evaluate("window.said")]
         width, height, page = self.pixels()
         right = max(x for y in range(height - LABEL_ROWS) for x in range(width) if page[y][x] == BLUE)
         info = self.page_info()
@@ -503,23 +496,19 @@ class Trouble(Page):
         self.compare_with_cli(["LOG(X)"])
         self.b.evaluate("Storage.prototype.setItem = () => { throw new DOMException('full', "
                         "'QuotaExceededError'); }")
-        self.watch_state()
+        self.b.evaluate(WATCH_STATE)
         for formula in ("X", "X+1"):
             self.enter_formula(formula)
-        self.assertEqual(len([text for text, _ in self.said() if "storage" in text]), 1)
+        self.assertEqual(self.b.evaluate("said.filter(([text]) => text.includes('storage')).length"), 1)
 
 
 class Help(Page):
     def test_a_page_copied_on_its_own_leaves_the_help_link_out(self):
-        folder = tempfile.mkdtemp(prefix="quorvy-web-alone-")
-        try:
-            shutil.copy(PAGE, folder)
-            self.b.open("file://" + os.path.join(folder, "index.html"))
+        with tempfile.TemporaryDirectory(prefix="quorvy-web-alone-") as folder:
+            self.b.open("file://" + shutil.copy(PAGE, folder))
             self.b.wait_for("location.pathname.startsWith(%r) && document.body && "
                             "document.body.dataset.ready === '1'" % folder)
             self.b.wait_for("document.getElementById('cmd-help').offsetParent === null")
-        finally:
-            shutil.rmtree(folder, ignore_errors=True)
 
     def test_the_page_and_the_help_link_to_each_other(self):
         target = self.b.evaluate("new URL(document.getElementById('cmd-help').getAttribute('href'),"
