@@ -262,11 +262,13 @@ bool OutputFile::OpenTemporary(const struct stat* old, std::string* error) {
 // unnamed file, stream_ for a named one.
 bool OutputFile::CreateTemporary(mode_t mode, std::string* error) {
     const std::string folder = FolderOf(path_);
-    fd_ = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    // The unnamed file is linked into place through its name under /proc.
+    const bool linkable = access("/proc/self/fd", X_OK) == 0;
+    fd_ = linkable ? open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
     if (fd_ >= 0) {
         return true;
     }
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    if (linkable && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         *error = FolderFailure(folder, errno);
         return false;
     }

@@ -345,6 +345,85 @@ class UsersFiles(Rows):
         ], runner=as_nobody)
 
 
+def shell(line, **kwargs):
+    """A bash command line with $PLOT the tool: for redirections, pipes and limits."""
+    return subprocess.run(["bash", "-c", "set -o pipefail; " + line], capture_output=True, timeout=120,
+                          env=dict(os.environ, PLOT=PLOT), **kwargs)
+
+
+class StandardStreams(Rows):
+    """Outputs as the shell's > and >> give them: a stream's name is written through that stream,
+    a file is never replaced under a stream open on it, a failed write is never a success."""
+
+    def test_rows(self):
+        two = expected_table(-100.0, 100.0, 2, lambda x: x)
+        same = "quorvy-plot: --export and standard output name the same file (t.txt)\n"
+        one = "quorvy-plot: standard output takes one of --output -, --export - and --info\n"
+        self.check([
+            (['"$PLOT" -e /dev/stdout -n 2 X >> log'], {"log": b"keep\n"}, 0, "", {"log": b"keep\n" + two}),
+            (['{ echo head; "$PLOT" -e /dev/fd/1 -n 2 X; echo tail; } > r'], {}, 0, "",
+             {"r": b"head\n" + two + b"tail\n"}),
+            (['"$PLOT" -e /proc/self/fd/2 -n 2 X 2>> log'], {"log": b"keep\n"}, 0, "", {"log": b"keep\n" + two}),
+            (['"$PLOT" -e o.txt -n 2 X 3>> log'], {"log": b"keep\n", "o.txt": Link("/dev/fd/3")}, 0, "",
+             {"log": b"keep\n" + two, "o.txt": Link("/dev/fd/3")}),
+            (['"$PLOT" -i -e t.txt X > t.txt'], {"t.txt": OLD}, 2, same, {"t.txt": b""}),
+            (['"$PLOT" -o - -e /dev/stdout X > b'], {}, 2, one, {"b": b""}),
+            (['"$PLOT" -e - X | head -c 1 > h'], {}, 4, "quorvy-plot: cannot write standard output: "
+             "Broken pipe\n", {"h": b"-"}),
+            # standard error closed or full: the messages go nowhere else, and the status says so
+            (['"$PLOT" -o p.png X+ 2>&-'], {}, 4, "", {"p.png": PNG}),
+            (['"$PLOT" -e t.txt -n 2 --trace-eval "SIN(X)" 2>&-'], {}, 4, "",
+             {"t.txt": expected_table(-100.0, 100.0, 2, math.sin)}),
+            (['"$PLOT" -i -n 2 --trace-eval "SIN(X)" 2>/dev/full >/dev/null'], {}, 4, "", {}),
+            (['"$PLOT" --help > /dev/full'], {}, 4, "quorvy-plot: cannot write standard output: No space "
+             "left on device\n", {}),
+            (['"$PLOT" --version >&-'], {}, 4, "quorvy-plot: cannot write standard output: Bad file "
+             "descriptor\n", {}),
+            # limits: a message, the old file kept, nothing left over
+            (['ulimit -v 100000; "$PLOT" -s 8192x8192 -o p.png X'], {"p.png": OLD}, 4,
+             "quorvy-plot: not enough memory to finish: Cannot allocate memory\n", {"p.png": OLD}),
+            (['ulimit -f 100; "$PLOT" -e t.txt -n 1000000 X'], {"t.txt": OLD}, 4,
+             "quorvy-plot: cannot write t.txt: File too large\n", {"t.txt": OLD}),
+        ], runner=lambda line, **kwargs: shell(line, **kwargs))
+
+    def test_names_and_links_as_the_shell_writes_them(self):
+        long_name = "a" * 251 + ".png"
+        self.check([
+            (["-o", long_name, "X"], {}, 0, "", {long_name: PNG}),
+            (["-o", "l.png", "X"], {"l.png": Link("new.png")}, 0, "", {"l.png": Link("new.png"), "new.png": PNG}),
+            (["-o", "a.png", "-o", "a.svg", "X"], {}, 2, "quorvy-plot: --output is given twice ('a.png' and "
+             "'a.svg'); one run writes or reads one file of each kind\n" + TRY_HELP, {}),
+        ])
+
+    def test_a_picture_is_not_written_to_a_terminal(self):
+        master, slave = pty.openpty()
+        r = subprocess.run([PLOT, "-o", "-", "X"], stdout=slave, stderr=subprocess.PIPE, timeout=120)
+        os.close(slave)
+        os.set_blocking(master, False)
+        try:
+            shown = os.read(master, 4096)
+        except (BlockingIOError, OSError):
+            shown = b""
+        os.close(master)
+        self.assertEqual((r.returncode, r.stderr.decode(), shown), (4, "quorvy-plot: cannot write standard "
+                         "output: a terminal does not show a picture; redirect it to a file or a pipe\n", b""))
+
+    def test_folders_that_take_no_new_file_are_named(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root to run as another user")
+        nobody = pwd.getpwnam("nobody").pw_uid
+        for mode, err in [(0o755, "its folder . is not writable (Permission denied)"),
+                          (0o1777, "its folder . is sticky: only the file's owner may replace the file")]:
+            os.chmod(self.folder, mode)
+            self.check([(["-o", "p.png", "X"], {"p.png": (OLD, 0o666)}, 4,
+                         "quorvy-plot: cannot write p.png: %s\n" % err, {"p.png": (OLD, 0o666)})],
+                       runner=as_nobody)
+        # a file replaced by root keeps its owner and group
+        self.owner = nobody
+        self.check([(["-o", "p.png", "X"], {"p.png": (OLD, 0o640)}, 0, "", {"p.png": (PNG, 0o640)})])
+        self.assertEqual(os.stat(self.path("p.png")).st_uid, nobody)
+
+
 class Pictures(Folder):
     def test_every_pixel_of_a_colour_is_found(self):
         """Rows of two by two pictures: the pixels, the colour looked for, where it is."""
@@ -463,8 +542,8 @@ class Interrupt(Folder):
     def test_ctrl_c_keeps_whole_lines_and_says_130(self):
         table = self.path("t.xls")
         p = subprocess.Popen([PLOT, "-e", table] + self.LONG, stderr=subprocess.PIPE)
-        # the export comes after the range pass: wait for its first lines in the temporary
-        wait_until(lambda: self.temporaries() and os.path.getsize(self.path(self.temporaries()[0])) > 0,
+        # the export comes after the range pass: wait for its first lines in the unnamed file
+        wait_until(lambda: any(os.stat(fd).st_size > 0 for fd in self.unnamed(p).values()),
                    timeout=60, what="the export to start")
         p.send_signal(signal.SIGINT)
         _, err = p.communicate(timeout=60)
@@ -480,8 +559,18 @@ class Interrupt(Folder):
         for i in (0, 1, len(lines) // 2, len(lines) - 2):
             self.assertEqual(lines[i], b"%d.000000000\t%d.000000000" % (i, i))
 
-    def temporaries(self):
-        return [name for name in self.files() if name.startswith(".")]
+    def unnamed(self, p):
+        """The files without a name in the folder that p holds open (its outputs not yet in
+        place), each with one of its descriptors."""
+        found = {}
+        for fd in os.listdir("/proc/%d/fd" % p.pid):
+            try:
+                target = os.readlink("/proc/%d/fd/%s" % (p.pid, fd))
+            except OSError:
+                continue
+            if target.startswith(self.folder + "/") and target.endswith(" (deleted)"):
+                found[target] = "/proc/%d/fd/%s" % (p.pid, fd)
+        return found
 
     def start_over_old_files(self, args, **kwargs):
         """A long run over an old picture and table, once both its temporaries are made."""
@@ -489,8 +578,8 @@ class Interrupt(Folder):
             with open(self.path(name), "wb") as f:
                 f.write(OLD)
         p = subprocess.Popen([PLOT] + args + self.LONG, cwd=self.folder, **kwargs)
-        wait_until(lambda: len(self.temporaries()) == args.count("p.png") + args.count("t.xls"),
-                   timeout=60, what="the temporaries")
+        wait_until(lambda: len(self.unnamed(p)) == args.count("p.png") + args.count("t.xls"),
+                   timeout=60, what="the outputs' unnamed files")
         return p
 
     def assert_old_files_and_nothing_else(self):
@@ -499,8 +588,9 @@ class Interrupt(Folder):
             with open(self.path(name), "rb") as f:
                 self.assertEqual(f.read(), OLD)
 
-    def test_sigterm_and_sighup_leave_the_old_files_and_no_temporary(self):
-        for sig in (signal.SIGTERM, signal.SIGHUP):
+    def test_signals_that_end_the_run_leave_the_old_files_and_no_temporary(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1, signal.SIGALRM,
+                    signal.SIGXCPU, signal.SIGKILL):
             p = self.start_over_old_files(["-o", "p.png", "-e", "t.xls"], stderr=subprocess.DEVNULL)
             p.send_signal(sig)
             self.assertEqual(p.wait(timeout=60), -sig)
