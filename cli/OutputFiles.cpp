@@ -218,7 +218,11 @@ bool OutputFile::Open(const std::string& path, FILE* out, std::string* error) {
     path_ = LinkTarget(path);  // a link is followed to its file, made or not
     struct stat target;
     if (stat(path_.c_str(), &target) != 0) {
-        return OpenTemporary(nullptr, error);
+        if (errno == ENOENT) {
+            return OpenTemporary(nullptr, error);
+        }
+        *error = std::strerror(errno);  // a loop of links, say: never replaced by a file
+        return false;
     }
     if (!S_ISREG(target.st_mode)) {
         return OpenInPlace(error);
