@@ -646,6 +646,31 @@ class Interrupt(Folder):
         self.assertTrue(table in tables, "the table is neither run's whole table")
         self.assertEqual(self.files(), ["t.xls"])
 
+    def test_ctrl_c_names_only_the_outputs_written(self):
+        # the bar on a terminal says when the range pass runs; the table cannot be written
+        master, slave = pty.openpty()
+        p = subprocess.Popen([PLOT, "-o", "p.png", "-e", "/dev/full", "--min", "0", "--max", "500000000",
+                              "-n", "500000000", "X"], cwd=self.folder, stderr=slave)
+        os.close(slave)
+        shown = b""
+        while b"range" not in shown:
+            shown += os.read(master, 4096)
+        p.send_signal(signal.SIGINT)
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        self.assertEqual(p.wait(timeout=60), 4)
+        stop = re.findall(rb"quorvy-plot: stopped by Ctrl\+C: [^\r\n]*", shown)
+        self.assertEqual(len(stop), 1, shown)
+        self.assertRegex(stop[0], rb"^quorvy-plot: stopped by Ctrl\+C: only the first \d+ samples are in p.png$")
+        self.assertEqual(self.files(), ["p.png"])
+
     def test_ctrl_c_in_the_range_pass_ends_every_output_at_the_same_sample(self):
         picture, table = self.path("p.png"), self.path("t.xls")
         # a range pass of several seconds, stopped well inside it
