@@ -236,65 +236,63 @@ bool OutputFile::Open(const std::string& path, FILE* out, std::string* error) {
 bool OutputFile::OpenTemporary(const struct stat* old, std::string* error) {
     const mode_t mode = old != nullptr ? old->st_mode & 0777 : NewFileMode();
     SignalsHeld held;
-    if (!CreateTemporary(mode, error)) {
+    const int fd = CreateTemporary(mode, error);
+    if (fd < 0) {
+        Discard();
         return false;
     }
-    const int fd = fd_ >= 0 ? fcntl(fd_, F_DUPFD_CLOEXEC, 0) : fileno(stream_);
-    if (old != nullptr && fd >= 0) {
+    if (old != nullptr) {
         KeepOwner(fd, *old);
     }
-    if (fd >= 0) {
-        fchmod(fd, mode);
-    }
-    if (fd_ >= 0) {
-        stream_ = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-        if (stream_ == nullptr) {
-            *error = std::strerror(errno);
-            if (fd >= 0) {
-                close(fd);
-            }
-            Discard();
-            return false;
-        }
+    fchmod(fd, mode);
+    stream_ = fdopen(fd, "wb");
+    if (stream_ == nullptr) {
+        *error = std::strerror(errno);
+        close(fd);
+        Discard();
+        return false;
     }
     owned_ = true;
     return true;
 }
 
 // An unnamed file where the file system makes one, so that nothing is left behind whatever
-// ends the process; else a hidden name, removed by the handlers of the signals. Sets fd_ for an
-// unnamed file, stream_ for a named one.
-bool OutputFile::CreateTemporary(mode_t mode, std::string* error) {
+// ends the process (fd_ keeps it for the link into place); else a hidden name, removed by the
+// handlers of the signals. The descriptor to write, or -1 with the reason in error.
+int OutputFile::CreateTemporary(mode_t mode, std::string* error) {
     const std::string folder = FolderOf(path_);
     // The unnamed file is linked into place through its name under /proc.
     const bool linkable = access("/proc/self/fd", X_OK) == 0;
     fd_ = linkable ? open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
     if (fd_ >= 0) {
-        return true;
+        const int copy = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+        if (copy < 0) {
+            *error = std::strerror(errno);
+        }
+        return copy;
     }
     if (linkable && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         *error = FolderFailure(folder, errno);
-        return false;
+        return -1;
     }
     std::string name = folder + kTemporaryPattern;
     if (name.size() >= kTemporaryNameSize) {
         *error = std::strerror(ENAMETOOLONG);
-        return false;
+        return -1;
     }
     const int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         *error = FolderFailure(folder, errno);
-        return false;
+        return -1;
     }
-    stream_ = Register(name.c_str()) ? fdopen(fd, "wb") : nullptr;
-    if (stream_ == nullptr) {
-        *error = std::strerror(errno != 0 ? errno : EMFILE);
+    if (!Register(name.c_str())) {
+        *error = std::strerror(EMFILE);
         unlink(name.c_str());
         close(fd);
-        return false;
+        return -1;
     }
     temporary_ = name;
-    return true;
+    return fd;
 }
 
 // The unnamed file gets a hidden name in its folder, which the rename then moves into place.

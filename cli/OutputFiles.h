@@ -43,7 +43,7 @@ class OutputFile {
     bool OpenInPlace(std::string* error);
     bool OpenStream(int fd, FILE* out, std::string* error);
     bool OpenTemporary(const struct stat* old, std::string* error);
-    bool CreateTemporary(mode_t mode, std::string* error);
+    int CreateTemporary(mode_t mode, std::string* error);
     bool LinkUnnamed(std::string* error);
 
     std::string path_;       // the file to replace, links followed
