@@ -584,21 +584,8 @@ int WithMessagesShown(int status, FILE* err) {
                                                                          : kExitOutputFailed;
 }
 
-// Memory that cannot be had ends the run with a message; the outputs not yet in place are
-// removed as the run unwinds.
-int RunWithinMemory(const CliOptions& options, const CliStreams& streams) {
-    try {
-        return Run(options, streams).Execute();
-    } catch (const std::bad_alloc&) {
-        std::fprintf(streams.err, "%s: not enough memory to finish: %s\n", kProgram,
-                     std::strerror(ENOMEM));
-        return kExitOutputFailed;
-    }
-}
-
-}  // namespace
-
-int RunCli(int argc, char** argv, const CliStreams& streams) {
+// The command line read and run.
+int RunCommandLine(int argc, char** argv, const CliStreams& streams) {
     CliOptions options;
     std::string error;
     switch (ParseCommandLine(argc, argv, &options, &error)) {
@@ -613,5 +600,20 @@ int RunCli(int argc, char** argv, const CliStreams& streams) {
         case CommandLine::Run:
             break;
     }
-    return WithMessagesShown(RunWithinMemory(options, streams), streams.err);
+    return Run(options, streams).Execute();
+}
+
+}  // namespace
+
+// Memory that cannot be had ends the run with a message; the outputs not yet in place are
+// removed as the run unwinds.
+int RunCli(int argc, char** argv, const CliStreams& streams) {
+    int status = kExitOutputFailed;
+    try {
+        status = RunCommandLine(argc, argv, streams);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(streams.err, "%s: not enough memory to finish: %s\n", kProgram,
+                     std::strerror(ENOMEM));
+    }
+    return WithMessagesShown(status, streams.err);
 }
