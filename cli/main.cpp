@@ -30,11 +30,12 @@ void OnInterrupt(int signal) {
     RequestInterrupt();
 }
 
-// A signal ignored by the caller (a run under nohup, say) stays ignored.
+// A signal ignored by the caller (SIGHUP under nohup, SIGQUIT for a job in the background) stays
+// ignored; Ctrl+C and SIGTERM are always the tool's own.
 void Handle(int signal, void (*handler)(int)) {
     struct sigaction previous = {};
     sigaction(signal, nullptr, &previous);
-    if (previous.sa_handler == SIG_IGN) {
+    if (previous.sa_handler == SIG_IGN && signal != SIGINT && signal != SIGTERM) {
         return;
     }
     struct sigaction action = {};
