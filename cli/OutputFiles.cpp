@@ -433,15 +433,17 @@ struct FileIdentity {
     bool regular = false;  // or not made yet
 };
 
+// A link to a file not made yet stands for the name it holds.
 FileIdentity IdentityOf(const std::string& path) {
     FileIdentity id;
     struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
+    const std::string target = LinkTarget(path);
+    if (stat(target.c_str(), &st) == 0) {
         id = {st.st_dev, st.st_ino, "", S_ISREG(st.st_mode)};
-    } else if (stat(FolderOf(path).c_str(), &st) == 0) {
-        id = {st.st_dev, st.st_ino, BaseOf(path), true};
+    } else if (stat(FolderOf(target).c_str(), &st) == 0) {
+        id = {st.st_dev, st.st_ino, BaseOf(target), true};
     } else {
-        id = {0, 0, path, true};
+        id = {0, 0, target, true};
     }
     return id;
 }

@@ -322,6 +322,8 @@ class UsersFiles(Rows):
              {"p.png": OLD}),
             (["-o", "p.png", "-e", "l.png", "X"], {"p.png": OLD, "l.png": Link("p.png")}, 2,
              same % "p.png, l.png", {"p.png": OLD, "l.png": Link("p.png")}),
+            (["-o", "l.png", "-e", "new.png", "X"], {"l.png": Link("new.png")}, 2,
+             same % "l.png, new.png", {"l.png": Link("new.png")}),
             (["--ini", "q.ini", "-e", "q.ini"], {"q.ini": b"[Quorvy]\nExpression=X\n"}, 2,
              "quorvy-plot: --export and --ini name the same file (q.ini, q.ini)\n",
              {"q.ini": b"[Quorvy]\nExpression=X\n"}),
