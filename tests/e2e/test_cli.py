@@ -544,8 +544,8 @@ class Interrupt(Folder):
     def test_ctrl_c_keeps_whole_lines_and_says_130(self):
         table = self.path("t.xls")
         p = subprocess.Popen([PLOT, "-e", table] + self.LONG, stderr=subprocess.PIPE)
-        # the export comes after the range pass: wait for its first lines in the unnamed file
-        wait_until(lambda: any(os.stat(fd).st_size > 0 for fd in self.unnamed(p).values()),
+        # the export comes after the range pass: wait for its first lines in the temporary
+        wait_until(lambda: any(os.stat(fd).st_size > 0 for fd in self.temporaries(p).values()),
                    timeout=60, what="the export to start")
         p.send_signal(signal.SIGINT)
         _, err = p.communicate(timeout=60)
@@ -561,16 +561,18 @@ class Interrupt(Folder):
         for i in (0, 1, len(lines) // 2, len(lines) - 2):
             self.assertEqual(lines[i], b"%d.000000000\t%d.000000000" % (i, i))
 
-    def unnamed(self, p):
-        """The files without a name in the folder that p holds open (its outputs not yet in
-        place), each with one of its descriptors."""
+    def temporaries(self, p):
+        """The files in the folder that p holds open without a name, or under a hidden one where
+        the file system has no unnamed files (its outputs not yet in place), each with one of its
+        descriptors."""
         found = {}
         for fd in os.listdir("/proc/%d/fd" % p.pid):
             try:
                 target = os.readlink("/proc/%d/fd/%s" % (p.pid, fd))
             except OSError:
                 continue
-            if target.startswith(self.folder + "/") and target.endswith(" (deleted)"):
+            hidden = os.path.basename(target).startswith(".")
+            if target.startswith(self.folder + "/") and (target.endswith(" (deleted)") or hidden):
                 found[target] = "/proc/%d/fd/%s" % (p.pid, fd)
         return found
 
@@ -580,8 +582,8 @@ class Interrupt(Folder):
             with open(self.path(name), "wb") as f:
                 f.write(OLD)
         p = subprocess.Popen([PLOT] + args + self.LONG, cwd=self.folder, **kwargs)
-        wait_until(lambda: len(self.unnamed(p)) == args.count("p.png") + args.count("t.xls"),
-                   timeout=60, what="the outputs' unnamed files")
+        wait_until(lambda: len(self.temporaries(p)) == args.count("p.png") + args.count("t.xls"),
+                   timeout=60, what="the temporaries")
         return p
 
     def assert_old_files_and_nothing_else(self):
