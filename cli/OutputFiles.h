@@ -22,8 +22,9 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the temporary beside path, or takes out for "-". An existing file that the user
-    // may not write is refused as it is. False with the reason in error.
+    // Creates the temporary beside path (beside the file a link leads to), or takes out for "-"
+    // and a stream's name. An existing file that the user may not write, or not replace in its
+    // folder, is refused as it is. False with the reason in error.
     bool Open(const std::string& path, FILE* out, std::string* error);
     FILE* stream() const { return stream_; }
     // Whether the output is written to a terminal.
