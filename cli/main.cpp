@@ -58,12 +58,13 @@ void HandleEndingSignals() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-// A standard stream closed by the caller is opened on /dev/null for reading only, so that no
-// file of the run takes its number and a write to it still fails.
+// A standard stream closed by the caller is opened on /dev/null the other way round (standard
+// input for writing, the outputs for reading), so that no file of the run takes its number and
+// using it still fails as on a closed stream.
 void OpenClosedStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            open("/dev/null", O_RDONLY);
+            open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
         }
     }
 }
