@@ -4,8 +4,99 @@
 
 #include <windows.h>
 
-void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
+#include "engine/Globals.h"
+
+namespace {
+
+int gPassWork = 0;
+bool gStopAsked = false;  // answered by the next UserAbort
+bool gTraceEnded = false;
+bool gRepaintHeld = false;
+WPARAM gHeldCommand = 0;
+
+// Watches the keys that a trace box's own message loop takes: Esc in the box, or any key for
+// the main window, is the user's stop.
+LRESULT CALLBACK WatchTraceKeys(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_KEYDOWN &&
+        (msg->wParam == VK_ESCAPE || GetAncestor(msg->hwnd, GA_ROOT) == g_MainWnd)) {
+        AskStopInTrace();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void ShowMessageBox(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
     MessageBoxA(ParentW, Msg, Title, static_cast<UINT>(static_cast<int32_t>(AlertType)));
+}
+
+}  // namespace
+
+// The boxes without an owner shown while passes run are those of the evaluator's trace.
+void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
+    if (gPassWork == 0 || ParentW != nullptr) {
+        ShowMessageBox(ParentW, Msg, Title, AlertType);
+        return;
+    }
+    if (gTraceEnded) {
+        return;
+    }
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, WatchTraceKeys, nullptr, GetCurrentThreadId());
+    ShowMessageBox(ParentW, Msg, Title, AlertType);
+    if (hook != nullptr) {
+        UnhookWindowsHookEx(hook);
+    }
+}
+
+void BeginPassWork(PassWork kind) {
+    if (kind == PassWork::AskedFor) {
+        gTraceEnded = false;
+    }
+    ++gPassWork;
+}
+
+void EndPassWork() {
+    if (--gPassWork > 0) {
+        return;
+    }
+    gStopAsked = false;
+    if (gRepaintHeld) {
+        gRepaintHeld = false;
+        InvalidateRect(g_MainWnd, nullptr, FALSE);
+    }
+}
+
+void PostHeldCommand() {
+    if (gPassWork == 0 && gHeldCommand != 0) {
+        PostMessageA(g_MainWnd, WM_COMMAND, gHeldCommand, 0);
+        gHeldCommand = 0;
+    }
+}
+
+bool HoldDuringPassWork(HWND hWnd, UINT message, WPARAM wParam) {
+    if (gPassWork == 0 || (message != WM_PAINT && message != WM_COMMAND)) {
+        return false;
+    }
+    if (message == WM_PAINT) {
+        ValidateRect(hWnd, nullptr);
+        gRepaintHeld = true;
+    } else {
+        AskStopInTrace();  // as the command's key would
+        gHeldCommand = wParam;
+    }
+    return true;
+}
+
+bool RepaintHeld() {
+    return gRepaintHeld;
+}
+
+void ForgetHeldRepaint() {
+    gRepaintHeld = false;
+}
+
+void AskStopInTrace() {
+    gStopAsked = true;
+    gTraceEnded = true;
 }
 
 namespace {
@@ -48,6 +139,10 @@ void SetPassPresenter(PassPresenter present, void* context) {
 }
 
 int32_t UserAbort() {
+    if (gStopAsked) {
+        gStopAsked = false;
+        return 1;
+    }
     if (!PollIsDue()) {
         return 0;
     }
