@@ -4,15 +4,10 @@
 
 #include <windows.h>
 
+#include "app/PassWork_win.h"
 #include "engine/Globals.h"
 
 namespace {
-
-int gPassWork = 0;
-bool gStopAsked = false;  // answered by the next UserAbort
-bool gTraceEnded = false;
-bool gRepaintHeld = false;
-WPARAM gHeldCommand = 0;
 
 // Watches the keys that a trace box's own message loop takes: Esc in the box, or any key for
 // the main window, is the user's stop.
@@ -33,11 +28,11 @@ void ShowMessageBox(QWnd ParentW, const char* Msg, const char* Title, int16_t Al
 
 // The boxes without an owner shown while passes run are those of the evaluator's trace.
 void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
-    if (gPassWork == 0 || ParentW != nullptr) {
+    if (!PassWorkUnderWay() || ParentW != nullptr) {
         ShowMessageBox(ParentW, Msg, Title, AlertType);
         return;
     }
-    if (gTraceEnded) {
+    if (TraceEnded()) {
         return;
     }
     HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, WatchTraceKeys, nullptr, GetCurrentThreadId());
@@ -45,58 +40,6 @@ void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t Ale
     if (hook != nullptr) {
         UnhookWindowsHookEx(hook);
     }
-}
-
-void BeginPassWork(PassWork kind) {
-    if (kind == PassWork::AskedFor) {
-        gTraceEnded = false;
-    }
-    ++gPassWork;
-}
-
-void EndPassWork() {
-    if (--gPassWork > 0) {
-        return;
-    }
-    gStopAsked = false;
-    if (gRepaintHeld) {
-        gRepaintHeld = false;
-        InvalidateRect(g_MainWnd, nullptr, FALSE);
-    }
-}
-
-void PostHeldCommand() {
-    if (gPassWork == 0 && gHeldCommand != 0) {
-        PostMessageA(g_MainWnd, WM_COMMAND, gHeldCommand, 0);
-        gHeldCommand = 0;
-    }
-}
-
-bool HoldDuringPassWork(HWND hWnd, UINT message, WPARAM wParam) {
-    if (gPassWork == 0 || (message != WM_PAINT && message != WM_COMMAND)) {
-        return false;
-    }
-    if (message == WM_PAINT) {
-        ValidateRect(hWnd, nullptr);
-        gRepaintHeld = true;
-    } else {
-        AskStopInTrace();  // as the command's key would
-        gHeldCommand = wParam;
-    }
-    return true;
-}
-
-bool RepaintHeld() {
-    return gRepaintHeld;
-}
-
-void ForgetHeldRepaint() {
-    gRepaintHeld = false;
-}
-
-void AskStopInTrace() {
-    gStopAsked = true;
-    gTraceEnded = true;
 }
 
 namespace {
@@ -139,8 +82,7 @@ void SetPassPresenter(PassPresenter present, void* context) {
 }
 
 int32_t UserAbort() {
-    if (gStopAsked) {
-        gStopAsked = false;
+    if (TakeStopAskedInTrace()) {
         return 1;
     }
     if (!PollIsDue()) {

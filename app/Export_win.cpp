@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/Common_win.h"
+#include "app/PassWork_win.h"
 #include "platform/Common.h"
 #include "output/Export.h"
 

@@ -2,7 +2,7 @@
 
 #include <commdlg.h>
 
-#include "app/Common_win.h"
+#include "app/PassWork_win.h"
 #include "app/GdiSurface_win.h"
 #include "plot/Draw.h"
 

@@ -4,6 +4,7 @@
 
 #include "app/GdiSurface_win.h"
 #include "app/Common_win.h"
+#include "app/PassWork_win.h"
 #include "app/Dialog_win.h"
 #include "app/Shell_win.h"
 #include "app/resource.h"
