@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <iterator>
+#include <unordered_set>
 
+#include "cli/MessageText.h"
 #include "platform/IniFile.h"
 #include "platform/CommonPortable.h"
 #include "settings/Prefs.h"
@@ -29,6 +32,8 @@ std::string ReasonText(PrefReplaced why) {
             return "MaxX - MinX is not a positive finite number";
         case PrefReplaced::StepTooSmall:
             return "the step (MaxX - MinX) / Iterations does not move X";
+        case PrefReplaced::HoldsNul:
+            return "a NUL byte; the reader stops there";
         case PrefReplaced::TooLong:
         case PrefReplaced::Kept:
             break;
@@ -48,8 +53,12 @@ bool HoldsSettings(const PrefsReport& report) {
 
 // A formula the formula dialog would not take whole is refused as on the command line; the
 // record would keep only its start.
-std::string FormulaRefusal(const std::string& path, const PrefsReport& report) {
+std::string FormulaRefusal(const std::string& shown, const PrefsReport& report) {
     const PrefFound& found = report.keys[PrefIndexOf(offsetof(_PrefsStruct, UserFnStr))];
+    if (found.why == PrefReplaced::HoldsNul) {
+        return shown + ": Expression holds a NUL byte after " + QuotedText(gPrefs.UserFnStr) +
+               "; a formula is text";
+    }
     if (found.why != PrefReplaced::TooLong) {
         return "";
     }
@@ -57,20 +66,20 @@ std::string FormulaRefusal(const std::string& path, const PrefsReport& report) {
     const std::string count = length >= kPrefFoundSize - 1
                                   ? "more than " + std::to_string(kPrefFoundSize - 2)
                                   : std::to_string(length);
-    return FormulaTooLong(path + ": Expression", count);
+    return FormulaTooLong(shown + ": Expression", count);
 }
 
 // A decimal mark that --decimal-point would refuse is refused here too.
-std::string DecimalPointRefusal(const std::string& path, const CliOptions& o) {
+std::string DecimalPointRefusal(const std::string& shown, const CliOptions& o) {
     if (o.decimalPoint || SeparatesDecimals(gPrefs.DecimalPoint)) {
         return "";
     }
-    return path + ": DecimalPoint '" + gPrefs.DecimalPoint +
-           "' cannot separate decimals in a table; give --decimal-point";
+    return shown + ": DecimalPoint " + QuotedText(gPrefs.DecimalPoint) +
+           " cannot separate decimals in a table; give --decimal-point";
 }
 
 // The values of the keys the tool uses that the reader did not use as written.
-std::vector<std::string> ReplacedValues(const std::string& path, const CliOptions& o,
+std::vector<std::string> ReplacedValues(const std::string& shown, const CliOptions& o,
                                         const PrefsReport& report) {
     std::vector<std::string> lines;
     for (const auto& key : kUsedIniKeys) {
@@ -80,67 +89,77 @@ std::vector<std::string> ReplacedValues(const std::string& path, const CliOption
         if (!found.present || key.givenOnLine(o) || found.why == PrefReplaced::Kept) {
             continue;
         }
-        const std::string put = d.kind == PrefKind::DecimalChar ? "'" + found.put + "'" : found.put;
-        lines.push_back(path + ": " + d.key + "=" + found.text + " replaced by " + put + " (" +
-                        ReasonText(found.why) + ")");
+        const std::string put =
+            d.kind == PrefKind::DecimalChar ? QuotedText(found.put) : EscapedText(found.put);
+        lines.push_back(shown + ": " + d.key + "=" + EscapedText(found.text) + " replaced by " +
+                        put + " (" + ReasonText(found.why) + ")");
     }
     return lines;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+std::string Lowered(const std::string& name) {
+    std::string lowered = name;
+    for (char& c : lowered) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lowered;
 }
 
-bool KnownKey(const std::string& key) {
-    for (const PrefDescriptor& d : kPrefTable) {
-        if (SameName(key, d.key)) {
-            return true;
-        }
-    }
-    return false;
+bool KnownKey(const std::string& lowered) {
+    return std::any_of(std::begin(kPrefTable), std::end(kPrefTable),
+                       [&lowered](const PrefDescriptor& d) { return lowered == Lowered(d.key); });
 }
 
 // The key lines of [Quorvy] that the reader passes over, which the profile calls cannot list:
 // an unknown key, a key given again (the first counts), and every key of a second [Quorvy]
 // section (the first section counts). Names match in any case, as the reader matches them.
-std::vector<std::string> PassedOver(const std::string& path) {
+std::vector<std::string> PassedOver(const std::string& path, const std::string& shown) {
     std::vector<std::string> lines;
-    std::vector<std::string> seen;
+    std::unordered_set<std::string> seen;
     for (const IniKeyLine& entry : IniKeyLines(path, kIniSection)) {
-        const std::string& key = entry.key;
-        const bool again = std::any_of(seen.begin(), seen.end(),
-                                       [&key](const std::string& k) { return SameName(k, key); });
+        const std::string key = Lowered(entry.key);
+        const bool again = !seen.insert(key).second;
         const char* why = !KnownKey(key)      ? "not a key of Quorvy"
                           : entry.section > 1 ? "in a second [Quorvy] section; the first counts"
                           : again             ? "given again; the first counts"
                                               : nullptr;
-        seen.push_back(key);
         if (why != nullptr) {
-            lines.push_back(path + ": " + entry.line + " ignored (" + why + ")");
+            lines.push_back(shown + ": " + EscapedText(entry.line) + " ignored (" + why + ")");
         }
     }
     return lines;
+}
+
+// The X walk that the line gives goes over the file's before the reader's repairs, which then
+// judge the values in effect: a file's MinX=5 and MaxX=1 with --min 0 make the range 0 to 1.
+// The line's own values are checked afterwards, by the settings dialog's rules.
+void PutWalkOfTheLine(const CliOptions& o) {
+    gPrefs.MinX = o.minX.value_or(gPrefs.MinX);
+    gPrefs.MaxX = o.maxX.value_or(gPrefs.MaxX);
+    if (o.iterations) {
+        gPrefs.Iterations = static_cast<uint32_t>(*o.iterations);
+    }
 }
 
 }  // namespace
 
 IniReading ReadIniFile(const std::string& path, const CliOptions& o, bool formulaGiven) {
     IniReading reading;
+    const std::string shown = EscapedText(path);
     SetProfileFile(path.c_str());
     PrefsReport report;
-    ReadPreferences(&report);
+    ReadWinPrefs(&report);
+    PutWalkOfTheLine(o);
+    FinishReadingPreferences(&report);
     if (!HoldsSettings(report)) {
-        reading.refusal = path + ": no [Quorvy] section with a setting of Quorvy";
+        reading.refusal = shown + ": no [Quorvy] section with a setting of Quorvy";
     } else {
-        reading.refusal = formulaGiven ? "" : FormulaRefusal(path, report);
+        reading.refusal = formulaGiven ? "" : FormulaRefusal(shown, report);
         if (reading.refusal.empty()) {
-            reading.refusal = DecimalPointRefusal(path, o);
+            reading.refusal = DecimalPointRefusal(shown, o);
         }
-        reading.replaced = PassedOver(path);
-        const std::vector<std::string> replaced = ReplacedValues(path, o, report);
+        reading.replaced = PassedOver(path, shown);
+        const std::vector<std::string> replaced = ReplacedValues(shown, o, report);
         reading.replaced.insert(reading.replaced.end(), replaced.begin(), replaced.end());
     }
     SetProfileFile("");

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/MessageText.h"
 #include "cli/Options.h"
 
 namespace {
@@ -72,7 +73,7 @@ bool MayWrite(const std::string& path, std::string* error) {
 }  // namespace
 
 std::string OutputName(const std::string& path) {
-    return path == kStandardStream ? "standard output" : path;
+    return path == kStandardStream ? "standard output" : EscapedText(path);
 }
 
 void RemoveTemporaries() {

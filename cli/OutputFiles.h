@@ -82,5 +82,5 @@ class SignalsHeld {
     sigset_t previous_;
 };
 
-// "standard output" for "-", else the path itself.
+// "standard output" for "-", else the path as a message shows it (EscapedText).
 std::string OutputName(const std::string& path);
