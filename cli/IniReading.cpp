@@ -113,10 +113,10 @@ bool KnownKey(const std::string& lowered) {
 // The key lines of [Quorvy] that the reader passes over, which the profile calls cannot list:
 // an unknown key, a key given again (the first counts), and every key of a second [Quorvy]
 // section (the first section counts). Names match in any case, as the reader matches them.
-std::vector<std::string> PassedOver(const std::string& path, const std::string& shown) {
+std::vector<std::string> PassedOver(const std::string& content, const std::string& shown) {
     std::vector<std::string> lines;
     std::unordered_set<std::string> seen;
-    for (const IniKeyLine& entry : IniKeyLines(path, kIniSection)) {
+    for (const IniKeyLine& entry : IniKeyLines(content, kIniSection)) {
         const std::string key = Lowered(entry.key);
         const bool again = !seen.insert(key).second;
         const char* why = !KnownKey(key)      ? "not a key of Quorvy"
@@ -146,7 +146,11 @@ void PutWalkOfTheLine(const CliOptions& o) {
 IniReading ReadIniFile(const std::string& path, const CliOptions& o, bool formulaGiven) {
     IniReading reading;
     const std::string shown = EscapedText(path);
+    // The reader asks for each key three times: the file is read once.
+    std::string content;
+    IniLoad(path, &content);
     SetProfileFile(path.c_str());
+    SetProfileText(&content);
     PrefsReport report;
     ReadWinPrefs(&report);
     PutWalkOfTheLine(o);
@@ -158,10 +162,11 @@ IniReading ReadIniFile(const std::string& path, const CliOptions& o, bool formul
         if (reading.refusal.empty()) {
             reading.refusal = DecimalPointRefusal(shown, o);
         }
-        reading.replaced = PassedOver(path, shown);
+        reading.replaced = PassedOver(content, shown);
         const std::vector<std::string> replaced = ReplacedValues(shown, o, report);
         reading.replaced.insert(reading.replaced.end(), replaced.begin(), replaced.end());
     }
+    SetProfileText(nullptr);
     SetProfileFile("");
     return reading;
 }

@@ -80,8 +80,9 @@ void Parse(const std::string& whole, IniText* ini) {
                 [ini](std::string_view text, long) { ini->lines.push_back({std::string(text)}); });
 }
 
-// The whole file, or false when it cannot be opened.
-bool LoadContent(const std::string& path, std::string* content) {
+}  // namespace
+
+bool IniLoad(const std::string& path, std::string* content) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         return false;
@@ -99,9 +100,11 @@ bool LoadContent(const std::string& path, std::string* content) {
     return true;
 }
 
+namespace {
+
 bool Load(const std::string& path, IniText* ini) {
     std::string content;
-    if (!LoadContent(path, &content)) {
+    if (!IniLoad(path, &content)) {
         return false;
     }
     Parse(content, ini);
@@ -267,7 +270,7 @@ void Write(IniText* ini, const char* section, const char* key, const char* value
 uint32_t IniRead(const std::string& path, const char* section, const char* key,
                  const char* defaultText, char* buffer, uint32_t size) {
     std::string content;
-    const bool loaded = LoadContent(path, &content);
+    const bool loaded = IniLoad(path, &content);
     return Read(loaded ? &content : nullptr, section, key, defaultText, buffer, size);
 }
 
@@ -278,12 +281,8 @@ bool IniWrite(const std::string& path, const char* section, const char* key, con
     return Save(path, ini);
 }
 
-std::vector<IniKeyLine> IniKeyLines(const std::string& path, const char* section) {
+std::vector<IniKeyLine> IniKeyLines(const std::string& content, const char* section) {
     std::vector<IniKeyLine> found;
-    std::string content;
-    if (!LoadContent(path, &content)) {
-        return found;
-    }
     int sections = 0;
     bool inside = false;
     ForEachLine(WithoutBom(content), [&](std::string_view text, long) {
