@@ -148,9 +148,23 @@ bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
     return true;
 }
 
+// The marks that SeparatesDecimals takes, one after the other.
+std::string DecimalMarks() {
+    std::string marks;
+    for (char c = ' '; c < '\x7f'; ++c) {
+        const char mark[] = {c, '\0'};
+        marks += SeparatesDecimals(mark) ? std::string(1, c) : "";
+    }
+    return marks;
+}
+
 bool TakeDecimalPoint(const char* arg, CliOptions* o, std::string* error) {
-    if (std::strlen(arg) > 1) {
-        *error = "--decimal-point: " + QuotedText(arg) + " is not one character";
+    const size_t length = std::strlen(arg);
+    if (length != 1) {
+        *error = "--decimal-point: " +
+                 (length == 0 ? std::string("the mark is empty")
+                              : QuotedText(arg) + " is not one ASCII character") +
+                 "; give one of " + DecimalMarks();
         return false;
     }
     if (!SeparatesDecimals(arg)) {
@@ -455,7 +469,10 @@ std::string UsageOutputs() {
            "  -e, --export FILE        the value table, as File > Export writes it\n"
            "  -i, --info               the curve-info lines on standard output\n"
            "  -s, --size WxH           picture size in pixels (default " +
-           std::to_string(kDefaultWidth) + "x" + std::to_string(kDefaultHeight) + ")\n\n";
+           std::to_string(kDefaultWidth) + "x" + std::to_string(kDefaultHeight) +
+           "), each side\n"
+           "                           from 1 to " +
+           std::to_string(kMaxSide) + "\n\n";
 }
 
 std::string UsageSettings() {
