@@ -113,8 +113,13 @@ function(quorvy_package_files)
     DEPENDS ${dir}/changelog ${CMAKE_SOURCE_DIR}/packaging/package_files.py
     VERBATIM)
   # The man pages name quorvy-plot's limits as its source gives them.
-  file(STRINGS ${CMAKE_SOURCE_DIR}/cli/Options.h max_side REGEX "^constexpr int kMaxSide = [0-9]+;")
-  string(REGEX REPLACE ".* = ([0-9]+);" "\\1" QUORVY_MAX_SIDE "${max_side}")
+  foreach(limit "MAX_SIDE;kMaxSide;Options.h" "LONGEST_SHOWN_TEXT;kLongestShownText;MessageText.h")
+    list(GET limit 0 name)
+    list(GET limit 1 constant)
+    list(GET limit 2 header)
+    file(STRINGS ${CMAKE_SOURCE_DIR}/cli/${header} line REGEX "^constexpr [a-z_]+ ${constant} = [0-9]+;")
+    string(REGEX REPLACE ".* = ([0-9]+).*" "\\1" QUORVY_${name} "${line}")
+  endforeach()
   foreach(page quorvy quorvy-plot)
     configure_file(${CMAKE_SOURCE_DIR}/packaging/${page}.1 ${dir}/${page}.1 @ONLY)
     add_custom_command(OUTPUT ${dir}/${page}.1.gz
