@@ -97,8 +97,8 @@ std::vector<std::string> ReplacedValues(const std::string& shown, const CliOptio
     return lines;
 }
 
-std::string Lowered(const std::string& name) {
-    std::string lowered = name;
+std::string Lowered(std::string_view name) {
+    std::string lowered(name);
     for (char& c : lowered) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }

@@ -7,7 +7,7 @@ namespace {
 
 // The length of the valid UTF-8 character at text[at] of two or more bytes; 0 when the bytes
 // there are not one (a stray continuation byte, an overlong form, a surrogate, a cut sequence).
-size_t Utf8Length(const std::string& text, size_t at, uint32_t* code) {
+size_t Utf8Length(std::string_view text, size_t at, uint32_t* code) {
     const auto lead = static_cast<unsigned char>(text[at]);
     const size_t length = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc2 ? 2 : 0;
     if (length == 0 || lead > 0xf4 || at + length > text.size()) {
@@ -41,7 +41,7 @@ void AppendByte(std::string* shown, unsigned char c) {
     *shown += escape;
 }
 
-void AppendCharacter(const std::string& text, size_t at, size_t length, uint32_t code,
+void AppendCharacter(std::string_view text, size_t at, size_t length, uint32_t code,
                      std::string* shown) {
     if (!Invisible(code)) {
         shown->append(text, at, length);
@@ -58,7 +58,7 @@ void AppendCharacter(const std::string& text, size_t at, size_t length, uint32_t
 
 }  // namespace
 
-std::string EscapedText(const std::string& text) {
+std::string EscapedText(std::string_view text) {
     const size_t end = text.size() > kLongestShownText ? kLongestShownText : text.size();
     std::string shown;
     shown.reserve(end);
@@ -84,6 +84,6 @@ std::string EscapedText(const std::string& text) {
     return shown;
 }
 
-std::string QuotedText(const std::string& text) {
+std::string QuotedText(std::string_view text) {
     return "'" + EscapedText(text) + "'";
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // No name the system can open is longer: a text beyond it is shown cut.
 constexpr size_t kLongestShownText = 4096;
@@ -12,7 +13,7 @@ constexpr size_t kLongestShownText = 4096;
 // is not part of a valid UTF-8 character as \xNN (\u for overrides); a text over
 // kLongestShownText bytes cut there with "... (N bytes)". Printable text, UTF-8 included, is
 // unchanged.
-std::string EscapedText(const std::string& text);
+std::string EscapedText(std::string_view text);
 
 // The escaped text in single quotes.
-std::string QuotedText(const std::string& text);
+std::string QuotedText(std::string_view text);

@@ -293,7 +293,7 @@ std::vector<IniKeyLine> IniKeyLines(const std::string& content, const char* sect
             inside = SameName(name, section);
             sections += inside ? 1 : 0;
         } else if (inside && KeyAndValue(text, &key, &value)) {
-            found.push_back({std::string(key), std::string(Trim(text)), sections});
+            found.push_back({key, Trim(text), sections});
         }
     });
     return found;

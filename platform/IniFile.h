@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 uint32_t IniRead(const std::string& path, const char* section, const char* key,
@@ -19,10 +20,11 @@ bool IniLoad(const std::string& path, std::string* content);
 
 // Every key line of the sections with that name in the text of a file, in file order, as the
 // reader sees it: the key, the line without its surrounding blanks, and which of those sections
-// holds it (1 for the first, the one the reader uses).
+// holds it (1 for the first, the one the reader uses). The key and the line are views into the
+// text, which must outlive them: a line may be as long as the file.
 struct IniKeyLine {
-    std::string key;
-    std::string line;
+    std::string_view key;
+    std::string_view line;
     int section;
 };
 std::vector<IniKeyLine> IniKeyLines(const std::string& content, const char* section);
