@@ -106,8 +106,14 @@ std::string Lowered(std::string_view name) {
 }
 
 bool KnownKey(const std::string& lowered) {
-    return std::any_of(std::begin(kPrefTable), std::end(kPrefTable),
-                       [&lowered](const PrefDescriptor& d) { return lowered == Lowered(d.key); });
+    static const std::unordered_set<std::string> known = [] {
+        std::unordered_set<std::string> names;
+        for (const PrefDescriptor& d : kPrefTable) {
+            names.insert(Lowered(d.key));
+        }
+        return names;
+    }();
+    return known.count(lowered) != 0;
 }
 
 // The key lines of [Quorvy] that the reader passes over, which the profile calls cannot list:
