@@ -1,10 +1,9 @@
 #include "cli/IniReading.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstddef>
-#include <iterator>
-#include <unordered_set>
+#include <cstring>
+#include <string_view>
 
 #include "cli/MessageText.h"
 #include "platform/IniFile.h"
@@ -97,23 +96,28 @@ std::vector<std::string> ReplacedValues(const std::string& shown, const CliOptio
     return lines;
 }
 
-std::string Lowered(std::string_view name) {
-    std::string lowered(name);
-    for (char& c : lowered) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+bool SameName(std::string_view a, const char* b) {
+    const size_t n = std::strlen(b);
+    if (a.size() != n) {
+        return false;
     }
-    return lowered;
+    for (size_t i = 0; i < n; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
 }
 
-bool KnownKey(const std::string& lowered) {
-    static const std::unordered_set<std::string> known = [] {
-        std::unordered_set<std::string> names;
-        for (const PrefDescriptor& d : kPrefTable) {
-            names.insert(Lowered(d.key));
+// The row of kPrefTable for a key named in any case; -1 for none.
+int KnownKey(std::string_view key) {
+    for (int i = 0; i < kPrefCount; ++i) {
+        if (SameName(key, kPrefTable[i].key)) {
+            return i;
         }
-        return names;
-    }();
-    return known.count(lowered) != 0;
+    }
+    return -1;
 }
 
 // The key lines of [Quorvy] that the reader passes over, which the profile calls cannot list:
@@ -121,11 +125,14 @@ bool KnownKey(const std::string& lowered) {
 // section (the first section counts). Names match in any case, as the reader matches them.
 std::vector<std::string> PassedOver(const std::string& content, const std::string& shown) {
     std::vector<std::string> lines;
-    std::unordered_set<std::string> seen;
+    bool seen[kPrefCount] = {};
     for (const IniKeyLine& entry : IniKeyLines(content, kIniSection)) {
-        const std::string key = Lowered(entry.key);
-        const bool again = !seen.insert(key).second;
-        const char* why = !KnownKey(key)      ? "not a key of Quorvy"
+        const int known = KnownKey(entry.key);
+        const bool again = known >= 0 && seen[known];
+        if (known >= 0) {
+            seen[known] = true;
+        }
+        const char* why = known < 0           ? "not a key of Quorvy"
                           : entry.section > 1 ? "in a second [Quorvy] section; the first counts"
                           : again             ? "given again; the first counts"
                                               : nullptr;
