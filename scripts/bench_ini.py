@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """quorvy-plot --ini on hand-edited files far larger than any the program writes: 20,000 and
-200,000 distinct unknown keys, and one value of 50 MB. Prints the time of one run of each, the
-lines written on standard error and their bytes. Give other builds of quorvy-plot as arguments
+200,000 distinct unknown keys, and one value of 50 MB. Prints the time of one run of each (and
+the CPU time, which a busy machine changes less), the lines written on standard error and their
+bytes. Give other builds of quorvy-plot as arguments
 to print their figures beside (a run is stopped after the limit of QUORVY_BENCH_LIMIT seconds,
 300 by default, and shown as over it). Builds quorvy-plot first."""
 import os
+import resource
 import subprocess
 import sys
 import tempfile
@@ -31,14 +33,21 @@ def files(folder):
     return cases
 
 
+def cpu_of_children():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def measure(plot, path):
     start = time.perf_counter()
+    cpu = cpu_of_children()
     try:
         r = subprocess.run([plot, "--ini", path, "-n", "1", "-i"], capture_output=True, timeout=LIMIT)
     except subprocess.TimeoutExpired:
         return "over %.0f s" % LIMIT
     elapsed = time.perf_counter() - start
-    return "%.2f s, %d lines, %d bytes on stderr" % (elapsed, r.stderr.count(b"\n"), len(r.stderr))
+    return "%.2f s (CPU %.2f s), %d lines, %d bytes on stderr" % (
+        elapsed, cpu_of_children() - cpu, r.stderr.count(b"\n"), len(r.stderr))
 
 
 def main():
