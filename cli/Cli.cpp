@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "platform/CommonPortable.h"
 #include "cli/IniReading.h"
@@ -182,6 +183,8 @@ class Run {
     bool AcceptFormula();
     void ParseFormula();
     bool NamesDistinct();
+    bool StandardStreamsDistinct(const char* option, const std::string& path);
+    bool OneOnStandardOutput();
     bool ReadFormulaFile();
     bool OpenOutputs();
     void Begin(const char* pass);
@@ -308,7 +311,7 @@ bool Run::NamesDistinct() {
             const std::string& a = named[i].path;
             const std::string& b = named[j].path;
             if (a.empty() || b.empty() || a == kStandardStream || b == kStandardStream ||
-                !SameFile(a, b)) {
+                !(SameFile(a, b) || (StreamNamed(a) >= 0 && StreamNamed(a) == StreamNamed(b)))) {
                 continue;
             }
             Error(std::string(named[i].option) + " and " + named[j].option +
@@ -316,7 +319,44 @@ bool Run::NamesDistinct() {
             return false;
         }
     }
+    return StandardStreamsDistinct(named[0].option, o_.picturePath) &&
+           StandardStreamsDistinct(named[1].option, o_.exportPath) && OneOnStandardOutput();
+}
+
+// An output whose file is also open as standard output or standard error would be replaced
+// under what the run writes there.
+bool Run::StandardStreamsDistinct(const char* option, const std::string& path) {
+    const struct {
+        FILE* stream;
+        const char* name;
+    } streams[] = {{s_.out, "standard output"}, {s_.err, "standard error"}};
+    if (path.empty() || path == kStandardStream || StreamNamed(path) >= 0) {
+        return true;
+    }
+    for (const auto& stream : streams) {
+        const int fd = fileno(stream.stream);
+        if (fd >= 0 && SameFileAsDescriptor(path, fd)) {
+            Error(std::string(option) + " and " + stream.name + " name the same file (" +
+                  EscapedText(path) + ")");
+            return false;
+        }
+    }
     return true;
+}
+
+// A name of standard output counts as "-".
+bool Run::OneOnStandardOutput() {
+    const int out = fileno(s_.out);
+    const auto onOutput = [out](const std::string& path) {
+        return path == kStandardStream || (out >= 0 && !path.empty() && StreamNamed(path) == out);
+    };
+    if ((onOutput(o_.picturePath) ? 1 : 0) + (onOutput(o_.exportPath) ? 1 : 0) +
+            (o_.info ? 1 : 0) <=
+        1) {
+        return true;
+    }
+    Error("standard output takes one of --output -, --export - and --info");
+    return false;
 }
 
 // The formula of --formula-file, with the rules of the command line: one line (its line end
@@ -353,6 +393,12 @@ bool Run::OpenOutputs() {
     std::string why;
     if (!o_.picturePath.empty() && !picture_.Open(o_.picturePath, s_.out, &why)) {
         Error("cannot write " + OutputName(o_.picturePath) + ": " + why);
+        return false;
+    }
+    if (o_.pictureFormat != PictureFormat::Svg && picture_.terminal()) {
+        Error("cannot write " + OutputName(o_.picturePath) +
+              ": a terminal does not show a picture; redirect it to a file or a pipe");
+        picture_.Discard();
         return false;
     }
     if (!o_.exportPath.empty() && !table_.Open(o_.exportPath, s_.out, &why)) {
@@ -467,7 +513,16 @@ bool Run::ExportPass() {
     if (result != ExportResult::WriteFailed && closed) {
         return true;
     }
+    // A replaced file keeps what it held, and a closed pipe has no reader left to warn: only a
+    // stream written in place holds the lines written before the failure.
+    const bool replaced = table_.file().replaces();
+    const bool pipeClosed = closed && table_.failureCode() == EPIPE;
     table_.Discard();
+    if (replaced || pipeClosed) {
+        Error("cannot write " + OutputName(o_.exportPath) + ": " +
+              (closed ? table_.failure() : why));
+        return false;
+    }
     ReportExportResult(ExportResult::WriteFailed, nullptr);
     Error(OutputName(o_.exportPath) + ": " + (closed ? table_.failure() : why));
     return false;
@@ -494,18 +549,22 @@ bool Run::PrintInfo() {
 }
 
 // The complete outputs move into place together, with the signals that end the program held off,
-// so that a run ended part way leaves every old file as it was.
+// so that a run ended part way leaves every old file as it was. An output not written is not
+// named as cut short by a Ctrl+C: it holds what it held.
 bool Run::CommitOutputs() {
     SignalsHeld held;
     const struct {
         OutputFile& file;
         const std::string& path;
-    } outputs[] = {{picture_, o_.picturePath}, {table_.file(), o_.exportPath}};
+        bool& cut;
+    } outputs[] = {{picture_, o_.picturePath, pictureCut_},
+                   {table_.file(), o_.exportPath, tableCut_}};
     bool committed = true;
     for (const auto& output : outputs) {
         std::string why;
         if (!output.path.empty() && !output.file.Commit(&why)) {
             Error("cannot write " + OutputName(output.path) + ": " + why);
+            output.cut = false;
             committed = false;
         }
     }
@@ -529,13 +588,14 @@ int Run::Execute() {
         return kExitOutputFailed;
     }
     RangePass();
-    bool written = DrawingPass();
-    pictureCut_ = !o_.picturePath.empty() && PassStoppedAt() != 0;
+    const bool drawn = DrawingPass();
+    pictureCut_ = drawn && !o_.picturePath.empty() && PassStoppedAt() != 0;
     infoCut_ = o_.info && PassStoppedAt() != 0;
-    written = ExportPass() && written;
-    tableCut_ = !o_.exportPath.empty() && PassStoppedAt() != 0;
-    written = (!o_.info || PrintInfo()) && written;
-    written = CommitOutputs() && written;
+    const bool exported = ExportPass();
+    tableCut_ = exported && !o_.exportPath.empty() && PassStoppedAt() != 0;
+    const bool informed = !o_.info || PrintInfo();
+    infoCut_ = infoCut_ && informed;
+    const bool written = CommitOutputs() && drawn && exported && informed;
     if (PassStoppedAt() != 0) {
         ReportStop();
     }
@@ -548,18 +608,33 @@ int Run::Execute() {
     return formulaMessages_ + messages_ > 0 ? kExitFormulaMessage : kExitOk;
 }
 
-}  // namespace
+// A text asked for on standard output (the help, the version): a write that fails is said.
+int WriteStandardOutput(const std::string& text, const CliStreams& streams) {
+    errno = 0;
+    if (std::fputs(text.c_str(), streams.out) >= 0 && std::fflush(streams.out) == 0) {
+        return kExitOk;
+    }
+    std::fprintf(streams.err, "%s: cannot write standard output: %s\n", kProgram,
+                 std::strerror(errno != 0 ? errno : EIO));
+    return kExitOutputFailed;
+}
 
-int RunCli(int argc, char** argv, const CliStreams& streams) {
+// A run's messages that could not be shown leave it unfinished, as an output not written does.
+int WithMessagesShown(int status, FILE* err) {
+    const bool shown = std::fflush(err) == 0 && std::ferror(err) == 0;
+    return shown || (status != kExitOk && status != kExitFormulaMessage) ? status
+                                                                         : kExitOutputFailed;
+}
+
+// The command line read and run.
+int RunCommandLine(int argc, char** argv, const CliStreams& streams) {
     CliOptions options;
     std::string error;
     switch (ParseCommandLine(argc, argv, &options, &error)) {
         case CommandLine::Help:
-            std::fputs(UsageText(), streams.out);
-            return kExitOk;
+            return WriteStandardOutput(UsageText(), streams);
         case CommandLine::Version:
-            std::fputs(VersionText().c_str(), streams.out);
-            return kExitOk;
+            return WriteStandardOutput(VersionText(), streams);
         case CommandLine::UsageError:
             std::fprintf(streams.err, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
                          error.c_str(), kProgram);
@@ -568,4 +643,19 @@ int RunCli(int argc, char** argv, const CliStreams& streams) {
             break;
     }
     return Run(options, streams).Execute();
+}
+
+}  // namespace
+
+// Memory that cannot be had ends the run with a message; the outputs not yet in place are
+// removed as the run unwinds.
+int RunCli(int argc, char** argv, const CliStreams& streams) {
+    int status = kExitOutputFailed;
+    try {
+        status = RunCommandLine(argc, argv, streams);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(streams.err, "%s: not enough memory to finish: %s\n", kProgram,
+                     std::strerror(ENOMEM));
+    }
+    return WithMessagesShown(status, streams.err);
 }

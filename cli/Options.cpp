@@ -187,7 +187,7 @@ std::string OptionName(int code) {
 }
 
 // The file named by --output, --export, --formula-file or --ini; false with error set when the
-// name is empty.
+// name is empty or the option was given before.
 bool TakeFileName(int code, const char* arg, CliOptions* o, std::string* error) {
     if (*arg == '\0') {
         *error = OptionName(code) + ": the file name is empty";
@@ -197,6 +197,12 @@ bool TakeFileName(int code, const char* arg, CliOptions* o, std::string* error) 
                         : code == 'e' ? o->exportPath
                         : code == 'f' ? o->formulaFile
                                       : o->iniPath;
+    // One file each: a second one would otherwise be dropped without a word.
+    if (!path.empty()) {
+        *error = OptionName(code) + " is given twice (" + QuotedText(path) + " and " +
+                 QuotedText(arg) + "); one run writes or reads one file of each kind";
+        return false;
+    }
     path = arg;
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "cli/CliRun.h"
 #include "cli/Options.h"
+#include "cli/OutputFiles.h"
 #include "engine/Analize.h"
 #include "engine/Passes.h"
 #include "output/Export.h"
@@ -385,6 +386,28 @@ TEST_F(RunCliTest, AnInterruptedRunWritesWhatItDidAndSays130) {
     EXPECT_EQ(dir.Read("t.xls"), "-100.000000000\t-100.000000000\n");  // one sample
     EXPECT_TRUE(dir.Exists("p.png"));
     EXPECT_NE(r.out.find("Max Y        -100.0000\tin X = -100.0000\n"), std::string::npos);
+}
+
+// The names of open streams, directly or through a link, and names that only look like one.
+TEST(StreamNamedTest, StreamsByTheirNamesAndLinks) {
+    TempDir dir;
+    fs::create_symlink("/dev/stderr", dir.File("err.png"));
+    fs::create_symlink("/proc/self/fd/7", dir.File("seven"));
+    const struct {
+        std::string path;
+        int fd;
+    } rows[] = {
+        {"/dev/stdin", 0},        {"/dev/stdout", 1},
+        {"/dev/stderr", 2},       {"/dev/fd/1", 1},
+        {"/proc/self/fd/12", 12}, {dir.File("err.png"), 2},
+        {dir.File("seven"), 7},   {"/dev/fd/", -1},
+        {"/dev/fd/1x", -1},       {"/dev/fd/12345678901", -1},
+        {"/dev/stdout2", -1},     {"/dev/null", -1},
+        {dir.File("p.png"), -1},  {"/proc/self/fd/-1", -1},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(StreamNamed(row.path), row.fd) << row.path;
+    }
 }
 
 }  // namespace
