@@ -11,6 +11,7 @@
 
 #include "platform/CommonPortable.h"
 #include "cli/IniReading.h"
+#include "cli/MessageText.h"
 #include "cli/Options.h"
 #include "cli/OutputFiles.h"
 #include "cli/PassMonitor.h"
@@ -95,28 +96,65 @@ bool Readable(const std::string& path, std::string* why) {
 struct FormulaText {
     std::string start;  // far more than a formula may have, to tell lines and length apart
     size_t length = 0;
+    bool cut = false;  // a line longer than start was left unread
 };
 
-// Reads on past the start only to count, so that a huge file takes no memory. False with the
-// reason in why.
-bool ReadFormulaText(FILE* file, FormulaText* text, std::string* why) {
-    constexpr size_t kKept = 4096;
+// Room kept for the start of a formula text.
+constexpr size_t kFormulaTextKept = 4096;
+
+// A regular file is read to its end, counting past the start only, so that a huge file takes no
+// memory and more lines can be told.
+void ReadWholeFile(FILE* file, FormulaText* text) {
     char chunk[4096];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        const size_t room = kKept - text->start.size();
+        const size_t room = kFormulaTextKept - text->start.size();
         text->start.append(chunk, std::min(got, room));
         text->length += got;
+    }
+    std::string& start = text->start;
+    if (text->length == start.size() && !start.empty() && start.back() == '\n') {
+        start.pop_back();
+        --text->length;
+    }
+}
+
+// A pipe or a terminal is read to its first line end only: a formula is one line, so a stream
+// that never ends (yes X) or a user typing at a terminal ends the reading with Enter. A line
+// that fills the room kept is too long whatever follows.
+void ReadFirstLine(FILE* file, FormulaText* text) {
+    int c = 0;
+    while (text->start.size() < kFormulaTextKept && (c = std::getc(file)) != EOF && c != '\n') {
+        text->start += static_cast<char>(c);
+    }
+    text->length = text->start.size();
+    text->cut = text->length == kFormulaTextKept;
+}
+
+// The first line of a stream, or the whole of a regular file, without its last line end and
+// without the byte-order mark an editor may put in front. False with the reason in why.
+bool ReadFormulaText(FILE* file, FormulaText* text, std::string* why) {
+    struct stat st;
+    const bool regular = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+    errno = 0;
+    if (regular) {
+        ReadWholeFile(file, text);
+    } else {
+        ReadFirstLine(file, text);
     }
     if (std::ferror(file) != 0) {
         *why = std::strerror(errno != 0 ? errno : EIO);
         return false;
     }
     std::string& start = text->start;
-    if (text->length == start.size() && !start.empty() && start.back() == '\n') {
-        const size_t end = start.size() >= 2 && start[start.size() - 2] == '\r' ? 2 : 1;
-        start.resize(start.size() - end);
-        text->length = start.size();
+    if (text->length == start.size() && !start.empty() && start.back() == '\r') {
+        start.pop_back();
+        --text->length;
+    }
+    const std::string bom = "\xef\xbb\xbf";
+    if (start.compare(0, bom.size(), bom) == 0) {
+        start.erase(0, bom.size());
+        text->length -= bom.size();
     }
     return true;
 }
@@ -187,7 +225,7 @@ bool Run::ReadIni() {
     }
     std::string why;
     if (!Readable(o_.iniPath, &why)) {
-        Error("cannot read " + o_.iniPath + ": " + why);
+        Error("cannot read " + EscapedText(o_.iniPath) + ": " + why);
         return false;
     }
     const IniReading reading = ReadIniFile(o_.iniPath, o_, formula_.has_value());
@@ -277,7 +315,7 @@ bool Run::NamesDistinct() {
                 continue;
             }
             Error(std::string(named[i].option) + " and " + named[j].option +
-                  " name the same file (" + a + ", " + b + ")");
+                  " name the same file (" + EscapedText(a) + ", " + EscapedText(b) + ")");
             return false;
         }
     }
@@ -298,8 +336,8 @@ bool Run::StandardStreamsDistinct(const char* option, const std::string& path) {
     for (const auto& stream : streams) {
         const int fd = fileno(stream.stream);
         if (fd >= 0 && SameFileAsDescriptor(path, fd)) {
-            Error(std::string(option) + " and " + stream.name + " name the same file (" + path +
-                  ")");
+            Error(std::string(option) + " and " + stream.name + " name the same file (" +
+                  EscapedText(path) + ")");
             return false;
         }
     }
@@ -328,16 +366,20 @@ bool Run::ReadFormulaFile() {
         return true;
     }
     const bool standard = o_.formulaFile == kStandardStream;
-    const std::string name = standard ? "standard input" : o_.formulaFile;
+    const std::string name = standard ? "standard input" : EscapedText(o_.formulaFile);
     FILE* file = standard ? s_.in : std::fopen(o_.formulaFile.c_str(), "rb");
     std::string why;
     FormulaText text;
     if (file == nullptr || !ReadFormulaText(file, &text, &why)) {
         Error("cannot read " + name + ": " + (file == nullptr ? std::strerror(errno) : why));
-    } else if (text.start.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    } else if (text.start.find('\0') != std::string::npos) {
+        Error(name + ": the formula holds a NUL byte after " +
+              QuotedText(text.start.substr(0, text.start.find('\0'))) + "; a formula is text");
+    } else if (text.start.find_first_of("\r\n") != std::string::npos) {
         Error(name + ": the formula is one line; the file holds more");
     } else if (text.length > size_t{kFormulaMaxLength}) {
-        Error(FormulaTooLong(name + ": the formula", std::to_string(text.length)));
+        const std::string count = std::to_string(text.length);
+        Error(FormulaTooLong(name + ": the formula", text.cut ? "more than " + count : count));
     } else {
         formula_ = text.start;
     }

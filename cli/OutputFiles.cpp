@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/MessageText.h"
 #include "cli/Options.h"
 
 namespace {
@@ -122,14 +123,16 @@ bool MayReplace(const std::string& path, const struct stat& target, std::string*
         target.st_uid == user || st.st_uid == user) {
         return true;
     }
-    *error = "its folder " + folder + " is sticky: only the file's owner may replace the file";
+    *error = "its folder " + EscapedText(folder) +
+             " is sticky: only the file's owner may replace the file";
     return false;
 }
 
 // The reason a file could not be made in folder: the folder's when it takes no new file.
 std::string FolderFailure(const std::string& folder, int error) {
     if (error == EACCES || error == EPERM) {
-        return "its folder " + folder + " is not writable (" + std::strerror(error) + ")";
+        return "its folder " + EscapedText(folder) + " is not writable (" + std::strerror(error) +
+               ")";
     }
     return std::strerror(error);
 }
@@ -149,7 +152,7 @@ constexpr const char* kTemporaryPattern = "/.qpXXXXXX";
 }  // namespace
 
 std::string OutputName(const std::string& path) {
-    return path == kStandardStream ? "standard output" : path;
+    return path == kStandardStream ? "standard output" : EscapedText(path);
 }
 
 int StreamNamed(const std::string& path) {

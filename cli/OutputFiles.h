@@ -105,5 +105,5 @@ class SignalsHeld {
     sigset_t previous_;
 };
 
-// "standard output" for "-", else the path itself.
+// "standard output" for "-", else the path as a message shows it (EscapedText).
 std::string OutputName(const std::string& path);

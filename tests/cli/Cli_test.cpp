@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CliRun.h"
+#include "cli/Options.h"
 #include "cli/OutputFiles.h"
 #include "engine/Analize.h"
 #include "engine/Passes.h"
@@ -46,6 +47,7 @@ TEST_F(RunCliTest, HelpAndVersionOnStandardOutput) {
     CliResult r = RunTool({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: quorvy-plot [OPTION]... FORMULA\n", 0), 0u);
+    EXPECT_NE(r.out.find("from 1 to " + std::to_string(kMaxSide) + "\n"), std::string::npos);
     EXPECT_EQ(r.err, "");
     r = RunTool({"--version"});
     EXPECT_EQ(r.status, 0);
@@ -139,19 +141,31 @@ TEST_F(RunCliTest, FormulaLongerThanTheDialogTakesIsAUsageError) {
 }
 
 TEST_F(RunCliTest, FormulaFromStandardInputWithTheRulesOfTheLine) {
-    CliResult r = RunTool({"-f", "-", "-e", "-", "--min", "0", "--max", "2", "-n", "2"}, "3X-1\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "0.000000000\t-1.000000000\n1.000000000\t2.000000000\n");
-    r = RunTool({"-f", "-", "-i"}, std::string(100000, 'X'));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err,
-              "quorvy-plot: standard input: the formula has 100000 characters; the formula "
-              "dialog takes at most 255\n");
-    r = RunTool({"-f", "-", "-i"}, std::string("X\0", 2));
-    EXPECT_EQ(r.err, "quorvy-plot: standard input: the formula is one line; the file holds more\n");
-    r = RunTool({"-f", "-", "-i"}, "");  // as an empty FORMULA
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, kEmptyBox);
+    const std::string table = "0.000000000\t-1.000000000\n1.000000000\t2.000000000\n";
+    const std::string input = "quorvy-plot: standard input: ";
+    const struct {
+        std::string in;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"3X-1\n", 0, table, ""},
+        {"\xef\xbb\xbf"
+         "3X-1\r\n",
+         0, table, ""},  // an editor's byte-order mark
+        {std::string(100000, 'X'), 2, "",
+         input + "the formula has 100000 characters; the formula dialog takes at most 255\n"},
+        {std::string("X\0", 2), 2, "",
+         input + "the formula holds a NUL byte after 'X'; a formula is text\n"},
+        {"", 3, "0.000000000\t0.000000000\n1.000000000\t0.000000000\n", kEmptyBox},
+    };
+    for (const auto& c : cases) {
+        const CliResult r =
+            RunTool({"-f", "-", "-e", "-", "--min", "0", "--max", "2", "-n", "2"}, c.in);
+        EXPECT_EQ(r.status, c.status) << c.in;
+        EXPECT_EQ(r.out, c.out) << c.in;
+        EXPECT_EQ(r.err, c.err) << c.in;
+    }
 }
 
 TEST_F(RunCliTest, UnwritableFolderIsReportedByNameAndNothingIsLeft) {

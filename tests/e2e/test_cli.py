@@ -22,6 +22,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 NATIVE = os.environ.get("QUORVY_NATIVE_BUILD", os.path.join(HERE, "..", "..", "build", "native"))
 PLOT = os.environ.get("QUORVY_PLOT", os.path.join(NATIVE, "cli", "quorvy-plot"))
 TRY_HELP = "Try 'quorvy-plot --help' for more information.\n"
+MARKS = "!\"#$%&'()*,./:;<=>?@[\\]^_`{|}~"  # the decimal marks a table can take
 LABEL_ROWS = 16  # the labels' line at the bottom of the picture
 
 
@@ -209,6 +210,16 @@ class Messages(Rows):
             (["-o", "", "X"], {}, 2, "quorvy-plot: --output: the file name is empty\n" + TRY_HELP, {}),
             (["-e", "", "X"], {}, 2, "quorvy-plot: --export: the file name is empty\n" + TRY_HELP, {}),
             (["--ini", "", "-i"], {}, 2, "quorvy-plot: --ini: the file name is empty\n" + TRY_HELP, {}),
+            # names and texts echoed one line each, with nothing a terminal acts on
+            (["--ini", "a\nb\x1b[2J.ini", "-i"], {}, 2,
+             "quorvy-plot: cannot read a\\nb\\x1b[2J.ini: No such file or directory\n", {}),
+            (["-e", "t\u202e.xls", "-f", "t\u202e.xls"], {"t\u202e.xls": b"X"}, 2, "quorvy-plot: "
+             "--export and --formula-file name the same file (t\\u202e.xls, t\\u202e.xls)\n",
+             {"t\u202e.xls": b"X"}),
+            (["-d", ""] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: the mark is empty; give "
+             "one of " + MARKS + "\n" + TRY_HELP, old),
+            (["-d", "\u20ac"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '\u20ac' is not "
+             "one ASCII character; give one of " + MARKS + "\n" + TRY_HELP, old),
             (["-d", "5"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '5' cannot separate "
              "decimals in a table; give a mark such as '.' or ','\n" + TRY_HELP, old),
             (["-d", "\t"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '\\t' cannot separate "
@@ -261,6 +272,9 @@ class IniFile(Rows):
                      "X)\n" % pair for pair in [("MinX=1e16", "-100"), ("MaxX=10000000000000002", "100"),
                                                 ("Iterations=4", "10000")])),
             (["bAutoScaleY=yes"], "q.ini: bAutoScaleY=yes replaced by 0 (not 0 or 1)\n"),
+            (["Bad\x1b[31m=1", "Note=" + "v" * 5000], "q.ini: Bad\\x1b[31m=1 ignored (not a key of "
+             "Quorvy)\nq.ini: " + ("Note=" + "v" * 5000)[:4096] + "... (5005 bytes) ignored (not a key "
+             "of Quorvy)\n"),
             (["Expresion=SIN(X)", "expression=2X", "[Other]", "[QUORVY]", "MinX=7"],
              "q.ini: Expresion=SIN(X) ignored (not a key of Quorvy)\nq.ini: expression=2X ignored "
              "(given again; the first counts)\nq.ini: MinX=7 ignored (in a second [Quorvy] section; "
@@ -275,6 +289,8 @@ class IniFile(Rows):
             (b"junk\r\n" + b"a" * 1000000, "quorvy-plot: q.ini: no [Quorvy] section with a setting "
              "of Quorvy\n"),
             (ini("Expression=SIN(X"), "Errore!: Ricontrolla le parentesi\n"),
+            (ini("Expression=X\0Y"), "quorvy-plot: q.ini: Expression holds a NUL byte after 'X'; a "
+             "formula is text\n"),
             (ini("Expression=X", "DecimalPoint=5"), "quorvy-plot: q.ini: DecimalPoint '5' cannot "
              "separate decimals in a table; give --decimal-point\n"),
         ]
@@ -284,6 +300,12 @@ class IniFile(Rows):
         spoilt = ini("Expression=" + "X+" * 131, "MinX=5", "MaxX=-5")
         rows.append((out + ["--min", "-100", "--max", "100", "X"], {"q.ini": spoilt}, 0, "",
                      {"q.ini": spoilt, "t.xls": table}))
+        # the range in effect is judged: the file's MaxX=1 after --min 0; a byte-order mark in front
+        for before, args, after in [
+            (ini("Expression=X", "MinX=5", "MaxX=1"), ["--min", "0"], expected_table(0.0, 1.0, 10000, lambda x: x)),
+            (b"\xef\xbb\xbf" + ini("Expression=X"), [], table),
+        ]:
+            rows.append((out + args, {"q.ini": before}, 0, "", {"q.ini": before, "t.xls": after}))
         self.check(rows)
 
 
@@ -300,6 +322,10 @@ class FormulaFile(Rows):
              {"f": b"SIN(X\n", "t.xls": OLD}),
             (["-f", "f"] + out, {"f": b"X\n2\n"}, 2,
              "quorvy-plot: f: the formula is one line; the file holds more\n", {"f": b"X\n2\n"}),
+            (["-f", "f"] + out, {"f": b"\xef\xbb\xbfX/2\r\n"}, 0, "",
+             {"f": b"\xef\xbb\xbfX/2\r\n", "t.xls": halves}),
+            (["-f", "f"] + out, {"f": b"X\0\n"}, 2,
+             "quorvy-plot: f: the formula holds a NUL byte after 'X'; a formula is text\n", {"f": b"X\0\n"}),
             (["-f", "f"] + out, {"f": b"X" * 300}, 2, "quorvy-plot: f: the formula has 300 characters; "
              "the formula dialog takes at most 255\n", {"f": b"X" * 300}),
             (["-f", "f", "-e", "f"], {"f": b"X"}, 2,
@@ -308,6 +334,18 @@ class FormulaFile(Rows):
             (["-f", "f", "-i", "X"], {"f": b"X"}, 2,
              "quorvy-plot: FORMULA and --formula-file: give one of them\n" + TRY_HELP, {"f": b"X"}),
         ])
+
+
+    def test_a_pipe_is_read_to_its_first_line_end(self):
+        yes = subprocess.Popen(["yes", "X/2"], stdout=subprocess.PIPE)  # never ends by itself
+        try:
+            r = run("-f", "-", "-e", "-", "-n", "2", stdin=yes.stdout)
+        finally:
+            yes.kill()
+            yes.wait()
+            yes.stdout.close()
+        self.assertEqual((r.returncode, r.stderr), (0, b""))
+        self.assertEqual(r.stdout, expected_table(-100.0, 100.0, 2, lambda x: x / 2))
 
 
 class UsersFiles(Rows):
@@ -486,9 +524,12 @@ class Pictures(Folder):
 
     def test_pdf_reads_back_with_its_labels_and_curve(self):
         png = self.picture("2SIN(X)*X")
-        r = run("-o", self.path("p.pdf"), "2SIN(X)*X")
+        # a reproducible build dates the PDF by SOURCE_DATE_EPOCH (one year of seconds here)
+        r = run("-o", self.path("p.pdf"), "2SIN(X)*X", env=dict(os.environ, SOURCE_DATE_EPOCH="31536000"))
         self.assertEqual(r.returncode, 0, r.stderr)
-        info = subprocess.run(["pdfinfo", self.path("p.pdf")], capture_output=True, text=True).stdout
+        info = subprocess.run(["pdfinfo", "-isodates", self.path("p.pdf")], capture_output=True,
+                              text=True).stdout
+        self.assertRegex(info, r"CreationDate:\s+1971-01-01T00:00:00Z\n")
         self.assertRegex(info, r"Pages:\s+1\n")
         self.assertRegex(info, r"Page size:\s+382 x 354 pts")
         words = subprocess.run(["pdftotext", self.path("p.pdf"), "-"], capture_output=True,
