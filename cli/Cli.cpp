@@ -68,8 +68,8 @@ void ApplyOverrides(const CliOptions& o, _PrefsStruct* p) {
 }
 
 // A file the INI reader can read: it takes a missing file for an empty one.
-// The reader opens the file once per key, so a pipe or a device, which gives its bytes only
-// once, cannot be read as the file it stands for.
+// Only a regular file is taken: the check below reads its first byte, which a pipe or a device
+// would give only once.
 bool Readable(const std::string& path, std::string* why) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -78,7 +78,7 @@ bool Readable(const std::string& path, std::string* why) {
     }
     struct stat st;
     if (fstat(fileno(file), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-        *why = "not a regular file (it is read once per key)";
+        *why = "not a regular file";
         std::fclose(file);
         return false;
     }

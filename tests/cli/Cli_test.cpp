@@ -318,9 +318,9 @@ TEST_F(RunCliTest, MissingIniFileIsAUsageError) {
     EXPECT_EQ(r.err,
               "quorvy-plot: cannot read " + dir.File("none.ini") + ": No such file or directory\n");
     EXPECT_EQ(Files(dir).size(), 0u);
-    // the reader opens the file once per key: what gives its bytes once is refused
+    // what gives its bytes once is refused
     EXPECT_EQ(RunTool({"--ini", "/dev/null", "-i"}).err,
-              "quorvy-plot: cannot read /dev/null: not a regular file (it is read once per key)\n");
+              "quorvy-plot: cannot read /dev/null: not a regular file\n");
 }
 
 TEST_F(RunCliTest, TracesOnlyWhenAskedForAndThenNotCountedAsMessages) {
