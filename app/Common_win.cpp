@@ -4,8 +4,42 @@
 
 #include <windows.h>
 
-void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
+#include "app/PassWork_win.h"
+#include "engine/Globals.h"
+
+namespace {
+
+// Watches the keys that a trace box's own message loop takes: Esc in the box, or any key for
+// the main window, is the user's stop.
+LRESULT CALLBACK WatchTraceKeys(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_KEYDOWN &&
+        (msg->wParam == VK_ESCAPE || GetAncestor(msg->hwnd, GA_ROOT) == g_MainWnd)) {
+        AskStopInTrace();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void ShowMessageBox(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
     MessageBoxA(ParentW, Msg, Title, static_cast<UINT>(static_cast<int32_t>(AlertType)));
+}
+
+}  // namespace
+
+// The boxes without an owner shown while passes run are those of the evaluator's trace.
+void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
+    if (!PassWorkUnderWay() || ParentW != nullptr) {
+        ShowMessageBox(ParentW, Msg, Title, AlertType);
+        return;
+    }
+    if (TraceEnded()) {
+        return;
+    }
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, WatchTraceKeys, nullptr, GetCurrentThreadId());
+    ShowMessageBox(ParentW, Msg, Title, AlertType);
+    if (hook != nullptr) {
+        UnhookWindowsHookEx(hook);
+    }
 }
 
 namespace {
@@ -48,6 +82,9 @@ void SetPassPresenter(PassPresenter present, void* context) {
 }
 
 int32_t UserAbort() {
+    if (TakeStopAskedInTrace()) {
+        return 1;
+    }
     if (!PollIsDue()) {
         return 0;
     }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/PassWork_win.h"
 #include "platform/Common.h"
 #include "output/Export.h"
 
@@ -109,7 +110,9 @@ void ExportLoop(HWND hWnd) {
     // Painted once now: nothing dispatches its paint while the export runs.
     UpdateWindow(progress);
     HandleOutput out(OutputFile);
+    BeginPassWork(PassWork::AskedFor);
     const ExportResult result = RunExport(out);
+    EndPassWork();
     DestroyWindow(progress);
     RestoreCursor(previousCursor);
     ReportExportResult(result, hWnd);

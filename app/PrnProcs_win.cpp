@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "app/PassWork_win.h"
 #include "app/GdiSurface_win.h"
 #include "plot/Draw.h"
 
@@ -114,10 +115,12 @@ void DoPrint() {
         return;
     }
     OpenNewPage();
+    BeginPassWork(PassWork::AskedFor);
     {
         GdiSurface surface(gPrinterPort);
         const QRect page = ToQRect(PrinterClippingRect);
         DrawInThisContext(&surface, &page);
     }
+    EndPassWork();
     EndOfPrinting();
 }

@@ -4,6 +4,7 @@
 
 #include "app/GdiSurface_win.h"
 #include "app/Common_win.h"
+#include "app/PassWork_win.h"
 #include "app/Dialog_win.h"
 #include "app/Shell_win.h"
 #include "app/resource.h"
@@ -57,19 +58,39 @@ void DrawIntoBuffer(PlotBuffer* buffer) {
     CopyToWindow(buffer);
 }
 
+// A paint held during this one is answered by a last copy of the whole picture (the paint's own
+// device context reaches only the area invalid when it began), unless the size changed.
+void AnswerHeldPaint(HWND hWnd, const PlotBuffer& buffer) {
+    RECT client;
+    GetClientRect(hWnd, &client);
+    if (!RepaintHeld() || !EqualRect(&client, &buffer.client)) {
+        return;
+    }
+    PlotBuffer whole = buffer;
+    whole.windowDc = GetDC(hWnd);
+    CopyToWindow(&whole);
+    ReleaseDC(hWnd, whole.windowDc);
+    ForgetHeldRepaint();
+}
+
 void PaintPlot(HWND hWnd) {
-    PaintSession paint(hWnd);
-    PlotBuffer buffer;
-    buffer.windowDc = paint.dc();
-    buffer.client = paint.client();
-    buffer.memoryDc = CreateCompatibleDC(buffer.windowDc);
-    HBITMAP bitmap =
-        CreateCompatibleBitmap(buffer.windowDc, buffer.client.right, buffer.client.bottom);
-    HGDIOBJ previousBitmap = SelectObject(buffer.memoryDc, bitmap);
-    DrawIntoBuffer(&buffer);
-    SelectObject(buffer.memoryDc, previousBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(buffer.memoryDc);
+    BeginPassWork(PassWork::Paint);
+    {
+        PaintSession paint(hWnd);
+        PlotBuffer buffer;
+        buffer.windowDc = paint.dc();
+        buffer.client = paint.client();
+        buffer.memoryDc = CreateCompatibleDC(buffer.windowDc);
+        HBITMAP bitmap =
+            CreateCompatibleBitmap(buffer.windowDc, buffer.client.right, buffer.client.bottom);
+        HGDIOBJ previousBitmap = SelectObject(buffer.memoryDc, bitmap);
+        DrawIntoBuffer(&buffer);
+        AnswerHeldPaint(hWnd, buffer);
+        SelectObject(buffer.memoryDc, previousBitmap);
+        DeleteObject(bitmap);
+        DeleteDC(buffer.memoryDc);
+    }
+    EndPassWork();
 }
 
 void OpenDialog(HWND owner, const char* name, DLGPROC procedure) {
@@ -137,11 +158,18 @@ INT_PTR CALLBACK InfoDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
     return CloseOnOk(hDlg, message, wParam);
 }
 
+// The range pass that a new formula or new settings start.
+void RedrawAsPassWork() {
+    BeginPassWork(PassWork::AskedFor);
+    ForceRedraw();
+    EndPassWork();
+}
+
 void EditFormula(HWND hWnd) {
     OpenDialog(hWnd, "EDITDLG", EditDlgProc);
     if (g_bEditFormualOk) {
         ManageTree();
-        ForceRedraw();
+        RedrawAsPassWork();
     }
 }
 
@@ -202,6 +230,9 @@ QRect RestoredRect(HWND hWnd) {
 }
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HoldDuringPassWork(hWnd, message, wParam)) {
+        return 0;
+    }
     switch (message) {
         case WM_PAINT:
             PaintPlot(hWnd);
@@ -269,9 +300,11 @@ void ShowBlankWindow(HWND hWnd, int16_t nCmdShow) {
 }
 
 void MeasureWithWaitCursor() {
+    BeginPassWork(PassWork::AskedFor);
     void* previous = SetWaitCursor();
     PrecalcRangeOfY();
     RestoreCursor(previous);
+    EndPassWork();
 }
 
 HWND CreateMainWindow(HINSTANCE hInstance) {
@@ -294,7 +327,7 @@ int32_t InitInstance(HINSTANCE hInstance, int16_t nCmdShow) {
     g_MainWnd = hWnd;
     LoadStartPreferences();
     PreparePrStuff(hWnd);
-    SetSettingsRedraw(ForceRedraw);
+    SetSettingsRedraw(RedrawAsPassWork);
     const bool restored = ParseRestoredFormula();
     PlaceWindow(hWnd);
     ShowBlankWindow(hWnd, nCmdShow);
@@ -333,6 +366,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR, int nCmd
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        PostHeldCommand();
     }
     DestroyIcon(g_hIcon);
     DestroyIcon(g_hIconSm);

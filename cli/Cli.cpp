@@ -7,9 +7,11 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "platform/CommonPortable.h"
 #include "cli/IniReading.h"
+#include "cli/MessageText.h"
 #include "cli/Options.h"
 #include "cli/OutputFiles.h"
 #include "cli/PassMonitor.h"
@@ -66,8 +68,8 @@ void ApplyOverrides(const CliOptions& o, _PrefsStruct* p) {
 }
 
 // A file the INI reader can read: it takes a missing file for an empty one.
-// The reader opens the file once per key, so a pipe or a device, which gives its bytes only
-// once, cannot be read as the file it stands for.
+// Only a regular file is taken: the check below reads its first byte, which a pipe or a device
+// would give only once.
 bool Readable(const std::string& path, std::string* why) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -76,7 +78,7 @@ bool Readable(const std::string& path, std::string* why) {
     }
     struct stat st;
     if (fstat(fileno(file), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-        *why = "not a regular file (it is read once per key)";
+        *why = "not a regular file";
         std::fclose(file);
         return false;
     }
@@ -94,28 +96,65 @@ bool Readable(const std::string& path, std::string* why) {
 struct FormulaText {
     std::string start;  // far more than a formula may have, to tell lines and length apart
     size_t length = 0;
+    bool cut = false;  // a line longer than start was left unread
 };
 
-// Reads on past the start only to count, so that a huge file takes no memory. False with the
-// reason in why.
-bool ReadFormulaText(FILE* file, FormulaText* text, std::string* why) {
-    constexpr size_t kKept = 4096;
+// Room kept for the start of a formula text.
+constexpr size_t kFormulaTextKept = 4096;
+
+// A regular file is read to its end, counting past the start only, so that a huge file takes no
+// memory and more lines can be told.
+void ReadWholeFile(FILE* file, FormulaText* text) {
     char chunk[4096];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        const size_t room = kKept - text->start.size();
+        const size_t room = kFormulaTextKept - text->start.size();
         text->start.append(chunk, std::min(got, room));
         text->length += got;
+    }
+    std::string& start = text->start;
+    if (text->length == start.size() && !start.empty() && start.back() == '\n') {
+        start.pop_back();
+        --text->length;
+    }
+}
+
+// A pipe or a terminal is read to its first line end only: a formula is one line, so a stream
+// that never ends (yes X) or a user typing at a terminal ends the reading with Enter. A line
+// that fills the room kept is too long whatever follows.
+void ReadFirstLine(FILE* file, FormulaText* text) {
+    int c = 0;
+    while (text->start.size() < kFormulaTextKept && (c = std::getc(file)) != EOF && c != '\n') {
+        text->start += static_cast<char>(c);
+    }
+    text->length = text->start.size();
+    text->cut = text->length == kFormulaTextKept;
+}
+
+// The first line of a stream, or the whole of a regular file, without its last line end and
+// without the byte-order mark an editor may put in front. False with the reason in why.
+bool ReadFormulaText(FILE* file, FormulaText* text, std::string* why) {
+    struct stat st;
+    const bool regular = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+    errno = 0;
+    if (regular) {
+        ReadWholeFile(file, text);
+    } else {
+        ReadFirstLine(file, text);
     }
     if (std::ferror(file) != 0) {
         *why = std::strerror(errno != 0 ? errno : EIO);
         return false;
     }
     std::string& start = text->start;
-    if (text->length == start.size() && !start.empty() && start.back() == '\n') {
-        const size_t end = start.size() >= 2 && start[start.size() - 2] == '\r' ? 2 : 1;
-        start.resize(start.size() - end);
-        text->length = start.size();
+    if (text->length == start.size() && !start.empty() && start.back() == '\r') {
+        start.pop_back();
+        --text->length;
+    }
+    const std::string bom = "\xef\xbb\xbf";
+    if (start.compare(0, bom.size(), bom) == 0) {
+        start.erase(0, bom.size());
+        text->length -= bom.size();
     }
     return true;
 }
@@ -144,6 +183,8 @@ class Run {
     bool AcceptFormula();
     void ParseFormula();
     bool NamesDistinct();
+    bool StandardStreamsDistinct(const char* option, const std::string& path);
+    bool OneOnStandardOutput();
     bool ReadFormulaFile();
     bool OpenOutputs();
     void Begin(const char* pass);
@@ -184,7 +225,7 @@ bool Run::ReadIni() {
     }
     std::string why;
     if (!Readable(o_.iniPath, &why)) {
-        Error("cannot read " + o_.iniPath + ": " + why);
+        Error("cannot read " + EscapedText(o_.iniPath) + ": " + why);
         return false;
     }
     const IniReading reading = ReadIniFile(o_.iniPath, o_, formula_.has_value());
@@ -270,15 +311,52 @@ bool Run::NamesDistinct() {
             const std::string& a = named[i].path;
             const std::string& b = named[j].path;
             if (a.empty() || b.empty() || a == kStandardStream || b == kStandardStream ||
-                !SameFile(a, b)) {
+                !(SameFile(a, b) || (StreamNamed(a) >= 0 && StreamNamed(a) == StreamNamed(b)))) {
                 continue;
             }
             Error(std::string(named[i].option) + " and " + named[j].option +
-                  " name the same file (" + a + ", " + b + ")");
+                  " name the same file (" + EscapedText(a) + ", " + EscapedText(b) + ")");
+            return false;
+        }
+    }
+    return StandardStreamsDistinct(named[0].option, o_.picturePath) &&
+           StandardStreamsDistinct(named[1].option, o_.exportPath) && OneOnStandardOutput();
+}
+
+// An output whose file is also open as standard output or standard error would be replaced
+// under what the run writes there.
+bool Run::StandardStreamsDistinct(const char* option, const std::string& path) {
+    const struct {
+        FILE* stream;
+        const char* name;
+    } streams[] = {{s_.out, "standard output"}, {s_.err, "standard error"}};
+    if (path.empty() || path == kStandardStream || StreamNamed(path) >= 0) {
+        return true;
+    }
+    for (const auto& stream : streams) {
+        const int fd = fileno(stream.stream);
+        if (fd >= 0 && SameFileAsDescriptor(path, fd)) {
+            Error(std::string(option) + " and " + stream.name + " name the same file (" +
+                  EscapedText(path) + ")");
             return false;
         }
     }
     return true;
+}
+
+// A name of standard output counts as "-".
+bool Run::OneOnStandardOutput() {
+    const int out = fileno(s_.out);
+    const auto onOutput = [out](const std::string& path) {
+        return path == kStandardStream || (out >= 0 && !path.empty() && StreamNamed(path) == out);
+    };
+    if ((onOutput(o_.picturePath) ? 1 : 0) + (onOutput(o_.exportPath) ? 1 : 0) +
+            (o_.info ? 1 : 0) <=
+        1) {
+        return true;
+    }
+    Error("standard output takes one of --output -, --export - and --info");
+    return false;
 }
 
 // The formula of --formula-file, with the rules of the command line: one line (its line end
@@ -288,16 +366,20 @@ bool Run::ReadFormulaFile() {
         return true;
     }
     const bool standard = o_.formulaFile == kStandardStream;
-    const std::string name = standard ? "standard input" : o_.formulaFile;
+    const std::string name = standard ? "standard input" : EscapedText(o_.formulaFile);
     FILE* file = standard ? s_.in : std::fopen(o_.formulaFile.c_str(), "rb");
     std::string why;
     FormulaText text;
     if (file == nullptr || !ReadFormulaText(file, &text, &why)) {
         Error("cannot read " + name + ": " + (file == nullptr ? std::strerror(errno) : why));
-    } else if (text.start.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    } else if (text.start.find('\0') != std::string::npos) {
+        Error(name + ": the formula holds a NUL byte after " +
+              QuotedText(text.start.substr(0, text.start.find('\0'))) + "; a formula is text");
+    } else if (text.start.find_first_of("\r\n") != std::string::npos) {
         Error(name + ": the formula is one line; the file holds more");
     } else if (text.length > size_t{kFormulaMaxLength}) {
-        Error(FormulaTooLong(name + ": the formula", std::to_string(text.length)));
+        const std::string count = std::to_string(text.length);
+        Error(FormulaTooLong(name + ": the formula", text.cut ? "more than " + count : count));
     } else {
         formula_ = text.start;
     }
@@ -311,6 +393,12 @@ bool Run::OpenOutputs() {
     std::string why;
     if (!o_.picturePath.empty() && !picture_.Open(o_.picturePath, s_.out, &why)) {
         Error("cannot write " + OutputName(o_.picturePath) + ": " + why);
+        return false;
+    }
+    if (o_.pictureFormat != PictureFormat::Svg && picture_.terminal()) {
+        Error("cannot write " + OutputName(o_.picturePath) +
+              ": a terminal does not show a picture; redirect it to a file or a pipe");
+        picture_.Discard();
         return false;
     }
     if (!o_.exportPath.empty() && !table_.Open(o_.exportPath, s_.out, &why)) {
@@ -425,7 +513,16 @@ bool Run::ExportPass() {
     if (result != ExportResult::WriteFailed && closed) {
         return true;
     }
+    // A replaced file keeps what it held, and a closed pipe has no reader left to warn: only a
+    // stream written in place holds the lines written before the failure.
+    const bool replaced = table_.file().replaces();
+    const bool pipeClosed = closed && table_.failureCode() == EPIPE;
     table_.Discard();
+    if (replaced || pipeClosed) {
+        Error("cannot write " + OutputName(o_.exportPath) + ": " +
+              (closed ? table_.failure() : why));
+        return false;
+    }
     ReportExportResult(ExportResult::WriteFailed, nullptr);
     Error(OutputName(o_.exportPath) + ": " + (closed ? table_.failure() : why));
     return false;
@@ -452,18 +549,22 @@ bool Run::PrintInfo() {
 }
 
 // The complete outputs move into place together, with the signals that end the program held off,
-// so that a run ended part way leaves every old file as it was.
+// so that a run ended part way leaves every old file as it was. An output not written is not
+// named as cut short by a Ctrl+C: it holds what it held.
 bool Run::CommitOutputs() {
     SignalsHeld held;
     const struct {
         OutputFile& file;
         const std::string& path;
-    } outputs[] = {{picture_, o_.picturePath}, {table_.file(), o_.exportPath}};
+        bool& cut;
+    } outputs[] = {{picture_, o_.picturePath, pictureCut_},
+                   {table_.file(), o_.exportPath, tableCut_}};
     bool committed = true;
     for (const auto& output : outputs) {
         std::string why;
         if (!output.path.empty() && !output.file.Commit(&why)) {
             Error("cannot write " + OutputName(output.path) + ": " + why);
+            output.cut = false;
             committed = false;
         }
     }
@@ -487,13 +588,14 @@ int Run::Execute() {
         return kExitOutputFailed;
     }
     RangePass();
-    bool written = DrawingPass();
-    pictureCut_ = !o_.picturePath.empty() && PassStoppedAt() != 0;
+    const bool drawn = DrawingPass();
+    pictureCut_ = drawn && !o_.picturePath.empty() && PassStoppedAt() != 0;
     infoCut_ = o_.info && PassStoppedAt() != 0;
-    written = ExportPass() && written;
-    tableCut_ = !o_.exportPath.empty() && PassStoppedAt() != 0;
-    written = (!o_.info || PrintInfo()) && written;
-    written = CommitOutputs() && written;
+    const bool exported = ExportPass();
+    tableCut_ = exported && !o_.exportPath.empty() && PassStoppedAt() != 0;
+    const bool informed = !o_.info || PrintInfo();
+    infoCut_ = infoCut_ && informed;
+    const bool written = CommitOutputs() && drawn && exported && informed;
     if (PassStoppedAt() != 0) {
         ReportStop();
     }
@@ -506,18 +608,33 @@ int Run::Execute() {
     return formulaMessages_ + messages_ > 0 ? kExitFormulaMessage : kExitOk;
 }
 
-}  // namespace
+// A text asked for on standard output (the help, the version): a write that fails is said.
+int WriteStandardOutput(const std::string& text, const CliStreams& streams) {
+    errno = 0;
+    if (std::fputs(text.c_str(), streams.out) >= 0 && std::fflush(streams.out) == 0) {
+        return kExitOk;
+    }
+    std::fprintf(streams.err, "%s: cannot write standard output: %s\n", kProgram,
+                 std::strerror(errno != 0 ? errno : EIO));
+    return kExitOutputFailed;
+}
 
-int RunCli(int argc, char** argv, const CliStreams& streams) {
+// A run's messages that could not be shown leave it unfinished, as an output not written does.
+int WithMessagesShown(int status, FILE* err) {
+    const bool shown = std::fflush(err) == 0 && std::ferror(err) == 0;
+    return shown || (status != kExitOk && status != kExitFormulaMessage) ? status
+                                                                         : kExitOutputFailed;
+}
+
+// The command line read and run.
+int RunCommandLine(int argc, char** argv, const CliStreams& streams) {
     CliOptions options;
     std::string error;
     switch (ParseCommandLine(argc, argv, &options, &error)) {
         case CommandLine::Help:
-            std::fputs(UsageText(), streams.out);
-            return kExitOk;
+            return WriteStandardOutput(UsageText(), streams);
         case CommandLine::Version:
-            std::fputs(VersionText().c_str(), streams.out);
-            return kExitOk;
+            return WriteStandardOutput(VersionText(), streams);
         case CommandLine::UsageError:
             std::fprintf(streams.err, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
                          error.c_str(), kProgram);
@@ -526,4 +643,19 @@ int RunCli(int argc, char** argv, const CliStreams& streams) {
             break;
     }
     return Run(options, streams).Execute();
+}
+
+}  // namespace
+
+// Memory that cannot be had ends the run with a message; the outputs not yet in place are
+// removed as the run unwinds.
+int RunCli(int argc, char** argv, const CliStreams& streams) {
+    int status = kExitOutputFailed;
+    try {
+        status = RunCommandLine(argc, argv, streams);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(streams.err, "%s: not enough memory to finish: %s\n", kProgram,
+                     std::strerror(ENOMEM));
+    }
+    return WithMessagesShown(status, streams.err);
 }

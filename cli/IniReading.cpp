@@ -1,9 +1,11 @@
 #include "cli/IniReading.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <cstring>
+#include <string_view>
 
+#include "cli/MessageText.h"
 #include "platform/IniFile.h"
 #include "platform/CommonPortable.h"
 #include "settings/Prefs.h"
@@ -29,6 +31,8 @@ std::string ReasonText(PrefReplaced why) {
             return "MaxX - MinX is not a positive finite number";
         case PrefReplaced::StepTooSmall:
             return "the step (MaxX - MinX) / Iterations does not move X";
+        case PrefReplaced::HoldsNul:
+            return "a NUL byte; the reader stops there";
         case PrefReplaced::TooLong:
         case PrefReplaced::Kept:
             break;
@@ -48,8 +52,12 @@ bool HoldsSettings(const PrefsReport& report) {
 
 // A formula the formula dialog would not take whole is refused as on the command line; the
 // record would keep only its start.
-std::string FormulaRefusal(const std::string& path, const PrefsReport& report) {
+std::string FormulaRefusal(const std::string& shown, const PrefsReport& report) {
     const PrefFound& found = report.keys[PrefIndexOf(offsetof(_PrefsStruct, UserFnStr))];
+    if (found.why == PrefReplaced::HoldsNul) {
+        return shown + ": Expression holds a NUL byte after " + QuotedText(gPrefs.UserFnStr) +
+               "; a formula is text";
+    }
     if (found.why != PrefReplaced::TooLong) {
         return "";
     }
@@ -57,20 +65,20 @@ std::string FormulaRefusal(const std::string& path, const PrefsReport& report) {
     const std::string count = length >= kPrefFoundSize - 1
                                   ? "more than " + std::to_string(kPrefFoundSize - 2)
                                   : std::to_string(length);
-    return FormulaTooLong(path + ": Expression", count);
+    return FormulaTooLong(shown + ": Expression", count);
 }
 
 // A decimal mark that --decimal-point would refuse is refused here too.
-std::string DecimalPointRefusal(const std::string& path, const CliOptions& o) {
+std::string DecimalPointRefusal(const std::string& shown, const CliOptions& o) {
     if (o.decimalPoint || SeparatesDecimals(gPrefs.DecimalPoint)) {
         return "";
     }
-    return path + ": DecimalPoint '" + gPrefs.DecimalPoint +
-           "' cannot separate decimals in a table; give --decimal-point";
+    return shown + ": DecimalPoint " + QuotedText(gPrefs.DecimalPoint) +
+           " cannot separate decimals in a table; give --decimal-point";
 }
 
 // The values of the keys the tool uses that the reader did not use as written.
-std::vector<std::string> ReplacedValues(const std::string& path, const CliOptions& o,
+std::vector<std::string> ReplacedValues(const std::string& shown, const CliOptions& o,
                                         const PrefsReport& report) {
     std::vector<std::string> lines;
     for (const auto& key : kUsedIniKeys) {
@@ -80,69 +88,98 @@ std::vector<std::string> ReplacedValues(const std::string& path, const CliOption
         if (!found.present || key.givenOnLine(o) || found.why == PrefReplaced::Kept) {
             continue;
         }
-        const std::string put = d.kind == PrefKind::DecimalChar ? "'" + found.put + "'" : found.put;
-        lines.push_back(path + ": " + d.key + "=" + found.text + " replaced by " + put + " (" +
-                        ReasonText(found.why) + ")");
+        const std::string put =
+            d.kind == PrefKind::DecimalChar ? QuotedText(found.put) : EscapedText(found.put);
+        lines.push_back(shown + ": " + d.key + "=" + EscapedText(found.text) + " replaced by " +
+                        put + " (" + ReasonText(found.why) + ")");
     }
     return lines;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool KnownKey(const std::string& key) {
-    for (const PrefDescriptor& d : kPrefTable) {
-        if (SameName(key, d.key)) {
-            return true;
+bool SameName(std::string_view a, const char* b) {
+    const size_t n = std::strlen(b);
+    if (a.size() != n) {
+        return false;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
         }
     }
-    return false;
+    return true;
+}
+
+// The row of kPrefTable for a key named in any case; -1 for none.
+int KnownKey(std::string_view key) {
+    for (int i = 0; i < kPrefCount; ++i) {
+        if (SameName(key, kPrefTable[i].key)) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 // The key lines of [Quorvy] that the reader passes over, which the profile calls cannot list:
 // an unknown key, a key given again (the first counts), and every key of a second [Quorvy]
 // section (the first section counts). Names match in any case, as the reader matches them.
-std::vector<std::string> PassedOver(const std::string& path) {
+std::vector<std::string> PassedOver(const std::string& content, const std::string& shown) {
     std::vector<std::string> lines;
-    std::vector<std::string> seen;
-    for (const IniKeyLine& entry : IniKeyLines(path, kIniSection)) {
-        const std::string& key = entry.key;
-        const bool again = std::any_of(seen.begin(), seen.end(),
-                                       [&key](const std::string& k) { return SameName(k, key); });
-        const char* why = !KnownKey(key)      ? "not a key of Quorvy"
+    bool seen[kPrefCount] = {};
+    for (const IniKeyLine& entry : IniKeyLines(content, kIniSection)) {
+        const int known = KnownKey(entry.key);
+        const bool again = known >= 0 && seen[known];
+        if (known >= 0) {
+            seen[known] = true;
+        }
+        const char* why = known < 0           ? "not a key of Quorvy"
                           : entry.section > 1 ? "in a second [Quorvy] section; the first counts"
                           : again             ? "given again; the first counts"
                                               : nullptr;
-        seen.push_back(key);
         if (why != nullptr) {
-            lines.push_back(path + ": " + entry.line + " ignored (" + why + ")");
+            lines.push_back(shown + ": " + EscapedText(entry.line) + " ignored (" + why + ")");
         }
     }
     return lines;
+}
+
+// The X walk that the line gives goes over the file's before the reader's repairs, which then
+// judge the values in effect: a file's MinX=5 and MaxX=1 with --min 0 make the range 0 to 1.
+// The line's own values are checked afterwards, by the settings dialog's rules.
+void PutWalkOfTheLine(const CliOptions& o) {
+    gPrefs.MinX = o.minX.value_or(gPrefs.MinX);
+    gPrefs.MaxX = o.maxX.value_or(gPrefs.MaxX);
+    if (o.iterations) {
+        gPrefs.Iterations = static_cast<uint32_t>(*o.iterations);
+    }
 }
 
 }  // namespace
 
 IniReading ReadIniFile(const std::string& path, const CliOptions& o, bool formulaGiven) {
     IniReading reading;
+    const std::string shown = EscapedText(path);
+    // The reader asks for each key three times: the file is read once.
+    std::string content;
+    IniLoad(path, &content);
     SetProfileFile(path.c_str());
+    SetProfileText(&content);
     PrefsReport report;
-    ReadPreferences(&report);
+    ReadWinPrefs(&report);
+    PutWalkOfTheLine(o);
+    FinishReadingPreferences(&report);
     if (!HoldsSettings(report)) {
-        reading.refusal = path + ": no [Quorvy] section with a setting of Quorvy";
+        reading.refusal = shown + ": no [Quorvy] section with a setting of Quorvy";
     } else {
-        reading.refusal = formulaGiven ? "" : FormulaRefusal(path, report);
+        reading.refusal = formulaGiven ? "" : FormulaRefusal(shown, report);
         if (reading.refusal.empty()) {
-            reading.refusal = DecimalPointRefusal(path, o);
+            reading.refusal = DecimalPointRefusal(shown, o);
         }
-        reading.replaced = PassedOver(path);
-        const std::vector<std::string> replaced = ReplacedValues(path, o, report);
+        reading.replaced = PassedOver(content, shown);
+        const std::vector<std::string> replaced = ReplacedValues(shown, o, report);
         reading.replaced.insert(reading.replaced.end(), replaced.begin(), replaced.end());
     }
+    SetProfileText(nullptr);
     SetProfileFile("");
     return reading;
 }

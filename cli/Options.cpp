@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/MessageText.h"
 #include "engine/Globals.h"
 #include "settings/Prefs.h"
 #include "settings/SetGetD.h"
@@ -120,25 +121,6 @@ bool ReadSize(const char* text, int* width, int* height) {
     return true;
 }
 
-// The text in quotes, with control characters written as escapes so that the message stays one
-// readable line.
-std::string Quoted(const char* text) {
-    std::string quoted = "'";
-    for (const char* p = text; *p != '\0'; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (c == '\t' || c == '\n') {
-            quoted += c == '\t' ? "\\t" : "\\n";
-        } else if (std::iscntrl(c)) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", c);
-            quoted += escape;
-        } else {
-            quoted += static_cast<char>(c);
-        }
-    }
-    return quoted + "'";
-}
-
 // The argument of --min, --max or --iterations; false with error set when it does not read.
 bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
     const std::string text = WithoutBlanks(arg);
@@ -148,7 +130,7 @@ bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
         if (read != IntegerRead::Ok) {
             const std::string range =
                 "from " + std::to_string(kMinIterations) + " to " + std::to_string(kMaxIterations);
-            *error = "--iterations: " + Quoted(arg) +
+            *error = "--iterations: " + QuotedText(arg) +
                      (read == IntegerRead::NotWhole ? " is not a whole number"
                                                     : " is out of range: the count goes " + range);
             return false;
@@ -158,21 +140,35 @@ bool TakeNumber(int code, const char* arg, CliOptions* o, std::string* error) {
     }
     double number = 0;
     if (!ReadDouble(text.c_str(), &number)) {
-        *error =
-            std::string(code == kMin ? "--min" : "--max") + ": " + Quoted(arg) + " is not a number";
+        *error = std::string(code == kMin ? "--min" : "--max") + ": " + QuotedText(arg) +
+                 " is not a number";
         return false;
     }
     (code == kMin ? o->minX : o->maxX) = number;
     return true;
 }
 
+// The marks that SeparatesDecimals takes, one after the other.
+std::string DecimalMarks() {
+    std::string marks;
+    for (char c = ' '; c < '\x7f'; ++c) {
+        const char mark[] = {c, '\0'};
+        marks += SeparatesDecimals(mark) ? std::string(1, c) : "";
+    }
+    return marks;
+}
+
 bool TakeDecimalPoint(const char* arg, CliOptions* o, std::string* error) {
-    if (std::strlen(arg) > 1) {
-        *error = "--decimal-point: " + Quoted(arg) + " is not one character";
+    const size_t length = std::strlen(arg);
+    if (length != 1) {
+        *error = "--decimal-point: " +
+                 (length == 0 ? std::string("the mark is empty")
+                              : QuotedText(arg) + " is not one ASCII character") +
+                 "; give one of " + DecimalMarks();
         return false;
     }
     if (!SeparatesDecimals(arg)) {
-        *error = "--decimal-point: " + Quoted(arg) +
+        *error = "--decimal-point: " + QuotedText(arg) +
                  " cannot separate decimals in a table; give a mark such as '.' or ','";
         return false;
     }
@@ -191,7 +187,7 @@ std::string OptionName(int code) {
 }
 
 // The file named by --output, --export, --formula-file or --ini; false with error set when the
-// name is empty.
+// name is empty or the option was given before.
 bool TakeFileName(int code, const char* arg, CliOptions* o, std::string* error) {
     if (*arg == '\0') {
         *error = OptionName(code) + ": the file name is empty";
@@ -201,6 +197,12 @@ bool TakeFileName(int code, const char* arg, CliOptions* o, std::string* error) 
                         : code == 'e' ? o->exportPath
                         : code == 'f' ? o->formulaFile
                                       : o->iniPath;
+    // One file each: a second one would otherwise be dropped without a word.
+    if (!path.empty()) {
+        *error = OptionName(code) + " is given twice (" + QuotedText(path) + " and " +
+                 QuotedText(arg) + "); one run writes or reads one file of each kind";
+        return false;
+    }
     path = arg;
     return true;
 }
@@ -217,7 +219,7 @@ bool TakeArgument(int code, const char* arg, CliOptions* o, std::string* error) 
             return TakeDecimalPoint(arg, o, error);
         case 's':
             if (!ReadSize(arg, &o->width, &o->height)) {
-                *error = "--size: " + Quoted(arg) + " is not WxH with sides from 1 to " +
+                *error = "--size: " + QuotedText(arg) + " is not WxH with sides from 1 to " +
                          std::to_string(kMaxSide);
                 return false;
             }
@@ -260,7 +262,7 @@ int LongOptionsStartingWith(const std::string& name, std::string* list) {
     int count = 0;
     for (const option& o : kLongOptions) {
         if (o.name != nullptr && std::strncmp(o.name, name.c_str(), name.size()) == 0) {
-            *list += (count++ == 0 ? "" : " ") + Quoted(("--" + std::string(o.name)).c_str());
+            *list += (count++ == 0 ? "" : " ") + QuotedText(("--" + std::string(o.name)));
         }
     }
     return count;
@@ -274,12 +276,12 @@ std::string RefusedLongOption(const char* given) {
     std::string matches;
     const int count = LongOptionsStartingWith(name.substr(2), &matches);
     if (count > 1) {
-        return "option " + Quoted(name.c_str()) + " is ambiguous; possibilities: " + matches;
+        return "option " + QuotedText(name) + " is ambiguous; possibilities: " + matches;
     }
     if (count == 1 && name != word) {
         return "option " + matches + " takes no argument";
     }
-    return "unknown option " + Quoted(name.c_str());
+    return "unknown option " + QuotedText(name);
 }
 
 // The message for an option getopt_long refused: unknown, or without its argument. A missing
@@ -290,7 +292,7 @@ std::string RefusedOption(int code, char** argv) {
     const bool isLong = std::strncmp(given, "--", 2) == 0;
     if (code == ':') {
         std::string name = isLong ? given : std::string("-") + static_cast<char>(optopt);
-        return "option " + Quoted(name.substr(0, name.find('=')).c_str()) + " requires an argument";
+        return "option " + QuotedText(name.substr(0, name.find('='))) + " requires an argument";
     }
     const char* equals = std::strchr(given, '=');
     const bool switchWithArgument = isLong && equals != nullptr && optopt != 0 &&
@@ -298,7 +300,7 @@ std::string RefusedOption(int code, char** argv) {
     if (optopt == 0 || switchWithArgument) {
         return RefusedLongOption(given);
     }
-    return "unknown option " + Quoted((std::string("-") + static_cast<char>(optopt)).c_str()) +
+    return "unknown option " + QuotedText((std::string("-") + static_cast<char>(optopt))) +
            " (a FORMULA that starts with '-' goes after \"--\", as in: quorvy-plot -i -- '-X+1')";
 }
 
@@ -311,7 +313,7 @@ bool TakesArgument(int code) {
 bool CheckFormula(int argc, char** argv, CliOptions* o, std::string* error) {
     const int words = argc - optind;
     if (words > 1) {
-        *error = "one FORMULA only; " + Quoted(argv[optind + 1]) + " is one too many";
+        *error = "one FORMULA only; " + QuotedText(argv[optind + 1]) + " is one too many";
         return false;
     }
     if (words == 1 && !o->formulaFile.empty()) {
@@ -346,8 +348,8 @@ bool CheckOutputs(CliOptions* o, std::string* error) {
     if (!o->picturePath.empty()) {
         const std::optional<PictureFormat> format = PictureFormatOf(o->picturePath);
         if (!format) {
-            *error = "--output: " + Quoted(o->picturePath.c_str()) +
-                     " does not end in .png, .svg or .pdf";
+            *error =
+                "--output: " + QuotedText(o->picturePath) + " does not end in .png, .svg or .pdf";
             return false;
         }
         o->pictureFormat = *format;
@@ -473,7 +475,10 @@ std::string UsageOutputs() {
            "  -e, --export FILE        the value table, as File > Export writes it\n"
            "  -i, --info               the curve-info lines on standard output\n"
            "  -s, --size WxH           picture size in pixels (default " +
-           std::to_string(kDefaultWidth) + "x" + std::to_string(kDefaultHeight) + ")\n\n";
+           std::to_string(kDefaultWidth) + "x" + std::to_string(kDefaultHeight) +
+           "), each side\n"
+           "                           from 1 to " +
+           std::to_string(kMaxSide) + "\n\n";
 }
 
 std::string UsageSettings() {

@@ -35,7 +35,7 @@ struct CliOptions {
     std::optional<double> minX;
     std::optional<double> maxX;
     std::optional<int32_t> iterations;
-    std::optional<std::string> decimalPoint;  // empty or one character
+    std::optional<std::string> decimalPoint;  // one character
     std::optional<bool> autoScaleX;
     std::optional<bool> autoScaleY;
     std::optional<bool> dontDraw;

@@ -5,6 +5,8 @@
 #include <cairo.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 #include <cstring>
 
 #include "cli/RasterPicture.h"
@@ -33,6 +35,27 @@ bool DrawPng(int width, int height, Writer* writer) {
     return picture.WritePng(WriteBytes, writer);
 }
 
+// A build that must give the same bytes each time sets SOURCE_DATE_EPOCH (seconds since
+// 1970-01-01 UTC): the PDF's creation date is then that moment instead of the clock's. A value
+// that is not such a number is passed over, as the clock is then the only date there is.
+void DateBySourceEpoch(cairo_surface_t* pdf) {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (epoch == nullptr || *epoch == '\0') {
+        return;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    const auto moment = static_cast<std::time_t>(seconds);
+    std::tm utc = {};
+    if (*end != '\0' || errno != 0 || seconds < 0 || gmtime_r(&moment, &utc) == nullptr) {
+        return;
+    }
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_CREATE_DATE, date);
+}
+
 cairo_surface_t* VectorTarget(PictureFormat format, int width, int height, Writer* writer) {
     if (format == PictureFormat::Svg) {
         cairo_surface_t* svg =
@@ -40,7 +63,9 @@ cairo_surface_t* VectorTarget(PictureFormat format, int width, int height, Write
         cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
         return svg;
     }
-    return cairo_pdf_surface_create_for_stream(WriteBytes, writer, width, height);
+    cairo_surface_t* pdf = cairo_pdf_surface_create_for_stream(WriteBytes, writer, width, height);
+    DateBySourceEpoch(pdf);
+    return pdf;
 }
 
 bool DrawVector(PictureFormat format, int width, int height, Writer* writer) {

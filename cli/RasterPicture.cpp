@@ -1,6 +1,8 @@
 #include "cli/RasterPicture.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/LabelText.h"
 
@@ -15,6 +17,35 @@ uint32_t* Row(cairo_surface_t* image, int y) {
     unsigned char* data = cairo_image_surface_get_data(image);
     const int stride = cairo_image_surface_get_stride(image);
     return reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * static_cast<size_t>(stride));
+}
+
+// Turns a matrix of rows x columns, stored row by row, into its transpose where it lies: each
+// element is moved along the cycle of places it belongs to, so that no second copy is needed.
+void Transpose(QColor* a, size_t rows, size_t columns) {
+    const size_t count = rows * columns;
+    if (count < 3 || rows == 1 || columns == 1) {
+        return;
+    }
+    std::vector<bool> moved(count, false);
+    const uint64_t last = count - 1;
+    for (size_t start = 1; start < last; ++start) {
+        if (moved[start]) {
+            continue;
+        }
+        QColor carried = a[start];
+        size_t at = start;
+        do {
+            at = static_cast<size_t>(static_cast<uint64_t>(at) * rows % last);
+            std::swap(carried, a[at]);
+            moved[at] = true;
+        } while (at != start);
+    }
+}
+
+void SwapRedBlue(QColor* pixels, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        pixels[i] = SwapRedBlue(pixels[i]);
+    }
 }
 
 }  // namespace
@@ -58,23 +89,28 @@ void RasterPicture::PlaceText(const char* text, int32_t count, const QRect& rect
     cairo_surface_destroy(image);
 }
 
-bool RasterPicture::WritePng(cairo_write_func_t write, void* closure) const {
+// Cairo encodes the canvas's own pixels, put in its order (row by row, red in the high byte)
+// for the time of the writing, so that a large picture takes no second copy of them.
+bool RasterPicture::WritePng(cairo_write_func_t write, void* closure) {
     const int width = this->width();
     const int height = this->height();
-    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(image);
+    const int stride = width * static_cast<int>(sizeof(QColor));
+    if (cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, width) != stride) {
         return false;
     }
-    cairo_surface_flush(image);
-    for (int y = 0; y < height; ++y) {
-        uint32_t* row = Row(image, y);
-        for (int x = 0; x < width; ++x) {
-            row[x] = SwapRedBlue(Pixel(x, y));
-        }
+    QColor* pixels = pixelRows();
+    const auto columns = static_cast<size_t>(width);
+    const auto rows = static_cast<size_t>(height);
+    Transpose(pixels, columns, rows);  // the canvas keeps a column after another
+    SwapRedBlue(pixels, columns * rows);
+    cairo_surface_t* image = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(pixels), CAIRO_FORMAT_RGB24, width, height, stride);
+    cairo_status_t status = cairo_surface_status(image);
+    if (status == CAIRO_STATUS_SUCCESS) {
+        status = cairo_surface_write_to_png_stream(image, write, closure);
     }
-    cairo_surface_mark_dirty(image);
-    const cairo_status_t status = cairo_surface_write_to_png_stream(image, write, closure);
     cairo_surface_destroy(image);
+    SwapRedBlue(pixels, columns * rows);
+    Transpose(pixels, rows, columns);
     return status == CAIRO_STATUS_SUCCESS;
 }

@@ -21,7 +21,7 @@ class RasterPicture : public RasterCanvas {
     // The opaque boxes of the texts placed so far, clipped to their rectangles: the label band.
     const std::vector<QRect>& textBoxes() const { return textBoxes_; }
     // Hands the picture as PNG bytes to write; false when write failed.
-    bool WritePng(cairo_write_func_t write, void* closure) const;
+    bool WritePng(cairo_write_func_t write, void* closure);
 
     void PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) override;
 

@@ -112,10 +112,19 @@ function(quorvy_package_files)
     COMMAND ${make} gzip ${dir}/changelog ${dir}/changelog.gz
     DEPENDS ${dir}/changelog ${CMAKE_SOURCE_DIR}/packaging/package_files.py
     VERBATIM)
+  # The man pages name quorvy-plot's limits as its source gives them.
+  foreach(limit "MAX_SIDE;kMaxSide;Options.h" "LONGEST_SHOWN_TEXT;kLongestShownText;MessageText.h")
+    list(GET limit 0 name)
+    list(GET limit 1 constant)
+    list(GET limit 2 header)
+    file(STRINGS ${CMAKE_SOURCE_DIR}/cli/${header} line REGEX "^constexpr [a-z_]+ ${constant} = [0-9]+;")
+    string(REGEX REPLACE ".* = ([0-9]+).*" "\\1" QUORVY_${name} "${line}")
+  endforeach()
   foreach(page quorvy quorvy-plot)
+    configure_file(${CMAKE_SOURCE_DIR}/packaging/${page}.1 ${dir}/${page}.1 @ONLY)
     add_custom_command(OUTPUT ${dir}/${page}.1.gz
-      COMMAND ${make} gzip ${CMAKE_SOURCE_DIR}/packaging/${page}.1 ${dir}/${page}.1.gz
-      DEPENDS ${CMAKE_SOURCE_DIR}/packaging/${page}.1 ${CMAKE_SOURCE_DIR}/packaging/package_files.py
+      COMMAND ${make} gzip ${dir}/${page}.1 ${dir}/${page}.1.gz
+      DEPENDS ${dir}/${page}.1 ${CMAKE_SOURCE_DIR}/packaging/package_files.py
       VERBATIM)
     list(APPEND outputs ${dir}/${page}.1.gz)
   endforeach()

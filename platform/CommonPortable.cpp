@@ -20,6 +20,7 @@ AbortHook gAbortHook = nullptr;
 void* gAbortContext = nullptr;
 std::string gProfileDirectory = ".";
 std::string gProfileFile;
+const std::string* gProfileText = nullptr;
 int gInvalidateRequests = 0;
 
 }  // namespace
@@ -76,8 +77,15 @@ std::string ProfilePath(const char* fileName) {
     return gProfileDirectory + "/" + fileName;
 }
 
+void SetProfileText(const std::string* text) {
+    gProfileText = text;
+}
+
 uint32_t ProfileRead(const char* section, const char* key, const char* defaultText, char* buffer,
                      uint32_t size, const char* fileName) {
+    if (gProfileText != nullptr) {
+        return IniReadText(gProfileText, section, key, defaultText, buffer, size);
+    }
     return IniRead(ProfilePath(fileName), section, key, defaultText, buffer, size);
 }
 

@@ -21,6 +21,9 @@ void SetProfileDirectory(const char* directory);
 // that works on a Quorvy.ini of the user's choice; an empty path goes back to the folder.
 void SetProfileFile(const char* path);
 std::string ProfilePath(const char* fileName);
+// The text of that file, read once, for a tool that then reads it key by key: the reads take it
+// from there instead of the disk (writes still go to the file). Null goes back to the disk.
+void SetProfileText(const std::string* text);
 
 // How many times the main window was asked to repaint.
 int InvalidateRequests();

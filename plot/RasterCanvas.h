@@ -22,6 +22,8 @@ class RasterCanvas : public DrawSurface {
     int width() const { return width_; }
     int height() const { return height_; }
     QColor Pixel(int x, int y) const;
+    // The pixels row by row, for a writer that encodes them where they lie.
+    QColor* pixelRows() { return pixels_.data(); }
     int CountPixels(QColor color) const;
     const std::vector<PlacedText>& texts() const { return texts_; }
     // How many single-pixel writes reached the canvas (lines not counted).

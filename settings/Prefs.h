@@ -119,6 +119,7 @@ enum class PrefReplaced : uint8_t {
     CountOutOfRange,  // a count outside kMinIterations .. kMaxIterations: the default
     SpanNotUsable,    // MaxX - MinX is not positive and finite: both ends' defaults
     StepTooSmall,     // the step does not move X: the defaults of MinX, MaxX and Iterations
+    HoldsNul,         // a NUL byte in the value: the reader stops there
 };
 
 // Room for a value as the file holds it: far more than any value the program writes, so that a
@@ -128,7 +129,7 @@ constexpr uint32_t kPrefFoundSize = 4096;
 // One key as the reader found it in the file.
 struct PrefFound {
     bool present = false;  // the file gives the key (also one its gate leaves unread)
-    std::string text;      // its value, cut to kPrefFoundSize - 1 characters
+    std::string text;      // its value, cut to kPrefFoundSize - 1 bytes, NUL bytes included
     PrefReplaced why = PrefReplaced::Kept;
     std::string put;  // what the record holds instead, as text ("%g", "%lu", "%.1s", "%ld")
 };

@@ -100,10 +100,11 @@ void ValueText(const PrefDescriptor& k, char* out, size_t size) {
 void NoteFound(const PrefDescriptor& k, PrefFound* found) {
     char first[kPrefFoundSize];
     char second[kPrefFoundSize];
-    ProfileRead(kIniSection, k.key, "0", first, kPrefFoundSize, kIniFileName);
+    const uint32_t length =
+        ProfileRead(kIniSection, k.key, "0", first, kPrefFoundSize, kIniFileName);
     ProfileRead(kIniSection, k.key, "1", second, kPrefFoundSize, kIniFileName);
     found->present = std::strcmp(first, "0") != 0 || std::strcmp(second, "1") != 0;
-    found->text = first;
+    found->text.assign(first, length);
 }
 
 // Why a value is not one value of its kind as the program writes it; Kept when it is.
@@ -176,7 +177,8 @@ void JudgeFoundValues(const WalkRepairs& repairs, PrefsReport* report) {
         if (!found.present || !Stored(k)) {
             continue;
         }
-        found.why = NotAsWritten(k, found.text.c_str());
+        const bool nul = found.text.find('\0') != std::string::npos;
+        found.why = nul ? PrefReplaced::HoldsNul : NotAsWritten(k, found.text.c_str());
         if (found.why == PrefReplaced::Kept) {
             found.why = PutBack(k, repairs);
         }
@@ -247,6 +249,11 @@ WalkRepairs KeepUsableWalk() {
 
 int32_t ReadPreferences(PrefsReport* report) {
     const int32_t result = ReadWinPrefs(report);
+    FinishReadingPreferences(report);
+    return result;
+}
+
+void FinishReadingPreferences(PrefsReport* report) {
     if (gPrefs.bSaveWinPos == 0) {
         gPrefs.WPosRect = InitialRect;
     }
@@ -255,7 +262,6 @@ int32_t ReadPreferences(PrefsReport* report) {
         JudgeFoundValues(repairs, report);
     }
     ComputeDeltaX();
-    return result;
 }
 
 void WritePreferences() {

@@ -24,4 +24,8 @@ void WriteWinPrefs();
 // file writes it, and each value that was not used as written is told with the reason (for a
 // tool that shows it; the window reads exactly as without).
 int32_t ReadPreferences(PrefsReport* report = nullptr);
+// The steps of ReadPreferences after ReadWinPrefs, for a reader that puts values of its own over
+// the file's first: the window rectangle's default, the repairs of the X walk judged on the
+// values the record then holds, the report, the X step.
+void FinishReadingPreferences(PrefsReport* report = nullptr);
 void WritePreferences();

@@ -7,6 +7,7 @@
 #include "engine/Passes.h"
 #include "platform/Common.h"
 #include "platform/IniFile.h"
+#include "settings/Messages.h"
 #include "web/WebPage.h"
 
 namespace {
@@ -44,10 +45,25 @@ void ResetYieldClock() {
     gLastYield = ElapsedMilliseconds();
 }
 
+namespace {
+
+// A box whose text is none of the program's messages is a step of a debugging trace.
+bool IsTraceBox(const char* Msg) {
+    for (const ProgramMessage& message : kMessages) {
+        if (Msg == message.text) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 void ShowMyMessage(QWnd, const char* Msg, const char* Title, int16_t) {
     if (gMessages.size() < kMessageRoom) {
         gMessages.append(Title != nullptr ? Title : "").append(1, '\x1f');
-        gMessages.append(Msg != nullptr ? Msg : "").append(1, '\x1e');
+        gMessages.append(Msg != nullptr ? Msg : "");
+        gMessages.append(IsTraceBox(Msg) ? "\x1ftrace" : "").append(1, '\x1e');
     }
 }
 

@@ -14,6 +14,7 @@
 #include "plot/InfoLines.h"
 #include "plot/LabelPlace.h"
 #include "settings/Prefs.h"
+#include "settings/SetGetD.h"
 #include "settings/W_prefs.h"
 #include "settings/Settings.h"
 #include "web/WebPage.h"
@@ -128,12 +129,20 @@ QUORVY_EXPORT("q_range_pass") void WebRangePass() {
     PrecalcRangeOfY();
 }
 
-// A raster of the plot area's size; returns its RGBA pixels.
+// A raster of the plot area's size, or of the largest area of its shape the page can hold;
+// returns its RGBA pixels (q_raster_size gives the size drawn).
 QUORVY_EXPORT("q_raster") unsigned char* WebRasterFor(int32_t width, int32_t height) {
-    gWidth = width > 0 ? width : 0;
-    gHeight = height > 0 ? height : 0;
+    const RasterSize size = LargestRaster(width, height);
+    gWidth = size.width;
+    gHeight = size.height;
+    gRaster.reset();  // the old pixels go first, to leave room for the new ones
     gRaster = std::make_unique<WebRaster>(gWidth, gHeight);
     return gRaster->rgba();
+}
+
+// "width height" of the raster of the last q_raster.
+QUORVY_EXPORT("q_raster_size") const char* WebRasterSize() {
+    return Out(std::to_string(gWidth) + " " + std::to_string(gHeight));
 }
 
 QUORVY_EXPORT("q_draw") void WebDraw() {
@@ -171,6 +180,16 @@ QUORVY_EXPORT("q_export") int32_t WebExport() {
     return RunExport(stream) == ExportResult::Completed ? 0 : 1;
 }
 
+// "counted stoppedAt expected": the samples the last pass counted, the sample after which a kept
+// stop ends the later passes (0: none), and the samples the settings ask for.
+QUORVY_EXPORT("q_pass_facts") const char* WebPassFacts() {
+    char facts[80];
+    std::snprintf(facts, sizeof facts, "%llu %llu %.0f",
+                  static_cast<unsigned long long>(PassSampleCount()),
+                  static_cast<unsigned long long>(PassStoppedAt()), ExpectedSamples());
+    return Out(facts);
+}
+
 QUORVY_EXPORT("q_messages") const char* WebMessages() {
     return Out(TakeMessages());
 }
@@ -185,12 +204,22 @@ QUORVY_EXPORT("q_formula_text") const char* WebFormulaText() {
     return gPrefs.UserFnStr;
 }
 
+// The X range of the plot as the settings dialog writes its ends: "min<tab>max".
+QUORVY_EXPORT("q_x_range") const char* WebXRange() {
+    char low[kFieldBufferSize];
+    char high[kFieldBufferSize];
+    FormatFieldDouble(low, gPrefs.MinX);
+    FormatFieldDouble(high, gPrefs.MaxX);
+    return Out(std::string(low) + "\t" + high);
+}
+
 // The facts the page's own drawing and download take from the core: the label font as a CSS
-// font ("bold 12.5px \"DejaVu Sans\"", which the page follows with its fallbacks), then a line
-// feed and the export's file name.
+// font ("bold 12.5px \"DejaVu Sans\"", which the page follows with its fallbacks), the export's
+// file name and the most characters the formula dialog takes, one a line.
 QUORVY_EXPORT("q_page_facts") const char* WebPageFacts() {
     char font[96];
     std::snprintf(font, sizeof font, "%s%gpx \"%s\"", kLabelFontBold ? "bold " : "", kLabelFontSize,
                   kLabelFace);
-    return Out(std::string(font) + "\n" + kExportFileName);
+    return Out(std::string(font) + "\n" + kExportFileName + "\n" +
+               std::to_string(kFormulaMaxLength));
 }

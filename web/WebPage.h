@@ -19,7 +19,8 @@ QUORVY_IMPORT("export_bytes") void PageExportBytes(const char* data, uint32_t si
 }
 
 // Message boxes shown during one call, in order, for the page to show afterwards: each is
-// title, unit separator (0x1F), text, record separator (0x1E).
+// title, unit separator (0x1F), text, then for a step of a debugging trace a unit separator and
+// "trace", and a record separator (0x1E).
 std::string TakeMessages();
 
 // Quorvy.ini as the page keeps it in the browser's storage; null while there is none.

@@ -1,5 +1,7 @@
 #include "web/WebRaster.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "plot/LabelPlace.h"
@@ -11,6 +13,26 @@ namespace {
 constexpr QColor kUndrawn = 0xFF000000;
 
 }  // namespace
+
+RasterSize LargestRaster(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) {
+        return {0, 0};
+    }
+    double w = width;
+    double h = height;
+    const double longest = std::fmax(w, h);
+    if (longest > kMaxRasterSide) {
+        w *= kMaxRasterSide / longest;
+        h *= kMaxRasterSide / longest;
+    }
+    if (w * h > static_cast<double>(kMaxRasterPixels)) {
+        const double shrink = std::sqrt(static_cast<double>(kMaxRasterPixels) / (w * h));
+        w *= shrink;
+        h *= shrink;
+    }
+    return {std::max<int32_t>(1, static_cast<int32_t>(w)),
+            std::max<int32_t>(1, static_cast<int32_t>(h))};
+}
 
 WebRaster::WebRaster(int width, int height)
     : RasterCanvas(width, height, kUndrawn),

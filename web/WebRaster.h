@@ -11,6 +11,21 @@
 #include "platform/Common.h"
 #include "plot/RasterCanvas.h"
 
+// The most pixels a raster of the page holds: with the canvas's own copy and the copies on their
+// way to the page, a larger one would outgrow the module's memory.
+constexpr int64_t kMaxRasterPixels = int64_t{1} << 24;
+// Pixel coordinates are 16-bit values: no side may be longer.
+constexpr int32_t kMaxRasterSide = 32767;
+
+struct RasterSize {
+    int32_t width;
+    int32_t height;
+};
+
+// The plot area's size when a raster of it fits in the limits above, else the largest size of
+// (nearly) the same shape that does; a side below 1 gives an empty raster.
+RasterSize LargestRaster(int32_t width, int32_t height);
+
 class WebRaster : public RasterCanvas {
   public:
     WebRaster(int width, int height);

@@ -21,7 +21,14 @@ let shown = null;        // the picture on screen
 let resizePending = false;
 let currentFormula = "";  // as the formula dialog shows it when it opens
 let latestInfo = [];      // the curve-info lines of the last answer
+let latestRange = null;   // the X range of the last answer
+let infoCurrent = null;   // resolves once the curve facts describe the plot under way
+let infoArrived = () => {};
 let finishedPasses = 0;
+let measuredSamples = 0;  // samples of a stopped range pass that the drawing pass draws
+let stopSent = false;     // the user stopped the passes under way
+let storageFullSaid = false;
+let restarts = 0;         // worker failures in a row
 
 // ---- The worker ----------------------------------------------------------------------------
 
@@ -39,14 +46,23 @@ function answer({ data }) {
     showProgress(data);
     return;
   }
+  if (data.kind === "measured") {
+    showMeasured(data);
+    return;
+  }
   const pending = waiting.get(data.id);
+  if (!pending && !data.error) return;  // asked of a worker that failed since
   if (data.kind === "accepted") {
     pending.onAccepted();
     return;
   }
   waiting.delete(data.id);
-  if (data.error) pending.reject(new Error(data.error));
-  else pending.resolve(data.result);
+  if (data.error) {
+    if (pending) pending.reject(new Error(data.error));
+    restartWorker(data.error);
+  } else {
+    pending.resolve(data.result);
+  }
 }
 
 function coreBytes() {
@@ -63,17 +79,47 @@ function startWorker() {
   worker = new Worker(url);
   URL.revokeObjectURL(url);
   worker.onmessage = answer;
+  worker.onerror = (event) => {
+    event.preventDefault();
+    restartWorker(event.message);
+  };
   const wasm = coreBytes();
   return ask("start", { wasm: wasm.buffer, fallbackFonts: LABEL_FONT_FALLBACKS }, [wasm.buffer]);
 }
 
+// A failure inside the worker leaves its module in no known state: a new worker starts with the
+// stored settings and draws their plot; the page says what happened. Requests still waiting are
+// dropped. After three failures in a row the page stops trying.
+async function restartWorker(why) {
+  worker.terminate();
+  infoArrived();
+  for (const pending of waiting.values()) pending.reject(new Error(why));
+  waiting.clear();
+  if (++restarts > 3) {
+    say(`The plotter stopped working (${why}); reload the page to start it again`);
+    return;
+  }
+  await startWorker();
+  const result = await settle(await ask("restore", { ini: storedIni() }));
+  await redraw(result.restored);
+  say(`The plotter failed (${why}) and started again with the stored settings`);
+}
+
 // ---- What the core answers -----------------------------------------------------------------
 
+// The status line's text, which screen readers hear politely.
+function say(text) {
+  $("state").textContent = text;
+}
+
 function keepIni(ini) {
+  if (!ini || ini === storedIni()) return;
   try {
-    if (ini) localStorage.setItem(STORAGE_KEY, ini);
+    localStorage.setItem(STORAGE_KEY, ini);
   } catch (error) {
-    // Storage switched off: the settings last for this visit only.
+    // Storage full or switched off: the settings last for this visit only; said once.
+    if (!storageFullSaid) say("The browser's storage refused the settings: they last for this visit only");
+    storageFullSaid = true;
   }
 }
 
@@ -85,9 +131,17 @@ function storedIni() {
   }
 }
 
+// The plot's description: formula, X range and the curve facts.
+function describePlot() {
+  const facts = latestInfo.map((line) => line.replace("\t", " ")).join(". ");
+  const range = latestRange ? `X from ${latestRange.minX} to ${latestRange.maxX}. ` : "";
+  $("plot-facts").textContent = `Formula ${currentFormula || "none"}. ${range}${facts}`;
+}
+
 function showInfo(info) {
   latestInfo = info;
-  $("plot-facts").textContent = info.map((line) => line.replace("\t", " ")).join(". ");
+  infoArrived();
+  describePlot();
   const lines = $("info-lines");
   lines.replaceChildren(...info.map((line) => {
     const row = document.createElement("div");
@@ -104,14 +158,21 @@ function showInfo(info) {
 function take(result) {
   keepIni(result.ini);
   currentFormula = result.formula;
+  latestRange = result.range;
   showInfo(result.info);
   if (result.picture) paint(result.picture);
   return result;
 }
 
-// Then the message boxes of the call, one by one.
+// Then the message boxes of the call, one by one. Esc or Stop in a box of a debugging trace
+// ends the trace: its other boxes are left out.
 async function showMessages(result) {
-  for (const message of result.messages) await showMessage(message);
+  let traceEnded = false;
+  for (const message of result.messages) {
+    if (message.trace && traceEnded) continue;
+    const closedBy = await showMessage(message);
+    traceEnded = message.trace && closedBy !== "ok";
+  }
   return result;
 }
 
@@ -159,29 +220,56 @@ function plotSize() {
 
 // ---- Passes: progress, stop ----------------------------------------------------------------
 
-function showProgress({ pass, samples, expected, picture }) {
+function showProgress({ pass, samples, expected, picture, info }) {
   if (picture) paint(picture);
+  if (info) showInfo(info);
+  if (pass === "drawing" && measuredSamples > 0) expected = measuredSamples;
   const bar = $("progress");
   bar.dataset.pass = pass;
   bar.value = Math.min(1, samples / expected);
   if (bar.hidden && performance.now() - passStarted >= PROGRESS_AFTER_MS) bar.hidden = false;
 }
 
+// After a stop of the range pass the drawing pass draws the samples it measured, which the page
+// says while Stop stays live.
+function showMeasured({ samples }) {
+  measuredSamples = samples;
+  say(`Drawing the ${samples.toLocaleString("en-US")} samples measured before the stop`);
+}
+
+// The curve facts of the plot under way: they are known once its drawing pass has set up its
+// scale.
+function expectInfo() {
+  infoCurrent = new Promise((resolve) => { infoArrived = resolve; });
+}
+
 // The page while passes run: the Stop button is live, and a key stops them.
 async function trackPasses(answered) {
   if (passes++ === 0) passStarted = performance.now();
   $("stop").disabled = !stoppable;
-  $("state").textContent = "";
+  say("");
+  let ended = "";
   try {
-    return take(await answered);
+    const result = take(await answered);
+    restarts = 0;
+    if (result.picture) ended = stopSent ? "Plot stopped" : "Plot finished";
+    return result;
   } finally {
     if (--passes === 0) {
       $("stop").disabled = true;
       $("progress").hidden = true;
       $("progress").value = 0;
+      if (measuredSamples > 0) say("Stopped");
+      measuredSamples = 0;
+      stopSent = false;
       document.body.dataset.idle = String(++finishedPasses);
+      if (ended) announce(ended);
     }
   }
+}
+
+function announce(text) {
+  $("announce").textContent = `${text}: ${currentFormula || "no formula"}`;
 }
 
 function runPasses(op, fields = {}) {
@@ -191,17 +279,24 @@ function runPasses(op, fields = {}) {
 function stopPass() {
   if (passes > 0 && stoppable) {
     worker.postMessage({ op: "stop" });
-    $("state").textContent = "Stopped";
+    stopSent = true;
+    if (measuredSamples === 0) say("Stopped");
   }
 }
 
 function redraw(range) {
+  if (range) expectInfo();
   return drawn(runPasses("redraw", { range, ...plotSize() }));
 }
 
 // The passes' answer: its messages, then the plot again if its area changed size meanwhile.
 async function drawn(passesUnderWay) {
   const result = await showMessages(await passesUnderWay);
+  if (result.asked) {
+    const { width, height } = result.asked;
+    say(`The plot area of ${width}x${height} pixels is more than the page can hold: the plot ` +
+        `is drawn at ${result.picture.width}x${result.picture.height}`);
+  }
   if (resizePending) {
     resizePending = false;
     await redraw(false);
@@ -248,9 +343,11 @@ function modal(dialog, onOk = async () => true) {
   });
 }
 
-function showMessage({ title, text }) {
+// A box of a debugging trace has a Stop button as well, which ends the trace.
+function showMessage({ title, text, trace }) {
   $("message-title").textContent = title;
   $("message-text").textContent = text;
+  $("message-stop").hidden = !trace;
   return modal($("message"));
 }
 
@@ -273,9 +370,11 @@ async function editFormula() {
   let passesUnderWay = null;
   let redrawAfter = false;
   await modal($("formula"), async () => {
+    stopPass();  // the old plot's drawing is no longer wanted
     const request = askFormula(input.value.toUpperCase());
     const first = await Promise.race([request.early, request.done]);
     if (first === "accepted") {
+      expectInfo();
       passesUnderWay = trackPasses(request.done);
       return true;
     }
@@ -297,6 +396,7 @@ async function editSettings() {
   }
   let accepted = false;
   await modal(dialog, async () => {
+    stopPass();
     const lines = [...dialog.querySelectorAll("[data-id]")].map((control) =>
       `${control.dataset.id}\t${control.type === "checkbox" ? (control.checked ? 1 : 0) : control.value}`);
     accepted = (await settle(await ask("settingsCommit", { fields: lines.join("\n") }))).accepted;
@@ -305,13 +405,24 @@ async function editSettings() {
   if (accepted) await redraw(true);
 }
 
-function curveInfo() {
+// Opened during a range pass, Curve Info waits for the facts of the samples it measured (the key
+// or click stopped it) and the scale drawn, never showing those of the plot before.
+async function curveInfo() {
+  if (infoCurrent) await infoCurrent;
   showInfo(latestInfo);
   return modal($("info"));
 }
 
+// The status says when the file holds fewer samples than the settings ask for.
+function sayExported({ stopped, cut, counted, expected }) {
+  const part = `${counted.toLocaleString("en-US")} of ${expected.toLocaleString("en-US")} samples`;
+  if (stopped) say(`Export stopped: the file holds ${part}`);
+  else if (cut) say(`The file holds ${part}: the plot was stopped`);
+}
+
 async function exportTable() {
   const result = await showMessages(await runPasses("exportTable"));
+  sayExported(result);
   const link = document.createElement("a");
   link.href = URL.createObjectURL(result.table);
   link.download = exportName;
@@ -330,31 +441,48 @@ const COMMANDS = {
   "cmd-info": curveInfo,
   "cmd-settings": editSettings,
 };
-// The window's accelerators; Ctrl+T belongs to the browser, so Settings has Ctrl+, instead.
+// The window's accelerators; Ctrl+T belongs to the browser, so Settings has Ctrl+, instead. Tab
+// moves the focus, as everywhere on the web.
 const KEYS = { f: "cmd-formula", e: "cmd-export", p: "cmd-print", i: "cmd-info", ",": "cmd-settings" };
 
 function commandForKey(event) {
-  if (event.ctrlKey && !event.altKey && !event.metaKey && !event.shiftKey) {
-    return KEYS[event.key.toLowerCase()];
-  }
-  // Tab on the plot is Ctrl+I, as in the window, whose Tab gives the same character.
-  const plain = !event.ctrlKey && !event.altKey && !event.metaKey && !event.shiftKey;
-  return plain && event.key === "Tab" && document.activeElement === $("plot") ? "cmd-info" : null;
+  const ctrlOnly = event.ctrlKey && !event.altKey && !event.metaKey && !event.shiftKey;
+  return ctrlOnly ? KEYS[event.key.toLowerCase()] : null;
 }
 
+// A command, by key or by click, first stops the passes under way, then runs at once.
+function runCommand(id) {
+  stopPass();
+  COMMANDS[id]();
+}
+
+// Any key stops the passes under way, once.
 function onKey(event) {
-  const modifierOnly = ["Control", "Shift", "Alt", "Meta"].includes(event.key);
-  if (passes > 0 && !modifierOnly) stopPass();
   const command = openDialog() ? null : commandForKey(event);
   if (command) {
     event.preventDefault();
-    COMMANDS[command]();
+    runCommand(command);
+  } else if (passes > 0 && !["Control", "Shift", "Alt", "Meta"].includes(event.key)) {
+    stopPass();
   }
 }
 
+// Another tab saved its settings: this one takes them when it is idle, else says they changed.
+async function takeOtherTabsSettings(event) {
+  if (event.key !== STORAGE_KEY || event.newValue === null) return;
+  if (passes > 0 || openDialog()) {
+    say("Another tab changed the settings; they apply here after a reload");
+    return;
+  }
+  const result = await settle(await ask("restore", { ini: event.newValue }));
+  await redraw(result.restored);
+  say("Took the settings saved in another tab");
+}
+
 function wireCommands() {
-  for (const [id, command] of Object.entries(COMMANDS)) $(id).addEventListener("click", command);
+  for (const id of Object.keys(COMMANDS)) $(id).addEventListener("click", () => runCommand(id));
   $("stop").addEventListener("click", stopPass);
+  window.addEventListener("storage", takeOtherTabsSettings);
   $("info").dataset.escape = "no";
   document.addEventListener("keydown", onKey, true);
   $("formula-text").addEventListener("input", (event) => {
@@ -365,12 +493,27 @@ function wireCommands() {
   });
 }
 
+// The Help link leads to the help beside the page (DOCS beside web, as the packages place
+// them); a page copied on its own has no help beside it and leaves the link out.
+function offerHelp() {
+  const probe = new Image();
+  probe.onerror = () => { $("help-group").hidden = true; };
+  probe.src = new URL("pictures/window.png", $("cmd-help").href).href;
+}
+
 // The window's start: the stored settings and formula, then its range pass and the plot.
 async function main() {
   wireCommands();
-  ({ stoppable, font: labelFont, exportName } = await startWorker());
-  const result = await settle(await ask("restore", { ini: storedIni() }));
-  await redraw(result.restored);
+  let formulaMaxLength = 0;
+  ({ stoppable, font: labelFont, exportName, formulaMaxLength } = await startWorker());
+  $("formula-text").maxLength = formulaMaxLength;
+  offerHelp();
+  try {
+    const result = await settle(await ask("restore", { ini: storedIni() }));
+    await redraw(result.restored);
+  } catch (error) {
+    // The worker failed; restartWorker starts a new one and draws the plot.
+  }
   followSize();
   document.body.dataset.ready = "1";
 }

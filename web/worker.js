@@ -15,7 +15,10 @@ let run = null;
 let measure = null;
 let busy = false;
 let stopAsked = false;
+let stopTaken = false;   // a stop was handed to the pass under way
 let passName = "";
+let passExpected = 0;    // the samples the pass under way walks, for its progress
+let infoSent = false;    // the curve facts went with the drawing pass's progress
 let lastSnapshot = 0;
 let tableParts = [];
 let raster = null;
@@ -67,8 +70,14 @@ function picture() {
 }
 
 function progress(samples, expected) {
-  const message = { kind: "progress", pass: passName, samples, expected };
+  const message = { kind: "progress", pass: passName, samples, expected: passExpected || expected };
   const now = performance.now();
+  // The drawing pass has set up its scale before its first sample: from there the curve facts
+  // are those of the plot under way.
+  if (passName === "drawing" && !infoSent) {
+    message.info = infoLines();
+    infoSent = true;
+  }
   if (passName === "drawing" && now - lastSnapshot >= SNAPSHOT_EVERY_MS) {
     core.q_refresh();
     message.picture = picture();
@@ -92,6 +101,7 @@ async function yieldToPage(samples, expected) {
   await nextTask();
   const stop = stopAsked;
   stopAsked = false;
+  stopTaken = stopTaken || stop;
   return stop ? 1 : 0;
 }
 
@@ -117,21 +127,40 @@ async function start({ wasm, fallbackFonts }) {
   core = instance.exports;
   memory = core.memory;
   core._initialize();
-  const [coreFont, exportName] = textAt(core.q_page_facts()).split("\n");
+  const [coreFont, exportName, formulaMax] = textAt(core.q_page_facts()).split("\n");
   const font = `${coreFont}, ${fallbackFonts}`;
   measure = new OffscreenCanvas(1, 1).getContext("2d");
   measure.font = font;
   const passes = ["q_range_pass", "q_draw", "q_export"];
   run = Object.fromEntries(passes.map((name) => [name, suspending
     ? WebAssembly.promising(core[name]) : async () => core[name]()]));
-  return { stoppable: suspending, font, exportName };
+  return { stoppable: suspending, font, exportName, formulaMaxLength: Number(formulaMax) };
 }
 
-async function pass(name, call) {
+// The samples the last pass counted, where a kept stop ends the later ones (0: none) and how
+// many the settings ask for.
+function passFacts() {
+  const [counted, stoppedAt, expected] = textAt(core.q_pass_facts()).split(" ").map(Number);
+  return { counted, stoppedAt, expected };
+}
+
+async function pass(name, call, expected = 0) {
   passName = name;
+  passExpected = expected;
+  stopTaken = false;
+  infoSent = false;
   lastSnapshot = performance.now();
   await call();
   passName = "";
+  passExpected = 0;
+}
+
+// After a stop of the range pass the drawing pass draws the samples it measured, and the page
+// says so.
+function measured() {
+  const samples = stopTaken ? passFacts().stoppedAt : 0;
+  if (samples > 0) postMessage({ kind: "measured", samples });
+  return samples;
 }
 
 const commands = {
@@ -152,18 +181,28 @@ const commands = {
   // The range pass (after a new formula or new settings, or at start) and the drawing pass of a
   // plot area of the given size.
   async redraw({ range, width, height }) {
-    if (range) await pass("range", run.q_range_pass);
-    raster = { pointer: core.q_raster(width, height), width, height };
-    await pass("drawing", run.q_draw);
-    return { picture: picture() };
+    let samples = 0;
+    if (range) {
+      await pass("range", run.q_range_pass);
+      samples = measured();
+    }
+    const pointer = core.q_raster(width, height);
+    const [drawnWidth, drawnHeight] = textAt(core.q_raster_size()).split(" ").map(Number);
+    raster = { pointer, width: drawnWidth, height: drawnHeight };
+    await pass("drawing", run.q_draw, samples);
+    const cut = drawnWidth !== width || drawnHeight !== height;
+    return { picture: picture(), ...(cut ? { asked: { width, height } } : {}) };
   },
+  // The table and how many of the samples the settings ask for it holds; stopped when the user
+  // stopped the export itself, cut when the stop of the plot ended it.
   async exportTable() {
     tableParts = [];
-    let stopped = 0;
-    await pass("export", async () => { stopped = await run.q_export(); });
+    await pass("export", run.q_export);
+    const { counted, stoppedAt, expected } = passFacts();
     const table = new Blob(tableParts);
     tableParts = [];
-    return { table, stopped: stopped === 1 };
+    const cut = stoppedAt > 0 && counted >= stoppedAt;
+    return { table, stopped: stopTaken, cut, counted, expected };
   },
 };
 
@@ -171,16 +210,21 @@ const commands = {
 // to keep and the formula text.
 function takeMessages() {
   return textAt(core.q_messages()).split("\x1e").filter(Boolean).map((record) => {
-    const [title, text] = record.split("\x1f");
-    return { title, text };
+    const [title, text, kind] = record.split("\x1f");
+    return { title, text, trace: kind === "trace" };
   });
+}
+
+function infoLines() {
+  return textAt(core.q_info()).split("\n").filter(Boolean);
 }
 
 function outcome(result) {
   if (!core) return result;
   const messages = [...(result.messages || []), ...takeMessages()];
-  const info = textAt(core.q_info()).split("\n").filter(Boolean);
-  return { ...result, messages, info, ini: textAt(core.q_ini()),
+  const info = infoLines();
+  const [minX, maxX] = textAt(core.q_x_range()).split("\t");
+  return { ...result, messages, info, ini: textAt(core.q_ini()), range: { minX, maxX },
            formula: textAt(core.q_formula_text()) };
 }
 
@@ -192,16 +236,25 @@ async function serve({ id, op, ...request }) {
     const transfer = result.picture ? [result.picture.rgba.buffer] : [];
     postMessage({ id, result }, transfer);
   } catch (error) {
-    postMessage({ id, error: String(error && error.stack || error) });
+    // The module may be left in any state: the page starts a new worker.
+    postMessage({ id, error: String(error && error.message || error) });
   } finally {
     busy = false;
   }
 }
 
+// Requests that only read the core's state are answered at once, even while a pass waits for
+// the page, so that a dialog opened during a pass opens without waiting for its end.
+const AT_ONCE = new Set(["settingsFields"]);
+
 let queue = Promise.resolve();
 onmessage = ({ data }) => {
   if (data.op === "stop") {
     if (busy) stopAsked = true;
+    return;
+  }
+  if (AT_ONCE.has(data.op) && core) {
+    postMessage({ id: data.id, result: commands[data.op](data) });
     return;
   }
   queue = queue.then(() => serve(data));

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "cli/CliRun.h"
+#include "cli/Options.h"
+#include "cli/OutputFiles.h"
 #include "engine/Analize.h"
 #include "engine/Passes.h"
 #include "output/Export.h"
@@ -45,6 +47,7 @@ TEST_F(RunCliTest, HelpAndVersionOnStandardOutput) {
     CliResult r = RunTool({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: quorvy-plot [OPTION]... FORMULA\n", 0), 0u);
+    EXPECT_NE(r.out.find("from 1 to " + std::to_string(kMaxSide) + "\n"), std::string::npos);
     EXPECT_EQ(r.err, "");
     r = RunTool({"--version"});
     EXPECT_EQ(r.status, 0);
@@ -138,19 +141,31 @@ TEST_F(RunCliTest, FormulaLongerThanTheDialogTakesIsAUsageError) {
 }
 
 TEST_F(RunCliTest, FormulaFromStandardInputWithTheRulesOfTheLine) {
-    CliResult r = RunTool({"-f", "-", "-e", "-", "--min", "0", "--max", "2", "-n", "2"}, "3X-1\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "0.000000000\t-1.000000000\n1.000000000\t2.000000000\n");
-    r = RunTool({"-f", "-", "-i"}, std::string(100000, 'X'));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err,
-              "quorvy-plot: standard input: the formula has 100000 characters; the formula "
-              "dialog takes at most 255\n");
-    r = RunTool({"-f", "-", "-i"}, std::string("X\0", 2));
-    EXPECT_EQ(r.err, "quorvy-plot: standard input: the formula is one line; the file holds more\n");
-    r = RunTool({"-f", "-", "-i"}, "");  // as an empty FORMULA
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, kEmptyBox);
+    const std::string table = "0.000000000\t-1.000000000\n1.000000000\t2.000000000\n";
+    const std::string input = "quorvy-plot: standard input: ";
+    const struct {
+        std::string in;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"3X-1\n", 0, table, ""},
+        {"\xef\xbb\xbf"
+         "3X-1\r\n",
+         0, table, ""},  // an editor's byte-order mark
+        {std::string(100000, 'X'), 2, "",
+         input + "the formula has 100000 characters; the formula dialog takes at most 255\n"},
+        {std::string("X\0", 2), 2, "",
+         input + "the formula holds a NUL byte after 'X'; a formula is text\n"},
+        {"", 3, "0.000000000\t0.000000000\n1.000000000\t0.000000000\n", kEmptyBox},
+    };
+    for (const auto& c : cases) {
+        const CliResult r =
+            RunTool({"-f", "-", "-e", "-", "--min", "0", "--max", "2", "-n", "2"}, c.in);
+        EXPECT_EQ(r.status, c.status) << c.in;
+        EXPECT_EQ(r.out, c.out) << c.in;
+        EXPECT_EQ(r.err, c.err) << c.in;
+    }
 }
 
 TEST_F(RunCliTest, UnwritableFolderIsReportedByNameAndNothingIsLeft) {
@@ -303,9 +318,9 @@ TEST_F(RunCliTest, MissingIniFileIsAUsageError) {
     EXPECT_EQ(r.err,
               "quorvy-plot: cannot read " + dir.File("none.ini") + ": No such file or directory\n");
     EXPECT_EQ(Files(dir).size(), 0u);
-    // the reader opens the file once per key: what gives its bytes once is refused
+    // what gives its bytes once is refused
     EXPECT_EQ(RunTool({"--ini", "/dev/null", "-i"}).err,
-              "quorvy-plot: cannot read /dev/null: not a regular file (it is read once per key)\n");
+              "quorvy-plot: cannot read /dev/null: not a regular file\n");
 }
 
 TEST_F(RunCliTest, TracesOnlyWhenAskedForAndThenNotCountedAsMessages) {
@@ -371,6 +386,28 @@ TEST_F(RunCliTest, AnInterruptedRunWritesWhatItDidAndSays130) {
     EXPECT_EQ(dir.Read("t.xls"), "-100.000000000\t-100.000000000\n");  // one sample
     EXPECT_TRUE(dir.Exists("p.png"));
     EXPECT_NE(r.out.find("Max Y        -100.0000\tin X = -100.0000\n"), std::string::npos);
+}
+
+// The names of open streams, directly or through a link, and names that only look like one.
+TEST(StreamNamedTest, StreamsByTheirNamesAndLinks) {
+    TempDir dir;
+    fs::create_symlink("/dev/stderr", dir.File("err.png"));
+    fs::create_symlink("/proc/self/fd/7", dir.File("seven"));
+    const struct {
+        std::string path;
+        int fd;
+    } rows[] = {
+        {"/dev/stdin", 0},        {"/dev/stdout", 1},
+        {"/dev/stderr", 2},       {"/dev/fd/1", 1},
+        {"/proc/self/fd/12", 12}, {dir.File("err.png"), 2},
+        {dir.File("seven"), 7},   {"/dev/fd/", -1},
+        {"/dev/fd/1x", -1},       {"/dev/fd/12345678901", -1},
+        {"/dev/stdout2", -1},     {"/dev/null", -1},
+        {dir.File("p.png"), -1},  {"/proc/self/fd/-1", -1},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(StreamNamed(row.path), row.fd) << row.path;
+    }
 }
 
 }  // namespace

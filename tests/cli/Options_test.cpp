@@ -143,16 +143,22 @@ TEST(Options, NumbersThatDoNotRead) {
                   std::string::npos)
             << name;
     }
-    EXPECT_EQ(RefusedWith({"-i", "-d", ",;", "X"}), "--decimal-point: ',;' is not one character");
+    const std::string marks = "; give one of !\"#$%&'()*,./:;<=>?@[\\]^_`{|}~";
+    for (const auto& c :
+         {std::pair<const char*, const char*>{",;", "',;' is not one ASCII character"},
+          {"\xe2\x82\xac", "'\xe2\x82\xac' is not one ASCII character"},
+          {"", "the mark is empty"}}) {
+        EXPECT_EQ(RefusedWith({"-i", "-d", c.first, "X"}),
+                  std::string("--decimal-point: ") + c.second + marks);
+    }
     for (const char* size : {"382", "0x354", "382x0", "x354", "382x", "-5x5", "9000x10", "3x4x5"}) {
         EXPECT_EQ(RefusedWith({"-i", "-s", size, "X"}),
                   std::string("--size: '") + size + "' is not WxH with sides from 1 to 8192");
     }
     // values the settings dialog refuses are read here and refused by its checks later
-    const Parsed p = Parse({"-i", "-n", "-5", "--min", "inf", "-d", "", "X"});
+    const Parsed p = Parse({"-i", "-n", "-5", "--min", "inf", "X"});
     ASSERT_EQ(p.result, CommandLine::Run) << p.error;
     EXPECT_EQ(*p.options.iterations, -5);
-    EXPECT_EQ(*p.options.decimalPoint, "");
     EXPECT_EQ(Parse({"-i", "-s", "1X8192", "X"}).options.height, 8192);
     // blanks around a number read alike at both ends and for every number
     const Parsed blanks = Parse({"-i", "--min", " 5", "--max", "6 ", "-n", " 7 ", "X"});

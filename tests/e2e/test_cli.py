@@ -22,6 +22,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 NATIVE = os.environ.get("QUORVY_NATIVE_BUILD", os.path.join(HERE, "..", "..", "build", "native"))
 PLOT = os.environ.get("QUORVY_PLOT", os.path.join(NATIVE, "cli", "quorvy-plot"))
 TRY_HELP = "Try 'quorvy-plot --help' for more information.\n"
+MARKS = "!\"#$%&'()*,./:;<=>?@[\\]^_`{|}~"  # the decimal marks a table can take
 LABEL_ROWS = 16  # the labels' line at the bottom of the picture
 
 
@@ -209,6 +210,16 @@ class Messages(Rows):
             (["-o", "", "X"], {}, 2, "quorvy-plot: --output: the file name is empty\n" + TRY_HELP, {}),
             (["-e", "", "X"], {}, 2, "quorvy-plot: --export: the file name is empty\n" + TRY_HELP, {}),
             (["--ini", "", "-i"], {}, 2, "quorvy-plot: --ini: the file name is empty\n" + TRY_HELP, {}),
+            # names and texts echoed one line each, with nothing a terminal acts on
+            (["--ini", "a\nb\x1b[2J.ini", "-i"], {}, 2,
+             "quorvy-plot: cannot read a\\nb\\x1b[2J.ini: No such file or directory\n", {}),
+            (["-e", "t\u202e.xls", "-f", "t\u202e.xls"], {"t\u202e.xls": b"X"}, 2, "quorvy-plot: "
+             "--export and --formula-file name the same file (t\\u202e.xls, t\\u202e.xls)\n",
+             {"t\u202e.xls": b"X"}),
+            (["-d", ""] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: the mark is empty; give "
+             "one of " + MARKS + "\n" + TRY_HELP, old),
+            (["-d", "\u20ac"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '\u20ac' is not "
+             "one ASCII character; give one of " + MARKS + "\n" + TRY_HELP, old),
             (["-d", "5"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '5' cannot separate "
              "decimals in a table; give a mark such as '.' or ','\n" + TRY_HELP, old),
             (["-d", "\t"] + out + ["X"], old, 2, "quorvy-plot: --decimal-point: '\\t' cannot separate "
@@ -261,6 +272,9 @@ class IniFile(Rows):
                      "X)\n" % pair for pair in [("MinX=1e16", "-100"), ("MaxX=10000000000000002", "100"),
                                                 ("Iterations=4", "10000")])),
             (["bAutoScaleY=yes"], "q.ini: bAutoScaleY=yes replaced by 0 (not 0 or 1)\n"),
+            (["Bad\x1b[31m=1", "Note=" + "v" * 5000], "q.ini: Bad\\x1b[31m=1 ignored (not a key of "
+             "Quorvy)\nq.ini: " + ("Note=" + "v" * 5000)[:4096] + "... (5005 bytes) ignored (not a key "
+             "of Quorvy)\n"),
             (["Expresion=SIN(X)", "expression=2X", "[Other]", "[QUORVY]", "MinX=7"],
              "q.ini: Expresion=SIN(X) ignored (not a key of Quorvy)\nq.ini: expression=2X ignored "
              "(given again; the first counts)\nq.ini: MinX=7 ignored (in a second [Quorvy] section; "
@@ -275,6 +289,8 @@ class IniFile(Rows):
             (b"junk\r\n" + b"a" * 1000000, "quorvy-plot: q.ini: no [Quorvy] section with a setting "
              "of Quorvy\n"),
             (ini("Expression=SIN(X"), "Errore!: Ricontrolla le parentesi\n"),
+            (ini("Expression=X\0Y"), "quorvy-plot: q.ini: Expression holds a NUL byte after 'X'; a "
+             "formula is text\n"),
             (ini("Expression=X", "DecimalPoint=5"), "quorvy-plot: q.ini: DecimalPoint '5' cannot "
              "separate decimals in a table; give --decimal-point\n"),
         ]
@@ -284,6 +300,12 @@ class IniFile(Rows):
         spoilt = ini("Expression=" + "X+" * 131, "MinX=5", "MaxX=-5")
         rows.append((out + ["--min", "-100", "--max", "100", "X"], {"q.ini": spoilt}, 0, "",
                      {"q.ini": spoilt, "t.xls": table}))
+        # the range in effect is judged: the file's MaxX=1 after --min 0; a byte-order mark in front
+        for before, args, after in [
+            (ini("Expression=X", "MinX=5", "MaxX=1"), ["--min", "0"], expected_table(0.0, 1.0, 10000, lambda x: x)),
+            (b"\xef\xbb\xbf" + ini("Expression=X"), [], table),
+        ]:
+            rows.append((out + args, {"q.ini": before}, 0, "", {"q.ini": before, "t.xls": after}))
         self.check(rows)
 
 
@@ -300,6 +322,10 @@ class FormulaFile(Rows):
              {"f": b"SIN(X\n", "t.xls": OLD}),
             (["-f", "f"] + out, {"f": b"X\n2\n"}, 2,
              "quorvy-plot: f: the formula is one line; the file holds more\n", {"f": b"X\n2\n"}),
+            (["-f", "f"] + out, {"f": b"\xef\xbb\xbfX/2\r\n"}, 0, "",
+             {"f": b"\xef\xbb\xbfX/2\r\n", "t.xls": halves}),
+            (["-f", "f"] + out, {"f": b"X\0\n"}, 2,
+             "quorvy-plot: f: the formula holds a NUL byte after 'X'; a formula is text\n", {"f": b"X\0\n"}),
             (["-f", "f"] + out, {"f": b"X" * 300}, 2, "quorvy-plot: f: the formula has 300 characters; "
              "the formula dialog takes at most 255\n", {"f": b"X" * 300}),
             (["-f", "f", "-e", "f"], {"f": b"X"}, 2,
@@ -308,6 +334,18 @@ class FormulaFile(Rows):
             (["-f", "f", "-i", "X"], {"f": b"X"}, 2,
              "quorvy-plot: FORMULA and --formula-file: give one of them\n" + TRY_HELP, {"f": b"X"}),
         ])
+
+
+    def test_a_pipe_is_read_to_its_first_line_end(self):
+        yes = subprocess.Popen(["yes", "X/2"], stdout=subprocess.PIPE)  # never ends by itself
+        try:
+            r = run("-f", "-", "-e", "-", "-n", "2", stdin=yes.stdout)
+        finally:
+            yes.kill()
+            yes.wait()
+            yes.stdout.close()
+        self.assertEqual((r.returncode, r.stderr), (0, b""))
+        self.assertEqual(r.stdout, expected_table(-100.0, 100.0, 2, lambda x: x / 2))
 
 
 class UsersFiles(Rows):
@@ -322,6 +360,8 @@ class UsersFiles(Rows):
              {"p.png": OLD}),
             (["-o", "p.png", "-e", "l.png", "X"], {"p.png": OLD, "l.png": Link("p.png")}, 2,
              same % "p.png, l.png", {"p.png": OLD, "l.png": Link("p.png")}),
+            (["-o", "l.png", "-e", "new.png", "X"], {"l.png": Link("new.png")}, 2,
+             same % "l.png, new.png", {"l.png": Link("new.png")}),
             (["--ini", "q.ini", "-e", "q.ini"], {"q.ini": b"[Quorvy]\nExpression=X\n"}, 2,
              "quorvy-plot: --export and --ini name the same file (q.ini, q.ini)\n",
              {"q.ini": b"[Quorvy]\nExpression=X\n"}),
@@ -343,6 +383,85 @@ class UsersFiles(Rows):
             (["-e", "t.xls"] + out + ["X"], {"t.xls": (OLD, 0o640)}, 0, "", {"t.xls": (table, 0o640)}),
             (["-e", "t.xls"] + out + ["X"], {"t.xls": (OLD, 0o444)}, 4, refused, {"t.xls": (OLD, 0o444)}),
         ], runner=as_nobody)
+
+
+def shell(line, **kwargs):
+    """A bash command line with $PLOT the tool: for redirections, pipes and limits."""
+    return subprocess.run(["bash", "-c", "set -o pipefail; " + line], capture_output=True, timeout=120,
+                          env=dict(os.environ, PLOT=PLOT), **kwargs)
+
+
+class StandardStreams(Rows):
+    """Outputs as the shell's > and >> give them: a stream's name is written through that stream,
+    a file is never replaced under a stream open on it, a failed write is never a success."""
+
+    def test_rows(self):
+        two = expected_table(-100.0, 100.0, 2, lambda x: x)
+        same = "quorvy-plot: --export and standard output name the same file (t.txt)\n"
+        one = "quorvy-plot: standard output takes one of --output -, --export - and --info\n"
+        self.check([
+            (['"$PLOT" -e /dev/stdout -n 2 X >> log'], {"log": b"keep\n"}, 0, "", {"log": b"keep\n" + two}),
+            (['{ echo head; "$PLOT" -e /dev/fd/1 -n 2 X; echo tail; } > r'], {}, 0, "",
+             {"r": b"head\n" + two + b"tail\n"}),
+            (['"$PLOT" -e /proc/self/fd/2 -n 2 X 2>> log'], {"log": b"keep\n"}, 0, "", {"log": b"keep\n" + two}),
+            (['"$PLOT" -e o.txt -n 2 X 3>> log'], {"log": b"keep\n", "o.txt": Link("/dev/fd/3")}, 0, "",
+             {"log": b"keep\n" + two, "o.txt": Link("/dev/fd/3")}),
+            (['"$PLOT" -i -e t.txt X > t.txt'], {"t.txt": OLD}, 2, same, {"t.txt": b""}),
+            (['"$PLOT" -o - -e /dev/stdout X > b'], {}, 2, one, {"b": b""}),
+            (['"$PLOT" -e - X | head -c 1 > h'], {}, 4, "quorvy-plot: cannot write standard output: "
+             "Broken pipe\n", {"h": b"-"}),
+            # standard error closed or full: the messages go nowhere else, and the status says so
+            (['"$PLOT" -o p.png X+ 2>&-'], {}, 4, "", {"p.png": PNG}),
+            (['"$PLOT" -e t.txt -n 2 --trace-eval "SIN(X)" 2>&-'], {}, 4, "",
+             {"t.txt": expected_table(-100.0, 100.0, 2, math.sin)}),
+            (['"$PLOT" -i -n 2 --trace-eval "SIN(X)" 2>/dev/full >/dev/null'], {}, 4, "", {}),
+            (['"$PLOT" --help > /dev/full'], {}, 4, "quorvy-plot: cannot write standard output: No space "
+             "left on device\n", {}),
+            (['"$PLOT" --version >&-'], {}, 4, "quorvy-plot: cannot write standard output: Bad file "
+             "descriptor\n", {}),
+            # limits: a message, the old file kept, nothing left over
+            (['ulimit -v 100000; "$PLOT" -s 8192x8192 -o p.png X'], {"p.png": OLD}, 4,
+             "quorvy-plot: not enough memory to finish: Cannot allocate memory\n", {"p.png": OLD}),
+            (['ulimit -f 100; "$PLOT" -e t.txt -n 1000000 X'], {"t.txt": OLD}, 4,
+             "quorvy-plot: cannot write t.txt: File too large\n", {"t.txt": OLD}),
+        ], runner=lambda line, **kwargs: shell(line, **kwargs))
+
+    def test_names_and_links_as_the_shell_writes_them(self):
+        long_name = "a" * 251 + ".png"
+        self.check([
+            (["-o", long_name, "X"], {}, 0, "", {long_name: PNG}),
+            (["-o", "l.png", "X"], {"l.png": Link("new.png")}, 0, "", {"l.png": Link("new.png"), "new.png": PNG}),
+            (["-o", "a.png", "-o", "a.svg", "X"], {}, 2, "quorvy-plot: --output is given twice ('a.png' and "
+             "'a.svg'); one run writes or reads one file of each kind\n" + TRY_HELP, {}),
+        ])
+
+    def test_a_picture_is_not_written_to_a_terminal(self):
+        master, slave = pty.openpty()
+        r = subprocess.run([PLOT, "-o", "-", "X"], stdout=slave, stderr=subprocess.PIPE, timeout=120)
+        os.close(slave)
+        os.set_blocking(master, False)
+        try:
+            shown = os.read(master, 4096)
+        except (BlockingIOError, OSError):
+            shown = b""
+        os.close(master)
+        self.assertEqual((r.returncode, r.stderr.decode(), shown), (4, "quorvy-plot: cannot write standard "
+                         "output: a terminal does not show a picture; redirect it to a file or a pipe\n", b""))
+
+    def test_folders_that_take_no_new_file_are_named(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root to run as another user")
+        nobody = pwd.getpwnam("nobody").pw_uid
+        for mode, err in [(0o755, "its folder . is not writable (Permission denied)"),
+                          (0o1777, "its folder . is sticky: only the file's owner may replace the file")]:
+            os.chmod(self.folder, mode)
+            self.check([(["-o", "p.png", "X"], {"p.png": (OLD, 0o666)}, 4,
+                         "quorvy-plot: cannot write p.png: %s\n" % err, {"p.png": (OLD, 0o666)})],
+                       runner=as_nobody)
+        # a file replaced by root keeps its owner and group
+        self.owner = nobody
+        self.check([(["-o", "p.png", "X"], {"p.png": (OLD, 0o640)}, 0, "", {"p.png": (PNG, 0o640)})])
+        self.assertEqual(os.stat(self.path("p.png")).st_uid, nobody)
 
 
 class Pictures(Folder):
@@ -405,9 +524,12 @@ class Pictures(Folder):
 
     def test_pdf_reads_back_with_its_labels_and_curve(self):
         png = self.picture("2SIN(X)*X")
-        r = run("-o", self.path("p.pdf"), "2SIN(X)*X")
+        # a reproducible build dates the PDF by SOURCE_DATE_EPOCH (one year of seconds here)
+        r = run("-o", self.path("p.pdf"), "2SIN(X)*X", env=dict(os.environ, SOURCE_DATE_EPOCH="31536000"))
         self.assertEqual(r.returncode, 0, r.stderr)
-        info = subprocess.run(["pdfinfo", self.path("p.pdf")], capture_output=True, text=True).stdout
+        info = subprocess.run(["pdfinfo", "-isodates", self.path("p.pdf")], capture_output=True,
+                              text=True).stdout
+        self.assertRegex(info, r"CreationDate:\s+1971-01-01T00:00:00Z\n")
         self.assertRegex(info, r"Pages:\s+1\n")
         self.assertRegex(info, r"Page size:\s+382 x 354 pts")
         words = subprocess.run(["pdftotext", self.path("p.pdf"), "-"], capture_output=True,
@@ -464,7 +586,7 @@ class Interrupt(Folder):
         table = self.path("t.xls")
         p = subprocess.Popen([PLOT, "-e", table] + self.LONG, stderr=subprocess.PIPE)
         # the export comes after the range pass: wait for its first lines in the temporary
-        wait_until(lambda: self.temporaries() and os.path.getsize(self.path(self.temporaries()[0])) > 0,
+        wait_until(lambda: any(os.stat(fd).st_size > 0 for fd in self.temporaries(p).values()),
                    timeout=60, what="the export to start")
         p.send_signal(signal.SIGINT)
         _, err = p.communicate(timeout=60)
@@ -480,8 +602,20 @@ class Interrupt(Folder):
         for i in (0, 1, len(lines) // 2, len(lines) - 2):
             self.assertEqual(lines[i], b"%d.000000000\t%d.000000000" % (i, i))
 
-    def temporaries(self):
-        return [name for name in self.files() if name.startswith(".")]
+    def temporaries(self, p):
+        """The files in the folder that p holds open without a name, or under a hidden one where
+        the file system has no unnamed files (its outputs not yet in place), each with one of its
+        descriptors."""
+        found = {}
+        for fd in os.listdir("/proc/%d/fd" % p.pid):
+            try:
+                target = os.readlink("/proc/%d/fd/%s" % (p.pid, fd))
+            except OSError:
+                continue
+            hidden = os.path.basename(target).startswith(".")
+            if target.startswith(self.folder + "/") and (target.endswith(" (deleted)") or hidden):
+                found[target] = "/proc/%d/fd/%s" % (p.pid, fd)
+        return found
 
     def start_over_old_files(self, args, **kwargs):
         """A long run over an old picture and table, once both its temporaries are made."""
@@ -489,7 +623,7 @@ class Interrupt(Folder):
             with open(self.path(name), "wb") as f:
                 f.write(OLD)
         p = subprocess.Popen([PLOT] + args + self.LONG, cwd=self.folder, **kwargs)
-        wait_until(lambda: len(self.temporaries()) == args.count("p.png") + args.count("t.xls"),
+        wait_until(lambda: len(self.temporaries(p)) == args.count("p.png") + args.count("t.xls"),
                    timeout=60, what="the temporaries")
         return p
 
@@ -499,9 +633,13 @@ class Interrupt(Folder):
             with open(self.path(name), "rb") as f:
                 self.assertEqual(f.read(), OLD)
 
-    def test_sigterm_and_sighup_leave_the_old_files_and_no_temporary(self):
-        for sig in (signal.SIGTERM, signal.SIGHUP):
-            p = self.start_over_old_files(["-o", "p.png", "-e", "t.xls"], stderr=subprocess.DEVNULL)
+    def test_signals_that_end_the_run_leave_the_old_files_and_no_temporary(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1, signal.SIGALRM,
+                    signal.SIGXCPU, signal.SIGKILL):
+            # a signal the test's own caller ignores would stay ignored in the tool
+            p = self.start_over_old_files(["-o", "p.png", "-e", "t.xls"], stderr=subprocess.DEVNULL,
+                                          preexec_fn=None if sig == signal.SIGKILL else
+                                          lambda: signal.signal(sig, signal.SIG_DFL))
             p.send_signal(sig)
             self.assertEqual(p.wait(timeout=60), -sig)
             self.assert_old_files_and_nothing_else()
@@ -555,6 +693,31 @@ class Interrupt(Folder):
         tables = [expected_table(0.0, 400000.0, 400000, lambda x: k * x) for k in (1, 2)]
         self.assertTrue(table in tables, "the table is neither run's whole table")
         self.assertEqual(self.files(), ["t.xls"])
+
+    def test_ctrl_c_names_only_the_outputs_written(self):
+        # the bar on a terminal says when the range pass runs; the table cannot be written
+        master, slave = pty.openpty()
+        p = subprocess.Popen([PLOT, "-o", "p.png", "-e", "/dev/full", "--min", "0", "--max", "500000000",
+                              "-n", "500000000", "X"], cwd=self.folder, stderr=slave)
+        os.close(slave)
+        shown = b""
+        while b"range" not in shown:
+            shown += os.read(master, 4096)
+        p.send_signal(signal.SIGINT)
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        self.assertEqual(p.wait(timeout=60), 4)
+        stop = re.findall(rb"quorvy-plot: stopped by Ctrl\+C: [^\r\n]*", shown)
+        self.assertEqual(len(stop), 1, shown)
+        self.assertRegex(stop[0], rb"^quorvy-plot: stopped by Ctrl\+C: only the first \d+ samples are in p.png$")
+        self.assertEqual(self.files(), ["p.png"])
 
     def test_ctrl_c_in_the_range_pass_ends_every_output_at_the_same_sample(self):
         picture, table = self.path("p.png"), self.path("t.xls")

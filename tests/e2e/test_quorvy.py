@@ -1,4 +1,5 @@
 """End-to-end tests: the real Quorvy.exe under Wine, driven with keys and clicks."""
+import math
 import os
 import time
 import unittest
@@ -242,6 +243,44 @@ class LongPasses(QuorvyTest):
         last_drawn_x = -100 + (rightmost + 1) * 200.0 / picture.width
         for text, _, _ in places[-2:]:
             self.assertLessEqual(float(text.split("=")[1]), last_drawn_x)
+
+    def test_a_trace_leaves_the_plot_and_curve_info_of_the_samples_it_measured(self):
+        xs = [0.0, 1.0, 2.0, 3.0]
+        # the keys for the boxes, the samples measured: answered, three boxes a sample in the
+        # range pass, then in the drawing pass (a paint inside the range pass would show its own
+        # boxes over them); Esc in a box ends the trace and the pass after that sample
+        for keys, measured in ((["Return"] * 2 * 3 * len(xs), xs),
+                               (["Return"] * 3 + ["Escape"], xs[:2])):
+            with self.subTest(keys=keys[-1]):
+                self.start(MinX="0", MaxX="4", Iterations="4", bEnableEvalDebug="1")
+                session.key("ctrl+f")
+                session.wait_window("New")
+                session.type("sin(x)")
+                session.key("Return")
+                shown = []
+                for key in keys:
+                    boxes = wait_until(session.message_boxes, what="a trace box")
+                    self.assertEqual(len(boxes), 1, boxes)
+                    shown.append(boxes[0][1])
+                    session.key(key)
+                    wait_until(lambda: session.message_boxes() != boxes, what="the box to close")
+                self.assertEqual(session.message_boxes(), [])
+                firsts = shown[0::3]  # the first box of each sample names its X
+                self.assertEqual(firsts, ["SIN of %f" % x for x in xs * 2][:len(firsts)])
+                wait_until(lambda: session.capture().count(BLUE) > 0, what="the curve")
+                self.assert_extremes(measured, [math.sin(x) for x in measured])
+
+    def assert_extremes(self, xs, ys):
+        """Curve Info gives the smallest and the largest Y of the samples and their first X."""
+        session.key("ctrl+i")
+        session.wait_window("Curve Info")
+        places = session.wait_text(lambda t: t.startswith("in X = "), what="the Curve Info")
+        values = [t[0] for t in session.drawn_texts() if t[0].startswith(("Min Y", "Max Y"))]
+        session.key("Return")
+        session.wait_gone("Curve Info")
+        for value, place, y in zip(values[-2:], places[-2:], (min(ys), max(ys))):
+            self.assertAlmostEqual(float(value[5:]), y, places=4)
+            self.assertEqual(float(place[0].split("=")[1]), xs[ys.index(y)])
 
 
 class FormulaDialog(QuorvyTest):

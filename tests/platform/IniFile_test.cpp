@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/IniFile.h"
 #include "support/TempDir.h"
@@ -67,11 +68,26 @@ TEST_F(IniFileTest, WritingReplacesAKeyWhereItStandsAndKeepsTheRest) {
               "\r\n[Third]\r\nB=4\r\n");
 }
 
-TEST_F(IniFileTest, LineFeedFilesStayLineFeed) {
-    dir.Write("t.ini", "[Quorvy]\nA=1\n");
-    IniWrite(dir.File("t.ini"), "Quorvy", "B", "2");
-    EXPECT_EQ(dir.Read("t.ini"), "[Quorvy]\nA=1\nB=2\n");
-    EXPECT_EQ(Read("Quorvy", "A"), "1");
+// Line ends and a byte-order mark stay as the file has them; the mark starts no line.
+TEST_F(IniFileTest, LineEndsAndByteOrderMarkStay) {
+    const std::string bom = "\xef\xbb\xbf";
+    const struct {
+        std::string before;
+        std::string after;
+    } cases[] = {
+        {"[Quorvy]\nA=1\n", "[Quorvy]\nA=1\nB=2\n"},
+        {bom + "[Quorvy]\r\nA=1\r\n", bom + "[Quorvy]\r\nA=1\r\nB=2\r\n"},
+        {bom + "A=0\n[Quorvy]\nA=1\n", bom + "A=0\n[Quorvy]\nA=1\nB=2\n"},
+    };
+    for (const auto& c : cases) {
+        dir.Write("t.ini", c.before);
+        IniWrite(dir.File("t.ini"), "Quorvy", "B", "2");
+        EXPECT_EQ(dir.Read("t.ini"), c.after) << c.before;
+        EXPECT_EQ(Read("Quorvy", "A"), "1") << c.before;
+        const std::vector<IniKeyLine> lines = IniKeyLines(c.after, "quorvy");
+        ASSERT_EQ(lines.size(), 2u) << c.before;
+        EXPECT_EQ(lines[0].line, "A=1") << c.before;
+    }
 }
 
 // The text held in memory (the web page's storage) follows the file's rules, byte for byte.

@@ -279,6 +279,11 @@ TEST_F(PrefsFileTest, EveryValueNotUsedAsWrittenIsReportedWithWhatWasUsed) {
         {"Expression=X\r\n", "Expression", true, kKept, ""},
         {"bSaveWinPos=0\r\nX1=5\r\n", "X1", true, kKept, ""},  // present, gated off, unread
         {"MinX=1\r\n", "MaxX", false, kKept, ""},
+        {std::string("MinX=5\0"
+                     "1\r\n",
+                     9),
+         "MinX", true, PrefReplaced::HoldsNul, "5"},
+        {std::string("Expression=X\0Y\r\n", 16), "Expression", true, PrefReplaced::HoldsNul, "X"},
     };
     for (const auto& c : cases) {
         InitGVars();

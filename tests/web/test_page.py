@@ -30,6 +30,10 @@ PIXELS = """(() => { const c = document.getElementById('plot');
   const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
   let s = ''; for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i+1], d[i+2]);
   return [c.width, c.height, btoa(s)]; })()"""
+# From then on, every text of the status line, with whether Stop was live, in window.said.
+WATCH_STATE = """window.said = []; const s = document.getElementById('state');
+  new MutationObserver(() => said.push([s.textContent, !document.getElementById('stop').disabled]))
+  .observe(s, {childList: true, characterData: true, subtree: true})"""
 MESSAGE = """(() => { const d = document.getElementById('message');
   return d.open ? [d.querySelector('h2').textContent, d.querySelector('p').textContent] : null; })()"""
 
@@ -144,13 +148,19 @@ class Page(unittest.TestCase):
 
     def info_lines(self):
         self.b.evaluate("document.getElementById('plot').focus()")
-        self.b.key("Tab")
+        self.b.key("i", "Control")
         self.b.wait_for("document.getElementById('info').open")
-        lines = self.b.evaluate("[...document.querySelectorAll('#info-lines div')].map("
-                                "r => [...r.children].map(s => s.textContent).join('\\t'))")
+        lines = self.shown_info()
         self.b.key("Enter")
         self.b.wait_for("!document.getElementById('info').open")
         return lines
+
+    def shown_info(self):
+        return self.b.evaluate("[...document.querySelectorAll('#info-lines div')].map("
+                               "r => [...r.children].map(s => s.textContent).join('\\t'))")
+
+    def state(self):
+        return self.b.evaluate("document.getElementById('state').textContent")
 
     def compare_with_cli(self, args, centre_text=False):
         """The plot on the page against quorvy-plot's PNG of the same size, pixel for pixel
@@ -305,12 +315,15 @@ class LongPass(Downloading):
 
     def test_a_key_stops_a_pass_of_100_million_samples(self):
         """Stopped while it measures Y: the plot, the curve facts and the export cover the same
-        samples, as after Ctrl+C in quorvy-plot."""
+        samples, as after Ctrl+C in quorvy-plot; the page says it draws the measured samples
+        (Stop still live), and that the file holds only those."""
         self.settings({"iterations": "100000000"})
         mark = self.start_long_pass()
         self.assertEqual(self.b.evaluate("document.getElementById('progress').dataset.pass"), "range")
+        self.b.evaluate(WATCH_STATE)
         self.b.key("q")
         self.wait_passes_after(mark)
+        said = [tuple(entry) for entry in self.b.evaluate("window.said")]
         width, height, page = self.pixels()
         right = max(x for y in range(height - LABEL_ROWS) for x in range(width) if page[y][x] == BLUE)
         info = self.page_info()
@@ -324,6 +337,49 @@ class LongPass(Downloading):
         table = self.downloaded().splitlines()
         self.assertAlmostEqual(float(table[-1].split(b"\t")[0]), last_x, places=4)
         self.assertAlmostEqual(len(table), (last_x + 100) / 2e-6 + 1, delta=100)
+        measured = "{:,} samples".format(len(table))
+        self.assertIn(("Drawing the %s measured before the stop" % measured, True), said)
+        self.assertEqual(said[-1], ("Stopped", False))
+        self.assertEqual(self.state(), "The file holds %s of 100,000,001 samples: the plot was "
+                                        "stopped" % "{:,}".format(len(table)))
+
+    # (the button clicked, the dialog it opens)
+    CLICKED = [("cmd-settings", "settings"), ("cmd-formula", "formula"), ("cmd-info", "info")]
+
+    def test_a_command_clicked_during_a_pass_stops_it_and_opens_at_once(self):
+        """Curve Info then shows the facts of the samples measured, never the plot before."""
+        self.settings({"iterations": "100000000"})
+        for button, dialog in self.CLICKED:
+            with self.subTest(button=button):
+                mark = self.start_long_pass()
+                self.b.evaluate("document.getElementById(%r).click()" % button)
+                self.b.wait_for("document.getElementById(%r).open" % dialog)
+                shown = self.shown_info()
+                self.b.evaluate("(d => (d.querySelector('button[value=cancel]') || "
+                                "d.querySelector('button[value=ok]')).click())"
+                                "(document.getElementById(%r))" % dialog)
+                self.wait_passes_after(mark)
+                info = self.page_info()
+                max_y, last_x = (float(part.split()[-1]) for part in info[1].split("\t"))
+                self.assertLess(last_x, 99, "the pass was not stopped")
+                self.assertAlmostEqual(max_y, last_x + 1, places=3)
+                if dialog == "info":
+                    self.assertEqual([line for line in shown if not line.startswith("Tempo di")],
+                                     info)
+
+    def test_a_stopped_export_says_how_many_samples_the_file_holds(self):
+        self.settings({"iterations": "20000000"})
+        self.enter_formula("X")
+        mark = self.idle_mark()
+        self.b.key("e", "Control")
+        self.b.wait_for("document.getElementById('progress').dataset.pass === 'export' && "
+                        "document.getElementById('progress').value > 0", timeout=120)
+        self.b.evaluate("document.getElementById('stop').click()")
+        self.wait_passes_after(mark)
+        lines = len(self.downloaded().splitlines())
+        self.assertLess(lines, 20000001)
+        self.assertEqual(self.state(), "Export stopped: the file holds %s of 20,000,001 samples"
+                         % "{:,}".format(lines))
 
     def test_a_long_pass_shows_its_progress_and_the_page_keeps_answering(self):
         self.settings({"iterations": "100000000"})
@@ -377,7 +433,83 @@ class Reload(Page):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+class Keyboard(Page):
+    # (a control, the name a screen reader reads for it)
+    NAMES = [("#cmd-export", "Export"), ("#cmd-print", "Print"), ("#cmd-formula", "Edit Formula"),
+             ("#cmd-info", "Curve Info"), ("#cmd-settings", "Settings")]
+
+    def test_names_read_as_words_tab_leaves_the_plot_and_a_plot_is_described(self):
+        for selector, name in self.NAMES:
+            found = self.b.send("Runtime.evaluate", expression="document.querySelector(%r)" % selector)
+            node = self.b.send("Accessibility.getPartialAXTree", fetchRelatives=False,
+                               objectId=found["result"]["objectId"])["nodes"][0]
+            self.assertEqual(node["name"]["value"], name)
+        self.b.evaluate("document.getElementById('plot').focus()")
+        self.b.key("Tab")
+        self.assertEqual(self.b.evaluate("[document.getElementById('info').open, "
+                                         "document.activeElement.id]"), [False, ""])
+        self.enter_formula("LOG(X)+X/2")
+        facts = self.b.evaluate("document.getElementById('plot-facts').textContent")
+        for part in ["LOG(X)+X/2", "X from -1.000000e+02 to 1.000000e+02"] + self.page_info():
+            self.assertIn(part.split("\t")[0], facts)
+        self.assertEqual(self.b.evaluate("document.querySelector('[aria-live=polite]').textContent"),
+                         "Plot finished: LOG(X)+X/2")
+        self.command("f", "formula")
+        self.b.type("1" * 256)
+        self.assertEqual(self.b.evaluate("document.getElementById('formula-text').value"), "1" * 255)
+
+
+class Trouble(Page):
+    def test_one_escape_ends_a_trace_and_the_switch_can_be_turned_off(self):
+        self.b.evaluate("localStorage.setItem('quorvy.ini', '[Quorvy]\\r\\nExpression=SIN(X)\\r\\n"
+                        "Iterations=10000\\r\\nbEnableEvalDebug=1\\r\\n')")
+        self.b.evaluate("location.reload()")
+        self.b.wait_for("document.getElementById('message') && document.getElementById('message').open")
+        self.b.key("Escape")
+        self.b.wait_for("document.body.dataset.ready === '1' && " + IDLE)
+        self.assertEqual(self.settings({}, ("1012",)) + self.enter_formula("SIN(X)"), [])
+
+    def test_the_page_stays_alive_after_an_area_too_large_or_a_failure_of_its_worker(self):
+        self.enter_formula("LOG(X)+X/2")
+        before = self.pixels()
+        self.b.evaluate("worker.postMessage({ id: 0, op: 'no such request' })")
+        self.b.wait_for("document.getElementById('state').textContent.endsWith('started again "
+                        "with the stored settings') && " + IDLE)
+        self.assertEqual(self.pixels(), before)
+        mark = self.idle_mark()
+        self.b.send("Emulation.setDeviceMetricsOverride", width=30000, height=30000,
+                    deviceScaleFactor=1, mobile=False)
+        try:
+            self.wait_passes_after(mark)
+            self.assertRegex(self.state(), r"^The plot area of 30000x\d+ pixels is more than the "
+                             r"page can hold: the plot is drawn at \d+x\d+$")
+            self.assertEqual(self.enter_formula("X"), [])
+        finally:
+            self.b.send("Emulation.setDeviceMetricsOverride", width=800, height=600,
+                        deviceScaleFactor=1, mobile=False)
+
+    def test_another_tabs_settings_are_taken_and_a_full_storage_is_said_once(self):
+        self.b.evaluate("window.dispatchEvent(new StorageEvent('storage', {key: 'quorvy.ini', "
+                        "newValue: '[Quorvy]\\r\\nExpression=LOG(X)\\r\\n'}))")
+        self.b.wait_for("document.getElementById('state').textContent === "
+                        "'Took the settings saved in another tab' && " + IDLE)
+        self.compare_with_cli(["LOG(X)"])
+        self.b.evaluate("Storage.prototype.setItem = () => { throw new DOMException('full', "
+                        "'QuotaExceededError'); }")
+        self.b.evaluate(WATCH_STATE)
+        for formula in ("X", "X+1"):
+            self.enter_formula(formula)
+        self.assertEqual(self.b.evaluate("said.filter(([text]) => text.includes('storage')).length"), 1)
+
+
 class Help(Page):
+    def test_a_page_copied_on_its_own_leaves_the_help_link_out(self):
+        with tempfile.TemporaryDirectory(prefix="quorvy-web-alone-") as folder:
+            self.b.open("file://" + shutil.copy(PAGE, folder))
+            self.b.wait_for("location.pathname.startsWith(%r) && document.body && "
+                            "document.body.dataset.ready === '1'" % folder)
+            self.b.wait_for("document.getElementById('cmd-help').offsetParent === null")
+
     def test_the_page_and_the_help_link_to_each_other(self):
         target = self.b.evaluate("new URL(document.getElementById('cmd-help').getAttribute('href'),"
                                  " location.href).pathname")
@@ -395,17 +527,17 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 class StaticServer(Page):
     def test_the_page_works_from_a_web_server_too(self):
-        """Served over HTTP by a server of the test's own on 127.0.0.1, the page draws the same
-        plot as opened from disk."""
+        """Served over HTTP by a server of the test's own on 127.0.0.1, with the help beside it
+        as the packages place it, the page draws the same plot as opened from disk."""
         self.enter_formula("LOG(X)+X/2")
         from_disk = self.pixels()
-        folder = os.path.dirname(os.path.abspath(PAGE))
+        folder = os.path.dirname(os.path.dirname(os.path.abspath(PAGE)))
         handler = functools.partial(QuietHandler, directory=folder)
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         thread = threading.Thread(target=server.serve_forever, daemon=True)
         thread.start()
         try:
-            self.b.open("http://127.0.0.1:%d/index.html" % server.server_address[1])
+            self.b.open("http://127.0.0.1:%d/web/index.html" % server.server_address[1])
             self.b.wait_for("location.protocol === 'http:' && document.body && "
                             "document.body.dataset.ready === '1'")
             self.b.wait_for(IDLE)
