@@ -1,6 +1,5 @@
 #include "cli/IniReading.h"
 
-#include <cctype>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -96,24 +95,10 @@ std::vector<std::string> ReplacedValues(const std::string& shown, const CliOptio
     return lines;
 }
 
-bool SameName(std::string_view a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) {
-        return false;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The row of kPrefTable for a key named in any case; -1 for none.
 int KnownKey(std::string_view key) {
     for (int i = 0; i < kPrefCount; ++i) {
-        if (SameName(key, kPrefTable[i].key)) {
+        if (IniNamesMatch(key, kPrefTable[i].key)) {
             return i;
         }
     }

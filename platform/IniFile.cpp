@@ -32,20 +32,6 @@ std::string_view Trim(std::string_view s) {
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-bool SameName(std::string_view a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) {
-        return false;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string_view WithoutBom(std::string_view content) {
     return content.substr(0, kUtf8Bom.size()) == kUtf8Bom ? content.substr(kUtf8Bom.size())
                                                           : content;
@@ -81,6 +67,20 @@ void Parse(const std::string& whole, IniText* ini) {
 }
 
 }  // namespace
+
+bool IniNamesMatch(std::string_view a, const char* b) {
+    const size_t n = std::strlen(b);
+    if (a.size() != n) {
+        return false;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool IniLoad(const std::string& path, std::string* content) {
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -169,7 +169,7 @@ class KeyFinder {
     void Take(std::string_view text, long index) {
         std::string_view name;
         if (SectionName(text, &name)) {
-            inSection_ = SameName(name, section_) && found_.sectionLine < 0;
+            inSection_ = IniNamesMatch(name, section_) && found_.sectionLine < 0;
             if (inSection_) {
                 found_.sectionLine = found_.lastLine = index;
             }
@@ -181,7 +181,7 @@ class KeyFinder {
         found_.lastLine = index;
         std::string_view k;
         std::string_view v;
-        if (found_.keyLine < 0 && KeyAndValue(text, &k, &v) && SameName(k, key_)) {
+        if (found_.keyLine < 0 && KeyAndValue(text, &k, &v) && IniNamesMatch(k, key_)) {
             found_.keyLine = index;
             found_.value = v;
         }
@@ -290,7 +290,7 @@ std::vector<IniKeyLine> IniKeyLines(const std::string& content, const char* sect
         std::string_view key;
         std::string_view value;
         if (SectionName(text, &name)) {
-            inside = SameName(name, section);
+            inside = IniNamesMatch(name, section);
             sections += inside ? 1 : 0;
         } else if (inside && KeyAndValue(text, &key, &value)) {
             found.push_back({key, Trim(text), sections});

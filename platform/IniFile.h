@@ -15,6 +15,9 @@ uint32_t IniRead(const std::string& path, const char* section, const char* key,
 // False when the file could not be written.
 bool IniWrite(const std::string& path, const char* section, const char* key, const char* value);
 
+// Section and key names match without regard to ASCII case, as the Windows calls match them.
+bool IniNamesMatch(std::string_view a, const char* b);
+
 // The whole text of a file; false when it cannot be opened.
 bool IniLoad(const std::string& path, std::string* content);
 

@@ -65,16 +65,22 @@ def cli_pass(iterations, size):
     return (time.perf_counter() - start) * 1000, drawing_seconds(out.splitlines())
 
 
-def key_to_stop(browser):
-    """A pass of 100,000,000 samples stopped by a key during its drawing pass: milliseconds from
-    the key to the page's passes over."""
+def begin_long_plot(browser, pass_name):
+    """A plot of 100,000,000 samples typed on a fresh page, once its pass of that name runs."""
     open_page(browser, 100000000)
     browser.evaluate("document.getElementById('plot').focus()")
     browser.key("f", "Control")
     browser.wait_for("document.getElementById('formula').open")
     browser.type("X")
     browser.key("Enter")
-    browser.wait_for("document.getElementById('progress').dataset.pass === 'drawing'", timeout=300)
+    browser.wait_for("document.getElementById('progress').dataset.pass === '%s'" % pass_name,
+                     timeout=300)
+
+
+def key_to_stop(browser):
+    """A pass of 100,000,000 samples stopped by a key during its drawing pass: milliseconds from
+    the key to the page's passes over."""
+    begin_long_plot(browser, "drawing")
     browser.evaluate("bench.done = 0")
     browser.key("q")
     browser.wait_for("bench.done > bench.key && " + IDLE, timeout=300)
@@ -83,13 +89,7 @@ def key_to_stop(browser):
 
 def start_long_plot(browser):
     """A plot of 100,000,000 samples under way, its range pass one second old."""
-    open_page(browser, 100000000)
-    browser.evaluate("document.getElementById('plot').focus()")
-    browser.key("f", "Control")
-    browser.wait_for("document.getElementById('formula').open")
-    browser.type("X")
-    browser.key("Enter")
-    browser.wait_for("document.getElementById('progress').dataset.pass === 'range'", timeout=300)
+    begin_long_plot(browser, "range")
     time.sleep(1)
 
 

@@ -39,6 +39,18 @@ def pixels_of(picture, colour):
     return set(picture.find_all(colour))
 
 
+def read_to_end(master):
+    """What a terminal's master side gives until the program on its slave side closes it."""
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:
+            return shown
+        if not chunk:
+            return shown
+        shown += chunk
+
 class Folder(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="quorvy-cli-")
@@ -704,14 +716,7 @@ class Interrupt(Folder):
         while b"range" not in shown:
             shown += os.read(master, 4096)
         p.send_signal(signal.SIGINT)
-        while True:
-            try:
-                chunk = os.read(master, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            shown += chunk
+        shown += read_to_end(master)
         os.close(master)
         self.assertEqual(p.wait(timeout=60), 4)
         stop = re.findall(rb"quorvy-plot: stopped by Ctrl\+C: [^\r\n]*", shown)
@@ -750,15 +755,7 @@ class Progress(Folder):
         master, slave = pty.openpty()
         p = subprocess.Popen(args, stderr=slave)
         os.close(slave)
-        shown = b""
-        while True:
-            try:
-                chunk = os.read(master, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            shown += chunk
+        shown = read_to_end(master)
         self.assertEqual(p.wait(timeout=120), 0)
         os.close(master)
         self.assertRegex(shown, rb"\r(range|export) +\[#*\.*\] +\d+%")
