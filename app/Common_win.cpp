@@ -92,6 +92,11 @@ int32_t UserAbort() {
     return KeyDownWaiting() ? 1 : 0;
 }
 
+// The poll reads the clock after every sample: a key is seen within the poll interval.
+uint32_t AbortPollSpacing() {
+    return 1;
+}
+
 // Only key-downs are looked for: the release of the key that started the pass (Enter in a
 // dialog) waits in the queue, and a look at the first key message would stop there forever.
 // The key stays in the queue for the window to handle afterwards.

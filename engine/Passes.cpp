@@ -58,15 +58,43 @@ int32_t PassSampleDone() {
     return SampleDone() ? 1 : 0;
 }
 
+// The sample of the next count after which a kept stop ends the pass, 1 to count; 0 when none.
+int32_t KeptStopInBlock(int32_t count) {
+    const bool reaches = gPass.reach == StopReach::EveryLaterPass || gPass.kind != PassKind::Export;
+    if (!reaches || gPass.stopAt == 0) {
+        return 0;
+    }
+    if (gPass.stopAt <= gPass.count) {
+        return 1;
+    }
+    const uint64_t ahead = gPass.stopAt - gPass.count;
+    return ahead <= static_cast<uint64_t>(count) ? static_cast<int32_t>(ahead) : 0;
+}
+
+// The same answers as PassSampleDone after each sample, with UserAbort asked only after the
+// samples where it may answer, and the kept stop found once for the whole count.
 int32_t PassSamplesDone(int32_t count, int32_t* done) {
-    for (int32_t i = 1; i <= count; ++i) {
-        if (SampleDone()) {
-            *done = i;
-            return 1;
+    const int32_t keptStop = KeptStopInBlock(count);
+    const int32_t last = keptStop != 0 ? keptStop : count;
+    const uint64_t start = gPass.count;
+    const uint32_t spacing = AbortPollSpacing();
+    if (spacing != 0) {
+        const uint64_t untilPoll = (spacing - start % spacing) % spacing;
+        for (uint64_t i = untilPoll == 0 ? spacing : untilPoll; i <= static_cast<uint64_t>(last);
+             i += spacing) {
+            gPass.count = start + i;
+            if (UserAbort() != 0) {
+                if (StopIsKept() && (gPass.stopAt == 0 || gPass.count < gPass.stopAt)) {
+                    gPass.stopAt = gPass.count;
+                }
+                *done = static_cast<int32_t>(i);
+                return 1;
+            }
         }
     }
-    *done = count;
-    return 0;
+    gPass.count = start + static_cast<uint64_t>(last);
+    *done = last;
+    return keptStop != 0 ? 1 : 0;
 }
 
 void ClearPassStop() {

@@ -6,6 +6,7 @@
 //   DrawSurface                     GdiSurface_win.cpp     plot/RasterCanvas.cpp
 //   MyMoveToEx, MyLineTo, MyDrawText  CommonDraw.cpp, over any DrawSurface
 //   UserAbort                       Common_win.cpp         CommonPortable.cpp (a replaceable hook)
+//   AbortPollSpacing                Common_win.cpp         CommonPortable.cpp (from the hook)
 //   SetWaitCursor, RestoreCursor    Common_win.cpp         CommonPortable.cpp (nothing to show)
 //   ElapsedMilliseconds             Common_win.cpp         CommonPortable.cpp (a steady clock)
 //   InvalidateClientArea            Common_win.cpp         CommonPortable.cpp (counts requests)
@@ -97,6 +98,10 @@ void MyDrawText(DrawSurface* hdc, const char* lpString, int16_t nCount, const QR
                 uint32_t uFormat);
 // Non-zero when a key-down waits at the head of the keyboard messages: the user asks to stop.
 int32_t UserAbort();
+// The passes need to ask UserAbort only after the samples whose count (PassSampleCount) is a
+// multiple of this: it answers 0 after every other sample, and does nothing else there. 0 when it
+// always answers 0.
+uint32_t AbortPollSpacing();
 
 // Wait cursor for long passes: returns a token for RestoreCursor.
 void* SetWaitCursor();

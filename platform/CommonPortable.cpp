@@ -18,6 +18,7 @@ MessageSink gMessageSink = PrintMessage;
 void* gMessageContext = nullptr;
 AbortHook gAbortHook = nullptr;
 void* gAbortContext = nullptr;
+uint32_t gAbortSpacing = 1;
 std::string gProfileDirectory = ".";
 std::string gProfileFile;
 const std::string* gProfileText = nullptr;
@@ -30,9 +31,10 @@ void SetMessageSink(MessageSink sink, void* context) {
     gMessageContext = sink ? context : nullptr;
 }
 
-void SetAbortHook(AbortHook hook, void* context) {
+void SetAbortHook(AbortHook hook, void* context, uint32_t spacing) {
     gAbortHook = hook;
     gAbortContext = context;
+    gAbortSpacing = spacing != 0 ? spacing : 1;
 }
 
 void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t AlertType) {
@@ -41,6 +43,10 @@ void ShowMyMessage(QWnd ParentW, const char* Msg, const char* Title, int16_t Ale
 
 int32_t UserAbort() {
     return gAbortHook ? gAbortHook(gAbortContext) : 0;
+}
+
+uint32_t AbortPollSpacing() {
+    return gAbortHook ? gAbortSpacing : 0;
 }
 
 void* SetWaitCursor() {

@@ -11,8 +11,9 @@ using AbortHook = int32_t (*)(void* context);
 
 // A null sink restores the default, which prints "[title] text" to standard error.
 void SetMessageSink(MessageSink sink, void* context);
-// A null hook makes UserAbort answer 0.
-void SetAbortHook(AbortHook hook, void* context);
+// A null hook makes UserAbort answer 0. A hook that answers 0, doing nothing, after every sample
+// whose count is not a multiple of spacing is asked only after those that are.
+void SetAbortHook(AbortHook hook, void* context, uint32_t spacing = 1);
 
 // Folder of the INI files named by the profile calls (the Windows folder on Windows); "." at
 // start.

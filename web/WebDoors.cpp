@@ -78,6 +78,10 @@ int32_t UserAbort() {
     return stop ? 1 : 0;
 }
 
+uint32_t AbortPollSpacing() {
+    return static_cast<uint32_t>(kClockEvery);
+}
+
 void* SetWaitCursor() {
     return nullptr;
 }

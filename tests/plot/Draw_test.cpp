@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,60 @@ TEST_F(RangePassTest, AStopReachesTheLaterPassesOfItsFrontEnd) {
         EXPECT_EQ(samplesOfPass(PassKind::Range), 10);  // a range pass starts afresh
     }
     SetStopReach(StopReach::RangeToDrawing);
+}
+
+// A key seen after sample keyAt of the range pass, by a hook asked only after every spacing-th
+// sample: the passes counted in blocks stop where the passes counted sample by sample stop.
+struct KeyAtSample {
+    uint64_t keyAt;
+    uint32_t spacing;
+    static int32_t Poll(void* context) {
+        const auto* self = static_cast<const KeyAtSample*>(context);
+        const uint64_t count = PassSampleCount();
+        EXPECT_EQ(count % self->spacing, 0u) << "asked between the polls it needs";
+        return self->keyAt != 0 && count >= self->keyAt ? 1 : 0;
+    }
+};
+
+// The samples of a pass of 1000 samples counted in blocks of the given size.
+int SamplesOfBlockPass(PassKind kind, int32_t blockSize) {
+    BeginPass(kind);
+    int samples = 0;
+    while (samples < 1000) {
+        int32_t done = 0;
+        const int32_t count = std::min(blockSize, 1000 - samples);
+        const bool stops = PassSamplesDone(count, &done) != 0;
+        samples += done;
+        if (stops) {
+            break;
+        }
+    }
+    EndPass();
+    return samples;
+}
+
+TEST_F(RangePassTest, PassesInBlocksStopWhereSampleBySampleStops) {
+    const struct {
+        uint64_t keyAt;
+        uint32_t spacing;
+        int32_t block;
+        int stopsAt;  // in the range pass, and so in the drawing pass
+    } cases[] = {
+        {0, 1, 64, 1000},    {3, 1, 64, 3},      {64, 1, 64, 64},    {65, 1, 64, 65},
+        {3, 1024, 64, 1000}, {100, 16, 64, 112}, {128, 16, 64, 128}, {999, 1, 7, 999},
+        {1000, 1, 64, 1000}, {500, 8, 24, 504},  {1, 1, 1000, 1},    {100, 16, 1, 112},
+    };
+    for (const auto& c : cases) {
+        KeyAtSample key{c.keyAt, c.spacing};
+        SetAbortHook(&KeyAtSample::Poll, &key, c.spacing);
+        EXPECT_EQ(SamplesOfBlockPass(PassKind::Range, c.block), c.stopsAt) << c.keyAt;
+        EXPECT_EQ(PassStoppedAt(), c.stopsAt < 1000 || c.keyAt == 1000 ? c.stopsAt : 0) << c.keyAt;
+        key.keyAt = 0;
+        EXPECT_EQ(SamplesOfBlockPass(PassKind::Drawing, c.block), c.stopsAt) << c.keyAt;
+        EXPECT_EQ(SamplesOfBlockPass(PassKind::Export, c.block), 1000) << c.keyAt;
+    }
+    SetAbortHook(nullptr, nullptr);
+    EXPECT_EQ(SamplesOfBlockPass(PassKind::Range, 64), 1000);  // nobody to ask
 }
 
 std::vector<std::string> Texts(const RasterCanvas& canvas) {
