@@ -46,12 +46,13 @@ struct KeptCase {
     double minX;
     double maxX;
     uint32_t iterations;
-    int stopAfter;        // a key after this sample of the range pass; 0: none
-    StopReach reach;      // how far that stop reaches
-    Change change;        //
-    bool trace;           // the evaluation trace on from the start
-    uint64_t bound;       // 0: the usual one
-    uint64_t keptBefore;  // the samples the later passes take as kept; kAll: every one measured
+    int stopAfter;           // a key at this poll of the range pass; 0: none
+    StopReach reach;         // how far that stop reaches
+    Change change;           //
+    bool trace;              // the evaluation trace on from the start
+    uint64_t bound;          // 0: the usual one
+    uint64_t keptBefore;     // the samples the later passes take as kept; kAll: every one measured
+    uint32_t pollEvery = 0;  // the poll is asked after every this many samples (0: after each)
 };
 
 constexpr uint64_t kAll = UINT64_MAX;
@@ -87,6 +88,10 @@ const KeptCase kCases[] = {
     {"LOG(X)*SIN(X)", -50, 50, 1000, 64, kWindow, kNone, false, 0, 64},
     {"SQRT(X)", -3, 3, 600, 1, kEvery, kNone, false, 0, 1},
     {"SQRT(X)", -3, 3, 600, 299, kEvery, kNone, false, 0, 299},
+    // a poll asked now and then, as the page's: the stop lands on its samples
+    {"LOG(X)*SIN(X)", -50, 50, 1000, 3, kWindow, kNone, false, 0, 192, 64},
+    {"SQRT(X)", -3, 3, 600, 5, kEvery, kNone, false, 0, 80, 16},
+    {"SQRT(X)", -3, 3, 600, 2, kEvery, kNone, false, 0, kAll, 1024},
     // a change between the range pass and the later passes: nothing kept is taken
     {"SQRT(X)+LOG(X)", -2, 2, 400, 0, kWindow, Change::MinX, false, 0, 0},
     {"SQRT(X)+LOG(X)", -2, 2, 400, 0, kWindow, Change::Count, false, 0, 0},
@@ -164,11 +169,12 @@ class KeptSamplesTest : public PlotTest {
         ParseFormula(c.formula);
         SetRange(c.minX, c.maxX, c.iterations);
         gPrefs.bEnableEvalDebug = c.trace ? 1 : 0;
+        PollEvery(c.pollEvery);
         abortAfter = c.stopAfter;
         polls = 0;
         PrecalcRangeOfY();
         abortAfter = 0;
-        measured = polls;
+        measured = static_cast<int>(PassSampleCount());
         ApplyChange(c.change);
         *kept = UsableKeptSamples();
         Seen seen;

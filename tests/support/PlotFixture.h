@@ -35,6 +35,9 @@ class PlotTest : public EngineTest {
         return polls;
     }
 
+    // The poll is asked only after every spacing-th sample (0: after each).
+    void PollEvery(uint32_t spacing) { SetAbortHook(&CountPoll, this, spacing); }
+
     int polls = 0;
     int abortAfter = 0;  // 0: never
 
