@@ -1,7 +1,9 @@
 // The preferences record, its built-in defaults and the X step derived from it.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string>
 
@@ -163,11 +165,50 @@ inline XWalk StartXWalk() {
     return {gPrefs.MinX, !(gPrefs.MinX < gPrefs.MaxX)};
 }
 
+// Where X and every X the walk adds up to within the next room steps lie in one binade, at
+// least one unit in the last place inside its ends, and the step is not exactly half way between
+// two multiples of that unit, each addition rounds the step to the same multiple d of the unit: the
+// X values are then X + k * d exactly, computed side by side instead of one after the other. False,
+// having written nothing, elsewhere.
+inline bool AddSideBySide(XWalk& walk, double* xs, int room, double step, double maxX) {
+    const double x = walk.x;
+    uint64_t bits = 0;
+    std::memcpy(&bits, &x, sizeof bits);
+    const uint64_t exponent = (bits >> 52) & 0x7FF;  // |x| from 2^(exponent - 1023) on
+    if (exponent <= 53 || exponent >= 0x7FE) {       // tiny, huge, infinite or not a number
+        return false;
+    }
+    const auto power = [](uint64_t field) {
+        double value = 0.0;
+        const uint64_t fieldBits = field << 52;
+        std::memcpy(&value, &fieldBits, sizeof value);
+        return value;
+    };
+    const double unit = power(exponent - 52);
+    const double low = power(exponent) + unit;
+    const double high = power(exponent + 1) - unit;
+    const double d = (x + step) - x;
+    const double end = x + static_cast<double>(room) * d;
+    const bool inside = std::fabs(x) >= low && std::fabs(end) >= low && std::fabs(x) <= high &&
+                        std::fabs(end) <= high && (x < 0) == (end < 0);
+    if (!(d > 0) || !inside || !(end < maxX) || 2 * std::fabs(step - d) == unit) {
+        return false;
+    }
+    for (int k = 0; k < room; ++k) {
+        xs[k] = x + static_cast<double>(k) * d;
+    }
+    walk.x = end;
+    return true;
+}
+
 // The next X values of the walk, at most room of them, by the same additions in the same order
 // however the walk is cut into pieces; returns how many (0 once it has ended).
 inline int NextXs(XWalk& walk, double* xs, int room) {
     const double step = g_DeltaX;
     const double maxX = gPrefs.MaxX;
+    if (room > 1 && !walk.ended && AddSideBySide(walk, xs, room, step, maxX)) {
+        return room;
+    }
     double x = walk.x;
     bool ended = walk.ended;
     int count = 0;

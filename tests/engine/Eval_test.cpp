@@ -386,10 +386,17 @@ struct WalkCase {
     double maxX;
     uint32_t iterations;
 };
+// clang-format off
 constexpr WalkCase kBlockWalks[] = {
     {-3, 3, 200},         {-1, 1, 1},       {-2, 2, 9},
     {-1e300, 1e300, 130}, {0, 4e-323, 100}, {1e15, 1e15 + 1, 100},
+    // across powers of two either way; steps of one and a half and half a unit at 1; an addition
+    // that lands within half a unit below -1
+    {0.999, 1.001, 1000}, {-1.001, -0.999, 1000}, {-4, 4, 4096},
+    {0x1.0000000000001p0, 0x1.0000000000061p0, 64}, {1, 0x1.0000000000040p0, 128},
+    {-0x1.0000000000080p0, -0x1.fffffffffffb0p-1, 128},
 };
+// clang-format on
 
 bool SameBits(double a, double b) {
     return Bits(a) == Bits(b) || (std::isnan(a) && std::isnan(b));
