@@ -24,12 +24,20 @@ bool KeptStopReached() {
     return reaches && gPass.stopAt != 0 && gPass.count >= gPass.stopAt;
 }
 
+// The user's stop after the sample just counted, kept for the later passes where it reaches
+// them; an earlier kept stop stays.
+void KeepAskedStop() {
+    if (StopIsKept() && (gPass.stopAt == 0 || gPass.count < gPass.stopAt)) {
+        gPass.stopAt = gPass.count;
+    }
+}
+
 // One sample done; true when the pass stops after it.
 inline bool SampleDone() {
     ++gPass.count;
     const bool asked = UserAbort() != 0;
-    if (asked && StopIsKept() && (gPass.stopAt == 0 || gPass.count < gPass.stopAt)) {
-        gPass.stopAt = gPass.count;
+    if (asked) {
+        KeepAskedStop();
     }
     return asked || KeptStopReached();
 }
@@ -84,9 +92,7 @@ int32_t PassSamplesDone(int32_t count, int32_t* done) {
              i += spacing) {
             gPass.count = start + i;
             if (UserAbort() != 0) {
-                if (StopIsKept() && (gPass.stopAt == 0 || gPass.count < gPass.stopAt)) {
-                    gPass.stopAt = gPass.count;
-                }
+                KeepAskedStop();
                 *done = static_cast<int32_t>(i);
                 return 1;
             }
