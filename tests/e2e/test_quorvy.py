@@ -116,6 +116,11 @@ class QuorvyTest(unittest.TestCase):
     def start(self, **keys):
         return session.start(ini(**keys) if keys else None)
 
+    def capture_showing(self, colour, what):
+        """The window's picture once it shows colour: the first paint may come after the window."""
+        return wait_until(lambda: (lambda p: p if p.count(colour) > 0 else None)(session.capture()),
+                          what=what)
+
     def labels(self):
         """The last three labels of the plot: left, centre, right."""
         texts = [t for t in session.drawn_texts() if t[2] in (0x28, 0x29, 0x2A)
@@ -137,7 +142,7 @@ class StartAndPlot(QuorvyTest):
     def test_restored_formula_is_plotted_at_the_default_place(self):
         main = self.start(Expression="2SIN(X)*X")
         self.assertEqual(main.rect, (40, 30, 430, 430))
-        picture = session.capture()
+        picture = self.capture_showing(BLUE, "the curve")
         self.assertGreater(picture.count(BLUE), 1000)
         self.assertEqual(picture.count(RED), 0)
         axis_rows = [y for y in range(picture.height)
@@ -159,7 +164,7 @@ class StartAndPlot(QuorvyTest):
 
     def test_undefined_points_are_red_on_the_x_axis(self):
         self.start(Expression="LOG(X)")
-        picture = session.capture()
+        picture = self.capture_showing(RED, "the undefined points")
         red_rows = picture.rows_with(RED)
         self.assertEqual(len(red_rows), 1)
         row = red_rows[0]
