@@ -54,28 +54,47 @@ void EvaluateSamples(SampleBlock& block);
 // Past count, every array of block repeats its last sample, for loops over the whole block.
 void RepeatLastSample(SampleBlock& block);
 
+// The X walk of the passes in blocks of samples with their values, for the drawing pass, which can
+// do with a Y kept only as a float: where the range pass kept no more than that, visitNarrow(block,
+// y) gets the block with its X values and undefined marks but no Y values, and the floats in y; it
+// may evaluate the block itself. Elsewhere visitBlock(block) as below.
+template <typename VisitBlock, typename VisitNarrow>
+void WalkSampleBlocks(VisitBlock visitBlock, VisitNarrow visitNarrow, bool narrow = true) {
+    const int size = BlockEvaluationReady() ? kSampleBlock : 1;
+    const uint64_t kept = UsableKeptSamples();
+    const uint64_t keptNarrow = narrow ? UsableNarrowSamples() : kept;
+    XWalk walk = StartXWalk();
+    SampleBlock block;
+    float narrowY[kSampleBlock];
+    uint64_t first = 0;
+    while ((block.count = NextXs(walk, block.x, size)) > 0) {
+        const uint64_t end = first + static_cast<uint64_t>(block.count);
+        bool goOn = false;
+        if (end <= kept) {
+            TakeKeptSamples(first, block);
+            goOn = visitBlock(static_cast<const SampleBlock&>(block));
+        } else if (end <= keptNarrow && first >= kept) {
+            TakeNarrowSamples(first, block, narrowY);
+            goOn = visitNarrow(block, static_cast<const float*>(narrowY));
+        } else {
+            EvaluateSamples(block);
+            goOn = visitBlock(static_cast<const SampleBlock&>(block));
+        }
+        first = end;
+        if (!goOn) {
+            return;
+        }
+    }
+}
+
 // The X walk of the passes in blocks of samples with their values: visitBlock(block) for each,
 // until it returns false. The values are those the range pass kept where it kept them for the
 // formula and settings now current, else evaluated. The blocks hold one sample each unless
 // BlockEvaluationReady.
 template <typename VisitBlock>
 void WalkSampleBlocks(VisitBlock visitBlock) {
-    const int size = BlockEvaluationReady() ? kSampleBlock : 1;
-    const uint64_t kept = UsableKeptSamples();
-    XWalk walk = StartXWalk();
-    SampleBlock block;
-    uint64_t first = 0;
-    while ((block.count = NextXs(walk, block.x, size)) > 0) {
-        if (first + static_cast<uint64_t>(block.count) <= kept) {
-            TakeKeptSamples(first, block);
-        } else {
-            EvaluateSamples(block);
-        }
-        first += static_cast<uint64_t>(block.count);
-        if (!visitBlock(static_cast<const SampleBlock&>(block))) {
-            return;
-        }
-    }
+    WalkSampleBlocks(
+        visitBlock, [](SampleBlock&, const float*) { return false; }, false);
 }
 
 // The X walk with the value at each X: visit(x, y, undefined) for each sample in order, until it

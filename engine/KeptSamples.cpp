@@ -1,6 +1,7 @@
 #include "engine/KeptSamples.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/Analize.h"
@@ -89,24 +90,116 @@ uint64_t LowBits(int count) {
     return count >= static_cast<int>(kMarkBits) ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
 }
 
-void PutMarks(uint64_t first, int count, uint64_t marks) {
+void PutMarks(uint64_t* marks, uint64_t first, int count, uint64_t bits) {
     const uint64_t shift = first % kMarkBits;
-    uint64_t* word = gKept.marks + first / kMarkBits;
-    word[0] = (word[0] & ~(LowBits(count) << shift)) | (marks << shift);
+    uint64_t* word = marks + first / kMarkBits;
+    word[0] = (word[0] & ~(LowBits(count) << shift)) | (bits << shift);
     if (shift + static_cast<uint64_t>(count) > kMarkBits) {
         const uint64_t rest = kMarkBits - shift;
-        word[1] = (word[1] & ~(LowBits(count) >> rest)) | (marks >> rest);
+        word[1] = (word[1] & ~(LowBits(count) >> rest)) | (bits >> rest);
     }
 }
 
-uint64_t GetMarks(uint64_t first, int count) {
+uint64_t GetMarks(const uint64_t* marks, uint64_t first, int count) {
     const uint64_t shift = first % kMarkBits;
-    const uint64_t* word = gKept.marks + first / kMarkBits;
-    uint64_t marks = word[0] >> shift;
+    const uint64_t* word = marks + first / kMarkBits;
+    uint64_t bits = word[0] >> shift;
     if (shift + static_cast<uint64_t>(count) > kMarkBits) {
-        marks |= word[1] << (kMarkBits - shift);
+        bits |= word[1] << (kMarkBits - shift);
     }
-    return marks & LowBits(count);
+    return bits & LowBits(count);
+}
+
+uint64_t BlockMarks(const SampleBlock& block, int from, int count) {
+    uint64_t bits = 0;
+    for (int i = 0; i < count; ++i) {
+        bits |= static_cast<uint64_t>(block.undefined[from + i]) << i;
+    }
+    return bits;
+}
+
+void SpreadMarks(uint64_t bits, SampleBlock& block) {
+    if (bits == 0) {  // mostly
+        std::fill(block.undefined, block.undefined + block.count, false);
+        return;
+    }
+    for (int i = 0; i < block.count; ++i) {
+        block.undefined[i] = ((bits >> i) & 1) != 0;
+    }
+}
+
+// The floats of the samples past the kept doubles, in pieces of kNarrowPiece samples taken as the
+// walk reaches them: each piece holds its floats, then their undefined marks.
+constexpr uint64_t kMostPieces = kNarrowSamplesBound / kNarrowPiece;
+constexpr size_t kPieceBytes = kNarrowPiece * sizeof(float) + kNarrowPiece / kMarkBits * 8;
+static_assert(kNarrowPiece % kMarkBits == 0, "a piece holds whole mark words");
+
+struct NarrowStore {
+    float* pieces[kMostPieces] = {};
+    uint64_t limit = 0;  // the most samples from the start of the walk kept, doubles and floats
+    uint64_t count = 0;  // the samples kept so far, doubles and floats
+    bool keep = false;   // the front end's choice
+};
+NarrowStore gNarrow;
+
+uint64_t gNarrowBound = kNarrowSamplesBound;
+
+uint64_t* PieceMarks(float* piece) {
+    return reinterpret_cast<uint64_t*>(piece + kNarrowPiece);
+}
+
+// The pieces from the one that holds float first on are given back.
+void ReleasePiecesFrom(uint64_t first) {
+    for (uint64_t p = (first + kNarrowPiece - 1) / kNarrowPiece; p < kMostPieces; ++p) {
+        std::free(gNarrow.pieces[p]);
+        gNarrow.pieces[p] = nullptr;
+    }
+}
+
+// The piece of float index, taken when the walk first reaches it; null when it cannot be had.
+float* PieceFor(uint64_t index) {
+    float*& piece = gNarrow.pieces[index / kNarrowPiece];
+    if (piece == nullptr && !gRoomRefused) {
+        piece = static_cast<float*>(std::malloc(kPieceBytes));
+    }
+    return piece;
+}
+
+// The narrow store starts after the doubles when the walk is longer than they hold; pieces a
+// shorter walk does not need are given back.
+void StartNarrow() {
+    gNarrow.count = 0;
+    gNarrow.limit = 0;
+    const uint64_t samples = static_cast<uint64_t>(gPrefs.Iterations) + 2;
+    const bool past = gKept.valid && gKept.limit < samples;
+    if (gNarrow.keep && past) {
+        gNarrow.limit = std::min(samples, std::max(gNarrowBound, gKept.limit));
+        gNarrow.count = gKept.limit;
+    }
+    ReleasePiecesFrom(gNarrow.limit > gKept.limit ? gNarrow.limit - gKept.limit : 0);
+}
+
+// Keeps count samples of block from sample from on as floats, which follow the doubles; stops
+// keeping where a piece cannot be had.
+void KeepNarrow(const SampleBlock& block, int from, int count) {
+    int done = 0;
+    const auto n = static_cast<int>(std::min<uint64_t>(count, gNarrow.limit - gNarrow.count));
+    while (done < n) {
+        const uint64_t index = gNarrow.count - gKept.limit;
+        float* piece = PieceFor(index);
+        if (piece == nullptr) {
+            gNarrow.limit = gNarrow.count;
+            return;
+        }
+        const uint64_t at = index % kNarrowPiece;
+        const auto part = static_cast<int>(std::min<uint64_t>(n - done, kNarrowPiece - at));
+        for (int i = 0; i < part; ++i) {
+            piece[at + i] = static_cast<float>(block.y[from + done + i]);
+        }
+        PutMarks(PieceMarks(piece), at, part, BlockMarks(block, from + done, part));
+        done += part;
+        gNarrow.count += static_cast<uint64_t>(part);
+    }
 }
 
 }  // namespace
@@ -114,6 +207,8 @@ uint64_t GetMarks(uint64_t first, int count) {
 void StartKeepingSamples() {
     gKept.valid = false;
     gKept.count = 0;
+    gNarrow.count = 0;
+    gNarrow.limit = 0;
     if (gPrefs.bEnableEvalDebug != 0 || g_hRoot == nullptr) {
         return;
     }
@@ -124,27 +219,32 @@ void StartKeepingSamples() {
     }
     gKept.keptFor = CurrentSettings();
     gKept.valid = true;
+    StartNarrow();
 }
 
 void KeepSamples(const SampleBlock& block, int count) {
-    if (!gKept.valid || gKept.count == gKept.limit) {
+    if (!gKept.valid) {
         return;
     }
     const uint64_t first = gKept.count;
     const auto n = static_cast<int>(std::min<uint64_t>(count, gKept.limit - first));
-    std::copy(block.y, block.y + n, gKept.y + first);
-    uint64_t marks = 0;
-    for (int i = 0; i < n; ++i) {
-        marks |= static_cast<uint64_t>(block.undefined[i]) << i;
+    if (n > 0) {
+        std::copy(block.y, block.y + n, gKept.y + first);
+        PutMarks(gKept.marks, first, n, BlockMarks(block, 0, n));
+        gKept.count = first + static_cast<uint64_t>(n);
     }
-    PutMarks(first, n, marks);
-    gKept.count = first + static_cast<uint64_t>(n);
+    if (n < count && gNarrow.count < gNarrow.limit) {
+        KeepNarrow(block, n, count - n);
+    }
 }
 
 void ForgetKeptSamples() {
     gKept.valid = false;
     gKept.count = 0;
+    gNarrow.count = 0;
+    gNarrow.limit = 0;
     ReleaseRoom();
+    ReleasePiecesFrom(0);
 }
 
 uint64_t UsableKeptSamples() {
@@ -156,19 +256,43 @@ uint64_t UsableKeptSamples() {
 
 void TakeKeptSamples(uint64_t first, SampleBlock& block) {
     std::copy(gKept.y + first, gKept.y + first + block.count, block.y);
-    const uint64_t marks = GetMarks(first, block.count);
-    if (marks == 0) {  // mostly
-        std::fill(block.undefined, block.undefined + block.count, false);
-    } else {
-        for (int i = 0; i < block.count; ++i) {
-            block.undefined[i] = ((marks >> i) & 1) != 0;
-        }
+    SpreadMarks(GetMarks(gKept.marks, first, block.count), block);
+    RepeatLastSample(block);
+}
+
+void KeepNarrowSamples(bool keep) {
+    gNarrow.keep = keep;
+}
+
+uint64_t UsableNarrowSamples() {
+    const uint64_t kept = UsableKeptSamples();
+    return kept == gKept.limit && gNarrow.limit != 0 ? gNarrow.count : kept;
+}
+
+void TakeNarrowSamples(uint64_t first, SampleBlock& block, float* y) {
+    const int count = block.count;
+    int done = 0;
+    uint64_t bits = 0;
+    while (done < count) {
+        const uint64_t index = first + static_cast<uint64_t>(done) - gKept.limit;
+        const float* piece = gNarrow.pieces[index / kNarrowPiece];
+        const uint64_t at = index % kNarrowPiece;
+        const auto part = static_cast<int>(std::min<uint64_t>(count - done, kNarrowPiece - at));
+        std::copy(piece + at, piece + at + part, y + done);
+        bits |= GetMarks(PieceMarks(gNarrow.pieces[index / kNarrowPiece]), at, part) << done;
+        done += part;
     }
+    SpreadMarks(bits, block);
+    std::fill(y + count, y + kSampleBlock, y[count - 1]);
     RepeatLastSample(block);
 }
 
 void SetKeptSamplesBound(uint64_t bound) {
     gBound = bound != 0 ? bound : kKeptSamplesBound;
+}
+
+void SetNarrowSamplesBound(uint64_t bound) {
+    gNarrowBound = bound != 0 ? std::min(bound, kNarrowSamplesBound) : kNarrowSamplesBound;
 }
 
 void RefuseKeptRoom(bool refuse) {

@@ -29,6 +29,25 @@ uint64_t UsableKeptSamples();
 // kept samples first to first + count - 1.
 void TakeKeptSamples(uint64_t first, SampleBlock& block);
 
-// For tests: another bound (0 brings back the usual one), and room that cannot be had.
+// Past the bound, a front end whose user may stop a long range pass (the page) has it keep each
+// further Y as a float, up to kNarrowSamplesBound samples from the start of the walk: the drawing
+// pass after a stop then maps those samples instead of evaluating them again. A float holds a Y
+// only to within half its step, so the drawing pass evaluates again the samples whose pixel it
+// does not settle. The room grows with the samples measured, in pieces of kNarrowPiece samples
+// (4 MiB of floats and 128 KiB of marks each): 120 MiB for 29,360,128 samples at most, taken
+// only once the walk passes kKeptSamplesBound.
+constexpr uint64_t kNarrowSamplesBound = uint64_t{1} << 25;
+constexpr uint64_t kNarrowPiece = uint64_t{1} << 20;
+void KeepNarrowSamples(bool keep);
+// How many samples from the start of the walk the drawing pass may take kept, as doubles or as
+// floats: at least UsableKeptSamples(), under the same conditions.
+uint64_t UsableNarrowSamples();
+// The floats and undefined marks of the kept samples first to first + count - 1 of block, whose
+// X values and count are set, into y and block.undefined; past count both repeat the last sample.
+// Every one of those samples lies past UsableKeptSamples().
+void TakeNarrowSamples(uint64_t first, SampleBlock& block, float* y);
+
+// For tests: other bounds (0 brings back the usual one), and room that cannot be had.
 void SetKeptSamplesBound(uint64_t bound);
+void SetNarrowSamplesBound(uint64_t bound);
 void RefuseKeptRoom(bool refuse);

@@ -14,6 +14,7 @@ namespace {
 
 double X_WhereMinY = 0.0;
 double X_WhereMaxY = 0.0;
+NarrowDrawing gNarrowDrawing = {0, 0};
 
 constexpr size_t kLineSize = 100;
 constexpr uint32_t kBottomLeft = kDtSingleLine | kDtBottom;
@@ -117,6 +118,14 @@ bool MeasureBlock(const SampleBlock& block) {
     return !stops;
 }
 
+// The pixels of a mapped block up to the sample after which the pass stops; false when it stops.
+bool DrawPixelBlock(const PixelBlock& pixels, const SampleBlock& block) {
+    int32_t end = 0;
+    const bool stops = PassSamplesDone(block.count, &end) != 0;
+    DrawMapped(pixels, block, end);
+    return !stops;
+}
+
 }  // namespace
 
 void ResetToStartState() {
@@ -178,15 +187,31 @@ void DrawCurve(DrawSurface* hDc, const QRect* Prec) {
     // are then set, and the rest of the block is dropped. A stop of the range pass ends this
     // pass at the sample where the range pass ended.
     BeginPass(PassKind::Drawing);
-    WalkSampleBlocks([](const SampleBlock& block) {
-        PixelBlock pixels;
-        MapBlock(block, &pixels);
-        int32_t end = 0;
-        const bool stops = PassSamplesDone(block.count, &end) != 0;
-        DrawMapped(pixels, block, end);
-        return !stops;
-    });
+    gNarrowDrawing = {0, 0};
+    WalkSampleBlocks(
+        [](const SampleBlock& block) {
+            PixelBlock pixels;
+            MapBlock(block, &pixels);
+            return DrawPixelBlock(pixels, block);
+        },
+        // Where the range pass kept Y values only as floats, a block whose pixels they do not
+        // all settle is evaluated again.
+        [](SampleBlock& block, const float* y) {
+            PixelBlock pixels;
+            if (MapNarrowBlock(block, y, &pixels)) {
+                ++gNarrowDrawing.mapped;
+            } else {
+                ++gNarrowDrawing.evaluated;
+                EvaluateSamples(block);
+                MapBlock(block, &pixels);
+            }
+            return DrawPixelBlock(pixels, block);
+        });
     EndPass();
+}
+
+NarrowDrawing LastNarrowDrawing() {
+    return gNarrowDrawing;
 }
 
 void DrawAxes(DrawSurface* hDc, const QRect* Prec) {

@@ -189,26 +189,37 @@ void ListChanges(int count, PixelBlock* pixels) {
     pixels->count = listed;
 }
 
-// Any other block, sample after sample by the rules of MapAndDraw.
-void ListEachSample(const SampleBlock& block, const double* ys, const double* rows,
-                    const double* columns, PixelBlock* pixels) {
+// Lists the samples of a block that set their pixel by the rules of MapAndDraw, sample after
+// sample, from their rows (whether each fits, and where) and column positions.
+void ListFromRows(const SampleBlock& block, const bool* rowFits, const int16_t* vs,
+                  const double* columns, PixelBlock* pixels) {
     int16_t lastH = OldH;
     int16_t lastV = OldV;
     int listed = 0;
     for (int i = 0; i < block.count; ++i) {
         int16_t h = 0;
-        int16_t v = 0;
-        const bool rowFits = RowOf(ys[i], rows[i], &v);
-        const bool fits = ColumnOf(block.x[i], columns[i], &h) && rowFits;
-        const bool sets = SetsPixel(fits, h, v, lastH, lastV);
+        const bool fits = ColumnOf(block.x[i], columns[i], &h) && rowFits[i];
+        const bool sets = SetsPixel(fits, h, vs[i], lastH, lastV);
         pixels->h[i] = h;
-        pixels->v[i] = v;
+        pixels->v[i] = vs[i];
         pixels->sample[listed] = static_cast<int16_t>(i);
         listed += sets ? 1 : 0;
         lastH = sets ? h : lastH;
-        lastV = sets ? v : lastV;
+        lastV = sets ? vs[i] : lastV;
     }
     pixels->count = listed;
+}
+
+// Any other block, sample after sample by the rules of MapAndDraw.
+void ListEachSample(const SampleBlock& block, const double* ys, const double* rows,
+                    const double* columns, PixelBlock* pixels) {
+    bool rowFits[kSampleBlock];
+    int16_t vs[kSampleBlock];
+    for (int i = 0; i < block.count; ++i) {
+        vs[i] = 0;
+        rowFits[i] = RowOf(ys[i], rows[i], &vs[i]);
+    }
+    ListFromRows(block, rowFits, vs, columns, pixels);
 }
 
 // The Y values a block is mapped with: 0.0 for an undefined sample.
@@ -244,6 +255,103 @@ void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
     } else {
         ListEachSample(block, ys, rows, columns, pixels);
     }
+}
+
+namespace {
+
+// The row positions of a block, lane by lane the operations of RowPosition.
+void RowPositions(const double* ys, double* rows) {
+    const double minY = gMinY;
+    const double scaleY = gScaleYFactor;
+    const double height = H;
+    const double halfY = HalfY;
+    if (gPrefs.bAutoScaleY) {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            rows[i] = (minY - ys[i]) / scaleY + height;
+        }
+    } else {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            rows[i] = halfY - ys[i];
+        }
+    }
+}
+
+// The column positions of a block, lane by lane the operations of ColumnPosition.
+void ColumnPositions(const SampleBlock& block, double* columns) {
+    const double minX = gPrefs.MinX;
+    const double scaleX = gScaleXFactor;
+    const double halfX = HalfX;
+    if (gPrefs.bAutoScaleX) {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            columns[i] = (block.x[i] - minX) / scaleX;
+        }
+    } else {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            columns[i] = halfX + block.x[i];
+        }
+    }
+}
+
+// The least and the greatest Y that each float of a block stands for. A float is its Y rounded to
+// the nearest float, so the Y lies within half a float step of it: at most |y| * 2^-24, and 2^-150
+// among the smallest floats, both exact in double. An undefined sample is mapped at 0.0. A float
+// that overflowed gives bounds that are not numbers, which settle no row.
+void NarrowBounds(const SampleBlock& block, const float* y, double* low, double* high) {
+    for (int i = 0; i < kSampleBlock; ++i) {
+        const double d = y[i];
+        const double half = std::max(std::fabs(d) * 0x1p-24, 0x1p-150);
+        low[i] = block.undefined[i] ? 0.0 : d - half;
+        high[i] = block.undefined[i] ? 0.0 : d + half;
+    }
+}
+
+// The row of a Y between low and high, with whether it fits, when both bounds settle it: the
+// mapping of a Y to its row position and the position to a row are monotone, so bounds with finite
+// positions that fit on one row, or miss on the same side (a position past either end), give the
+// outcome of every Y between them.
+bool SettledRow(double low, double high, double rowLow, double rowHigh, bool* fits, int16_t* v) {
+    int16_t vHigh = 0;
+    *v = 0;
+    *fits = RowOf(low, rowLow, v);
+    const bool fitsHigh = RowOf(high, rowHigh, &vHigh);
+    if (low == high) {  // an undefined sample
+        return true;
+    }
+    const bool finite = std::isfinite(rowLow) && std::isfinite(rowHigh);
+    const bool sameSide = (rowLow > 0) == (rowHigh > 0);
+    return finite && *fits == fitsHigh && (*fits ? *v == vHigh : sameSide);
+}
+
+}  // namespace
+
+bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels) {
+    double low[kSampleBlock];
+    double high[kSampleBlock];
+    NarrowBounds(block, y, low, high);
+    double rowsLow[kSampleBlock];
+    double rowsHigh[kSampleBlock];
+    double columns[kSampleBlock];
+    RowPositions(low, rowsLow);
+    RowPositions(high, rowsHigh);
+    ColumnPositions(block, columns);
+    int16_t vsHigh[kSampleBlock];
+    const bool plainLow = PlainCoordinates(rowsLow, pixels->v);
+    const bool plainHigh = PlainCoordinates(rowsHigh, vsHigh);
+    const bool plainColumns = PlainCoordinates(columns, pixels->h);
+    if (gPrefs.bAutoScaleY && gPrefs.bAutoScaleX && plainLow && plainHigh && plainColumns &&
+        std::memcmp(pixels->v, vsHigh, sizeof vsHigh) == 0) {
+        ListChanges(block.count, pixels);
+        return true;
+    }
+    bool rowFits[kSampleBlock];
+    int16_t vs[kSampleBlock];
+    for (int i = 0; i < block.count; ++i) {
+        if (!SettledRow(low[i], high[i], rowsLow[i], rowsHigh[i], &rowFits[i], &vs[i])) {
+            return false;
+        }
+    }
+    ListFromRows(block, rowFits, vs, columns, pixels);
+    return true;
 }
 
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {

@@ -38,6 +38,11 @@ struct PixelBlock {
     int count;
 };
 void MapBlock(const SampleBlock& block, PixelBlock* pixels);
+// MapBlock for a block whose Y values are known only as the floats y kept in their place (those of
+// undefined samples unused): true when the float of every sample settles its pixel, whatever Y it
+// stands for, and pixels then holds what MapBlock would give for the exact Y values; false
+// otherwise, and the block is to be evaluated and mapped by MapBlock.
+bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels);
 // Sets the pixels of the samples before end, in order, as MapAndDraw sets them.
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end);
 

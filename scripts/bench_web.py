@@ -77,6 +77,18 @@ def begin_long_plot(browser, pass_name):
                      timeout=300)
 
 
+def worker_memory(browser):
+    """MiB of the page's wasm memory, read in its worker."""
+    browser.send("Target.setAutoAttach", autoAttach=True, waitForDebuggerOnStart=False, flatten=True)
+    session = [e["params"]["sessionId"] for e in browser.events
+               if e.get("method") == "Target.attachedToTarget"
+               and e["params"]["targetInfo"]["type"] == "worker"][-1]
+    result = browser.call("Runtime.evaluate", session=session,
+                          expression="memory.buffer.byteLength", returnByValue=True)
+    browser.send("Target.setAutoAttach", autoAttach=False, waitForDebuggerOnStart=False)
+    return result["result"]["value"] / (1 << 20)
+
+
 def key_to_stop(browser):
     """A pass of 100,000,000 samples stopped by a key during its drawing pass: milliseconds from
     the key to the page's passes over."""
@@ -84,7 +96,7 @@ def key_to_stop(browser):
     browser.evaluate("bench.done = 0")
     browser.key("q")
     browser.wait_for("bench.done > bench.key && " + IDLE, timeout=300)
-    return browser.evaluate("bench.done - bench.key")
+    return browser.evaluate("bench.done - bench.key"), worker_memory(browser)
 
 
 def start_long_plot(browser):
@@ -106,8 +118,16 @@ def stop_range_pass(browser, second_key):
         if drawing == "idle":
             return None  # the drawing ended before a second key could reach it
         browser.key("q")
+    else:
+        measured = browser.wait_for("(document.getElementById('state').textContent"
+                                    ".match(/Drawing the ([0-9,]+) samples measured/) || [])[1]",
+                                    timeout=300)
     browser.wait_for("bench.done > bench.key && " + IDLE, timeout=300)
-    return browser.evaluate("bench.done - bench.key")
+    took = browser.evaluate("bench.done - bench.key")
+    if not second_key:
+        print("  the key after 1 s: %s samples measured, %.0f MiB of wasm memory after their drawing"
+              % (measured, worker_memory(browser)))
+    return took
 
 
 def main():
@@ -135,8 +155,9 @@ def main():
                      min(page) / cli_wall, goal,
                      statistics.median(page)))
         stops = [key_to_stop(browser) for _ in range(max(1, runs // 2))]
-        print("key to stop (100,000,000 samples): best %.1f ms, worst %.1f ms (goal 100 ms)"
-              % (min(stops), max(stops)))
+        print("key to stop (100,000,000 samples): best %.1f ms, worst %.1f ms (goal 100 ms); "
+              "%.0f MiB of wasm memory after the whole range pass"
+              % (min(s[0] for s in stops), max(s[0] for s in stops), stops[-1][1]))
         for second_key, what in ((False, "key during the range pass (after 1 s) to idle"),
                                  (True, "second key during the drawing of the measured samples")):
             tries = [stop_range_pass(browser, second_key) for _ in range(max(1, runs // 2))]

@@ -8,6 +8,7 @@
 
 #include "commands/Commands.h"
 #include "engine/Analize.h"
+#include "engine/KeptSamples.h"
 #include "engine/Passes.h"
 #include "output/Export.h"
 #include "plot/Draw.h"
@@ -76,6 +77,7 @@ QUORVY_EXPORT("q_start") int32_t WebStart(int32_t iniLength) {
     const std::string ini = In(iniLength);
     SetStoredIni(iniLength >= 0 ? &ini : nullptr);
     SetStopReach(StopReach::EveryLaterPass);
+    KeepNarrowSamples(true);
     LoadStartPreferences();
     ClearPassStop();
     return ParseRestoredFormula() ? 1 : 0;

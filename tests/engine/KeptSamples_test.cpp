@@ -53,7 +53,24 @@ struct KeptCase {
     uint64_t bound;          // 0: the usual one
     uint64_t keptBefore;     // the samples the later passes take as kept; kAll: every one measured
     uint32_t pollEvery = 0;  // the poll is asked after every this many samples (0: after each)
+    uint64_t narrow = 0;     // past the bound, floats are kept up to this many samples (0: none)
+    int settles = 0;         // kNoFloats, or which blocks of floats the drawing pass maps itself
+    bool unscaledY = false;  // Y not scaled to the window
 };
+
+// How the drawing pass draws the blocks of floats: it has none, maps every one of them itself,
+// evaluates some of them again, or every one of them.
+constexpr int kNoFloats = 0;
+constexpr int kMapped = 1;
+constexpr int kMixed = 2;
+constexpr int kEvaluated = 3;
+
+int Settles(const NarrowDrawing& drawing) {
+    if (drawing.evaluated == 0) {
+        return drawing.mapped == 0 ? kNoFloats : kMapped;
+    }
+    return drawing.mapped == 0 ? kEvaluated : kMixed;
+}
 
 constexpr uint64_t kAll = UINT64_MAX;
 
@@ -109,12 +126,35 @@ const KeptCase kCases[] = {
     {"LOG(X-100)*SQRT(150-X)", 0, 1000, 1000, 0, kWindow, kNone, false, 1, 1},
     {"LOG(X-100)*SQRT(150-X)", 0, 1000, 1000, 0, kWindow, kNone, false, 64, 64},
     {"LOG(X-100)*SQRT(150-X)", 0, 1000, 1000, 500, kEvery, kNone, false, 200, 200},
+    // past the bound, floats: counts just under, at and over their bound
+    {"LOG(X-100)*SQRT(150-X)", 0, 198, 198, 0, kWindow, kNone, false, 64, kAll, 0, 200, kMapped},
+    {"LOG(X-100)*SQRT(150-X)", 0, 199, 199, 0, kWindow, kNone, false, 64, kAll, 0, 200, kMapped},
+    {"LOG(X-100)*SQRT(150-X)", 0, 200, 200, 0, kWindow, kNone, false, 64, 200, 0, 200, kMapped},
+    {"LOG(X-100)*SQRT(150-X)", 0, 201, 201, 0, kWindow, kNone, false, 64, 200, 0, 200, kMapped},
+    {"LOG(X-100)*SQRT(150-X)", 0, 1000, 1000, 0, kWindow, kNone, false, 64, 200, 0, 200, kMapped},
+    {"2SIN(X)*X", -100, 100, 1000, 0, kWindow, kNone, false, 128, 700, 0, 700, kMapped},
+    // Y on the boundaries of rows (whole numbers, one a row), float overflows, tiny Y
+    {"X", 0, 301, 301, 0, kWindow, kNone, false, 64, kAll, 0, 1000, kEvaluated},
+    {"EXP(X)", -100, 100, 1000, 0, kWindow, kNone, false, 64, kAll, 0, 2000, kMixed},
+    {"EXP(0-X)", 80, 110, 600, 0, kWindow, kNone, false, 64, kAll, 0, 1000, kMixed},
+    {"1/X+X/0", -5, 5, 1000, 0, kWindow, kNone, false, 100, kAll, 0, 2000, kMapped},
+    // unscaled Y: rows past either end of the 16-bit range, and the limit of the values
+    {"X*X*X", -40, 40, 800, 0, kWindow, kNone, false, 64, kAll, 0, 1000, kMixed, true},
+    {"X", 32760, 32770, 640, 0, kWindow, kNone, false, 64, kAll, 0, 1000, kMixed, true},
+    // a stopped range pass, a change between the passes, a block across two pieces of floats
+    {"SQRT(X)", -3, 3, 600, 10, kEvery, kNone, false, 64, 160, 16, 1000, kMapped},
+    {"LOG(X)*SIN(X)", -50, 50, 1000, 7, kWindow, kNone, false, 64, 448, 64, 1000, kMapped},
+    {"SQRT(X)+LOG(X)", -2, 2, 400, 0, kWindow, Change::MinX, false, 64, 0, 0, 1000, kNoFloats},
+    {"SIN(X)", 0, 9, static_cast<uint32_t>(kNarrowPiece) + 100, 0, kWindow, kNone, false, 100, kAll,
+     0, kNarrowPiece + 200, kMixed},
 };
 
 class KeptSamplesTest : public PlotTest {
   protected:
     void TearDown() override {
         SetKeptSamplesBound(0);
+        SetNarrowSamplesBound(0);
+        KeepNarrowSamples(false);
         RefuseKeptRoom(false);
         SetStopReach(StopReach::RangeToDrawing);
         PlotTest::TearDown();
@@ -158,17 +198,21 @@ class KeptSamplesTest : public PlotTest {
     }
 
     int measured = 0;  // samples of the last range pass
+    int settles = kNoFloats;
 
     // The passes of one case, with samples kept or with no room to keep them.
     Seen RunPasses(const KeptCase& c, bool roomToKeep, uint64_t* kept) {
         ResetToStartState();
         SetKeptSamplesBound(c.bound);
+        SetNarrowSamplesBound(c.narrow);
+        KeepNarrowSamples(c.narrow != 0);
         RefuseKeptRoom(!roomToKeep);
         SetStopReach(c.reach);
         MessageCapture capture;
         ParseFormula(c.formula);
         SetRange(c.minX, c.maxX, c.iterations);
         gPrefs.bEnableEvalDebug = c.trace ? 1 : 0;
+        gPrefs.bAutoScaleY = c.unscaledY ? 0 : 1;
         PollEvery(c.pollEvery);
         abortAfter = c.stopAfter;
         polls = 0;
@@ -176,7 +220,7 @@ class KeptSamplesTest : public PlotTest {
         abortAfter = 0;
         measured = static_cast<int>(PassSampleCount());
         ApplyChange(c.change);
-        *kept = UsableKeptSamples();
+        *kept = UsableNarrowSamples();
         Seen seen;
         AnchorLastPixel();
         RasterCanvas canvas(400, 300);
@@ -188,6 +232,7 @@ class KeptSamplesTest : public PlotTest {
             }
         }
         seen.pixelWrites = canvas.pixelWrites();
+        settles = Settles(LastNarrowDrawing());
         InfoLine lines[kMaxInfoLines];
         const int count = CurveInfoLines(lines);
         for (int i = 0; i + 2 < count; ++i) {  // the two times differ from run to run
@@ -212,8 +257,10 @@ TEST_F(KeptSamplesTest, KeptValuesGiveWhatEvaluatingAgainGives) {
         const Seen withKept = RunPasses(c, true, &kept);
         EXPECT_EQ(kept, c.keptBefore == kAll ? static_cast<uint64_t>(measured) : c.keptBefore)
             << label;
+        EXPECT_EQ(settles, c.settles) << label;
         const Seen evaluated = RunPasses(c, false, &kept);
         EXPECT_EQ(kept, 0u) << label;  // without room nothing is kept, and nothing said
+        EXPECT_EQ(settles, kNoFloats) << label;
         ExpectSameAsEvaluated(withKept, evaluated, label);
         EXPECT_FALSE(withKept.table.empty()) << label;
     }
