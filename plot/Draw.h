@@ -24,7 +24,8 @@ void DrawInThisContext(DrawSurface* hDc, const QRect* inRect);
 // Its two named steps, exported for their tests: scaling, axes and curve; the two axes.
 void DrawCurve(DrawSurface* hDc, const QRect* Prec);
 // The blocks of the last drawing pass whose Y values the range pass kept only as floats: how many
-// were mapped from the floats and how many were evaluated again (a pixel the floats did not settle).
+// were mapped from the floats and how many were evaluated again (a pixel the floats did not
+// settle).
 struct NarrowDrawing {
     uint64_t mapped;
     uint64_t evaluated;
