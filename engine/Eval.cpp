@@ -114,6 +114,30 @@ void EvaluateSamples(SampleBlock& block) {
     RepeatLastSample(block);
 }
 
+BlockWalk StartBlockWalk(bool narrow) {
+    const uint64_t kept = UsableKeptSamples();
+    return {StartXWalk(), BlockEvaluationReady() ? kSampleBlock : 1, kept,
+            narrow ? UsableNarrowSamples() : kept, 0};
+}
+
+[[gnu::noinline]] bool NextSampleBlock(BlockWalk& walk, SampleBlock& block, float* narrowY) {
+    block.count = NextXs(walk.x, block.x, walk.size);
+    if (block.count == 0) {
+        return false;
+    }
+    const uint64_t first = walk.first;
+    walk.first += static_cast<uint64_t>(block.count);
+    if (walk.first <= walk.kept) {
+        TakeKeptSamples(first, block);
+    } else if (walk.first <= walk.keptNarrow && first >= walk.kept) {
+        TakeNarrowSamples(first, block, narrowY);
+        return true;
+    } else {
+        EvaluateSamples(block);
+    }
+    return false;
+}
+
 void RepeatLastSample(SampleBlock& block) {
     const int last = block.count - 1;
     std::fill(block.x + block.count, block.x + kSampleBlock, block.x[last]);

@@ -54,33 +54,40 @@ void EvaluateSamples(SampleBlock& block);
 // Past count, every array of block repeats its last sample, for loops over the whole block.
 void RepeatLastSample(SampleBlock& block);
 
-// The X walk of the passes in blocks of samples with their values, for the drawing pass, which can
-// do with a Y kept only as a float: where the range pass kept no more than that, visitNarrow(block,
-// y) gets the block with its X values and undefined marks but no Y values, and the floats in y; it
-// may evaluate the block itself. Elsewhere visitBlock(block) as below.
+// Where the walk of the passes stands: the X walk, the block size, the samples kept (as doubles,
+// and as doubles or floats) and the first sample of the next block.
+struct BlockWalk {
+    XWalk x;
+    int size;
+    uint64_t kept;
+    uint64_t keptNarrow;
+    uint64_t first;
+};
+// A walk from the start; the floats are taken only when narrow.
+BlockWalk StartBlockWalk(bool narrow);
+// The next block of the walk with its X values and count (0 at the end), and true when its Y
+// values are kept only as floats, which then go to narrowY (see TakeNarrowSamples); else with its
+// Y values, kept or evaluated. Out of line, as are the passes' visits of a block: a pass is one
+// long call, and a WebAssembly engine that starts a function in quick baseline code swaps in its
+// optimized code only at the next call, which for these comes with the next block.
+bool NextSampleBlock(BlockWalk& walk, SampleBlock& block, float* narrowY);
+
+// The X walk of the passes in blocks of samples with their values, for the drawing pass, which
+// can do with a Y kept only as a float: where the range pass kept no more than that,
+// visitNarrow(block, y) gets the block with its X values and undefined marks but no Y values, and
+// the floats in y; it may evaluate the block itself. Elsewhere visitBlock(block) as below.
 template <typename VisitBlock, typename VisitNarrow>
 void WalkSampleBlocks(VisitBlock visitBlock, VisitNarrow visitNarrow, bool narrow = true) {
-    const int size = BlockEvaluationReady() ? kSampleBlock : 1;
-    const uint64_t kept = UsableKeptSamples();
-    const uint64_t keptNarrow = narrow ? UsableNarrowSamples() : kept;
-    XWalk walk = StartXWalk();
+    BlockWalk walk = StartBlockWalk(narrow);
     SampleBlock block;
     float narrowY[kSampleBlock];
-    uint64_t first = 0;
-    while ((block.count = NextXs(walk, block.x, size)) > 0) {
-        const uint64_t end = first + static_cast<uint64_t>(block.count);
-        bool goOn = false;
-        if (end <= kept) {
-            TakeKeptSamples(first, block);
-            goOn = visitBlock(static_cast<const SampleBlock&>(block));
-        } else if (end <= keptNarrow && first >= kept) {
-            TakeNarrowSamples(first, block, narrowY);
-            goOn = visitNarrow(block, static_cast<const float*>(narrowY));
-        } else {
-            EvaluateSamples(block);
-            goOn = visitBlock(static_cast<const SampleBlock&>(block));
+    for (;;) {
+        const bool floats = NextSampleBlock(walk, block, narrowY);
+        if (block.count == 0) {
+            return;
         }
-        first = end;
+        const bool goOn = floats ? visitNarrow(block, static_cast<const float*>(narrowY))
+                                 : visitBlock(static_cast<const SampleBlock&>(block));
         if (!goOn) {
             return;
         }

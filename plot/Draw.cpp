@@ -97,8 +97,9 @@ void DrawYAxis(DrawSurface* hDc, const QRect& r, int16_t h) {
 }
 
 // The samples of a block up to the one after which the pass stops are measured, in order: the
-// first X of each extreme wins. They are kept for the passes after this one.
-bool MeasureBlock(const SampleBlock& block) {
+// first X of each extreme wins. They are kept for the passes after this one. Out of line (see
+// NextSampleBlock).
+[[gnu::noinline]] bool MeasureBlock(const SampleBlock& block) {
     int32_t measured = 0;
     const bool stops = PassSamplesDone(block.count, &measured) != 0;
     for (int i = 0; i < measured; ++i) {
@@ -124,6 +125,27 @@ bool DrawPixelBlock(const PixelBlock& pixels, const SampleBlock& block) {
     const bool stops = PassSamplesDone(block.count, &end) != 0;
     DrawMapped(pixels, block, end);
     return !stops;
+}
+
+// The visits of the drawing pass, out of line (see NextSampleBlock).
+[[gnu::noinline]] bool DrawBlock(const SampleBlock& block) {
+    PixelBlock pixels;
+    MapBlock(block, &pixels);
+    return DrawPixelBlock(pixels, block);
+}
+
+// Where the range pass kept Y values only as floats, a block whose pixels they do not all settle
+// is evaluated again.
+[[gnu::noinline]] bool DrawNarrowBlock(SampleBlock& block, const float* y) {
+    PixelBlock pixels;
+    if (MapNarrowBlock(block, y, &pixels)) {
+        ++gNarrowDrawing.mapped;
+    } else {
+        ++gNarrowDrawing.evaluated;
+        EvaluateSamples(block);
+        MapBlock(block, &pixels);
+    }
+    return DrawPixelBlock(pixels, block);
 }
 
 }  // namespace
@@ -188,25 +210,7 @@ void DrawCurve(DrawSurface* hDc, const QRect* Prec) {
     // pass at the sample where the range pass ended.
     BeginPass(PassKind::Drawing);
     gNarrowDrawing = {0, 0};
-    WalkSampleBlocks(
-        [](const SampleBlock& block) {
-            PixelBlock pixels;
-            MapBlock(block, &pixels);
-            return DrawPixelBlock(pixels, block);
-        },
-        // Where the range pass kept Y values only as floats, a block whose pixels they do not
-        // all settle is evaluated again.
-        [](SampleBlock& block, const float* y) {
-            PixelBlock pixels;
-            if (MapNarrowBlock(block, y, &pixels)) {
-                ++gNarrowDrawing.mapped;
-            } else {
-                ++gNarrowDrawing.evaluated;
-                EvaluateSamples(block);
-                MapBlock(block, &pixels);
-            }
-            return DrawPixelBlock(pixels, block);
-        });
+    WalkSampleBlocks(DrawBlock, DrawNarrowBlock);
     EndPass();
 }
 
