@@ -259,6 +259,17 @@ void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
 
 namespace {
 
+// Whether some sample of a block is undefined: the marks eight at a time, as in MappedYs.
+bool AnyUndefined(const SampleBlock& block) {
+    uint64_t undefined = 0;
+    for (int i = 0; i < kSampleBlock; i += 8) {
+        uint64_t marks;
+        std::memcpy(&marks, block.undefined + i, sizeof marks);
+        undefined |= marks;
+    }
+    return undefined != 0;
+}
+
 // The row positions of a block, lane by lane the operations of RowPosition.
 void RowPositions(const double* ys, double* rows) {
     const double minY = gMinY;
@@ -303,14 +314,7 @@ void NarrowBounds(const SampleBlock& block, const float* y, double* low, double*
         low[i] = d - half;
         high[i] = d + half;
     }
-    // The marks eight at a time, as in MappedYs; rarely any.
-    uint64_t undefined = 0;
-    for (int i = 0; i < kSampleBlock; i += 8) {
-        uint64_t marks;
-        std::memcpy(&marks, block.undefined + i, sizeof marks);
-        undefined |= marks;
-    }
-    for (int i = 0; undefined != 0 && i < kSampleBlock; ++i) {
+    for (int i = 0; AnyUndefined(block) && i < kSampleBlock; ++i) {
         low[i] = block.undefined[i] ? 0.0 : low[i];
         high[i] = block.undefined[i] ? 0.0 : high[i];
     }
@@ -333,9 +337,63 @@ bool SettledRow(double low, double high, double rowLow, double rowHigh, bool* fi
     return finite && *fits == fitsHigh && (*fits ? *v == vHigh : sameSide);
 }
 
+// A position as a coordinate from 0 to 32767, as PlainCoordinates takes it; false otherwise.
+bool PlainCoordinate(double position, int16_t* coordinate) {
+    return std::isfinite(position) && ToCoordinate(position, coordinate) && *coordinate >= 0;
+}
+
+// A block whose samples are all defined, with Y values from lowest to highest, drawn with both
+// axes scaled: true when every sample falls on one pixel inside the device, which the ends settle
+// (rows fall as Y grows, columns grow with X, which the walk makes grow), and pixels then lists
+// the first sample alone, or none when it repeats the pixel last set.
+bool MapOnOnePixel(const SampleBlock& block, double lowest, double highest, PixelBlock* pixels) {
+    int16_t top = 0;
+    int16_t bottom = 0;
+    int16_t left = 0;
+    int16_t right = 0;
+    const bool onePixel =
+        gPrefs.bAutoScaleY && gPrefs.bAutoScaleX && PlainCoordinate(RowPosition(highest), &top) &&
+        PlainCoordinate(RowPosition(lowest), &bottom) && top == bottom &&
+        PlainCoordinate(ColumnPosition(block.x[0]), &left) &&
+        PlainCoordinate(ColumnPosition(block.x[kSampleBlock - 1]), &right) && left == right;
+    if (onePixel) {
+        pixels->h[0] = left;
+        pixels->v[0] = top;
+        pixels->sample[0] = 0;
+        pixels->count = left != OldH || top != OldV ? 1 : 0;
+    }
+    return onePixel;
+}
+
+// The least and the greatest float of a block with no undefined sample, as the least and the
+// greatest Y they stand for (NarrowBounds, whose ends grow with the float); false when some sample
+// is undefined.
+bool NarrowExtremes(const SampleBlock& block, const float* y, double* lowest, double* highest) {
+    if (AnyUndefined(block)) {
+        return false;
+    }
+    float least = y[0];
+    float greatest = y[0];
+    for (int i = 1; i < kSampleBlock; ++i) {
+        least = y[i] < least ? y[i] : least;
+        greatest = y[i] > greatest ? y[i] : greatest;
+    }
+    const double low = least;
+    const double high = greatest;
+    *lowest = low - std::max(std::fabs(low) * 0x1p-24, 0x1p-150);
+    *highest = high + std::max(std::fabs(high) * 0x1p-24, 0x1p-150);
+    return true;
+}
+
 }  // namespace
 
 bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels) {
+    double lowest = 0.0;
+    double highest = 0.0;
+    if (NarrowExtremes(block, y, &lowest, &highest) &&
+        MapOnOnePixel(block, lowest, highest, pixels)) {
+        return true;  // mostly, where many samples fall on each pixel
+    }
     double low[kSampleBlock];
     double high[kSampleBlock];
     NarrowBounds(block, y, low, high);
