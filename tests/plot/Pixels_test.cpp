@@ -220,4 +220,60 @@ TEST_F(PixelsTest, MappedBlocksSetThePixelsMapAndDrawSets) {
     }
 }
 
+// A block known only by the floats of its Y values maps as its exact values do whenever the floats
+// settle its pixels, and says so otherwise: blocks on one pixel, across a column or a row, with an
+// undefined sample, on the boundary of a row, past the float range, without Y scaling.
+struct NarrowCase {
+    double x0;
+    double y0;
+    double dy;  // y = y0 + i * dy, for X from x0 in steps of 1e-6
+    int undefinedAt;
+    bool scaledY;
+    bool settles;
+    int listed;  // samples that set their pixel
+};
+
+const NarrowCase kNarrowCases[] = {
+    {1.01, 0.51, 1e-9, -1, true, true, 1},
+    {1.0 - 62.5e-6, 0.51, 1e-9, -1, true, true, 2},  // column 220 starts before the last sample
+    {1.01, 0.5 - 1e-5, 1.1e-6, -1, true, true, 2},   // the row below 0.5 ends among the samples
+    {1.01, 0.51, 1e-9, 40, true, true, 3},
+    {1.01, 0.5, 0.0, -1, true, false, 0},   // 0.5 is a boundary of rows: the floats cannot tell
+    {1.01, 1e39, 0.0, -1, true, false, 0},  // no float holds it
+    {1.01, 20.97, 1.1e-3, -1, false, true, 2},
+};
+
+TEST_F(PixelsTest, FloatsMapAsTheirValuesWhereTheySettleThePixels) {
+    SetRange(-10, 10, 1000);
+    for (const NarrowCase& c : kNarrowCases) {
+        gPrefs.bAutoScaleY = c.scaledY ? 1 : 0;
+        SetYRange(c.y0 > 1e30 ? c.y0 : -1, c.y0 > 1e30 ? 2 * c.y0 : 1);
+        SampleBlock block;
+        float floats[kSampleBlock];
+        block.count = kSampleBlock;
+        for (int i = 0; i < kSampleBlock; ++i) {
+            block.x[i] = c.x0 + i * 1e-6;
+            block.y[i] = c.y0 + i * c.dy;
+            block.undefined[i] = i == c.undefinedAt;
+            floats[i] = static_cast<float>(block.y[i]);
+        }
+        RasterCanvas canvas(400, 300);
+        PrepareForScaling(&canvas, &k400x300);
+        PixelBlock exact;
+        MapBlock(block, &exact);
+        PixelBlock narrow;
+        ASSERT_EQ(MapNarrowBlock(block, floats, &narrow), c.settles) << c.x0 << " " << c.y0;
+        if (c.settles) {
+            ASSERT_EQ(narrow.count, c.listed) << c.x0 << " " << c.y0;
+            ASSERT_EQ(exact.count, c.listed) << c.x0 << " " << c.y0;
+            for (int k = 0; k < exact.count; ++k) {
+                const int i = exact.sample[k];
+                EXPECT_EQ(narrow.sample[k], i) << c.x0 << " " << c.y0;
+                EXPECT_EQ(narrow.h[i], exact.h[i]) << c.x0 << " " << c.y0;
+                EXPECT_EQ(narrow.v[i], exact.v[i]) << c.x0 << " " << c.y0;
+            }
+        }
+    }
+}
+
 }  // namespace
