@@ -1,8 +1,10 @@
 #include "engine/KeptSamples.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "engine/Analize.h"
 #include "engine/Eval.h"
@@ -179,6 +181,14 @@ void StartNarrow() {
     ReleasePiecesFrom(gNarrow.limit > gKept.limit ? gNarrow.limit - gKept.limit : 0);
 }
 
+// A Y as the nearest float; one past the range of floats (or not a number) as infinity, which
+// settles no pixel.
+float AsFloat(double y) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    return std::fabs(y) <= kLargest ? static_cast<float>(y)
+                                    : std::numeric_limits<float>::infinity();
+}
+
 // Keeps count samples of block from sample from on as floats, which follow the doubles; stops
 // keeping where a piece cannot be had.
 void KeepNarrow(const SampleBlock& block, int from, int count) {
@@ -194,7 +204,7 @@ void KeepNarrow(const SampleBlock& block, int from, int count) {
         const uint64_t at = index % kNarrowPiece;
         const auto part = static_cast<int>(std::min<uint64_t>(n - done, kNarrowPiece - at));
         for (int i = 0; i < part; ++i) {
-            piece[at + i] = static_cast<float>(block.y[from + done + i]);
+            piece[at + i] = AsFloat(block.y[from + done + i]);
         }
         PutMarks(PieceMarks(piece), at, part, BlockMarks(block, from + done, part));
         done += part;

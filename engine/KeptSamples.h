@@ -34,7 +34,7 @@ void TakeKeptSamples(uint64_t first, SampleBlock& block);
 // pass after a stop then maps those samples instead of evaluating them again. A float holds a Y
 // only to within half its step, so the drawing pass evaluates again the samples whose pixel it
 // does not settle. The room grows with the samples measured, in pieces of kNarrowPiece samples
-// (4 MiB of floats and 128 KiB of marks each): 120 MiB for 29,360,128 samples at most, taken
+// (4 MiB of floats and 128 KiB of marks each): 115.5 MiB for 29,360,128 samples at most, taken
 // only once the walk passes kKeptSamplesBound.
 constexpr uint64_t kNarrowSamplesBound = uint64_t{1} << 25;
 constexpr uint64_t kNarrowPiece = uint64_t{1} << 20;
