@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/Common.h"
+#include "platform/IniFile.h"
 #include "platform/NumberText.h"
 #include "settings/Prefs.h"
 #include "settings/SetGetD.h"
@@ -266,4 +268,96 @@ void FinishReadingPreferences(PrefsReport* report) {
 
 void WritePreferences() {
     WriteWinPrefs();
+}
+
+std::string ReplacedReason(PrefReplaced why) {
+    switch (why) {
+        case PrefReplaced::NotANumber:
+            return "not a number";
+        case PrefReplaced::NotAWholeNumber:
+            return "not a whole number";
+        case PrefReplaced::NotASwitch:
+            return "not 0 or 1";
+        case PrefReplaced::NotOneCharacter:
+            return "not one character";
+        case PrefReplaced::CountOutOfRange:
+            return "not from " + std::to_string(kMinIterations) + " to " +
+                   std::to_string(kMaxIterations);
+        case PrefReplaced::SpanNotUsable:
+            return "MaxX - MinX is not a positive finite number";
+        case PrefReplaced::StepTooSmall:
+            return "the step (MaxX - MinX) / Iterations does not move X";
+        case PrefReplaced::HoldsNul:
+            return "a NUL byte; the reader stops there";
+        case PrefReplaced::TooLong:
+        case PrefReplaced::Kept:
+            break;
+    }
+    return "";
+}
+
+namespace {
+
+// The row of kPrefTable for a key named in any case; -1 for none.
+int KnownKey(std::string_view key) {
+    for (int i = 0; i < kPrefCount; ++i) {
+        if (IniNamesMatch(key, kPrefTable[i].key)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// Part of a link: the formula, the range and the count always, the rest when not its default.
+bool InLink(const PrefDescriptor& k) {
+    if (k.gate != PrefGate::Always) {
+        return false;
+    }
+    switch (k.kind) {
+        case PrefKind::Switch:
+            return Field<int32_t>(k) != static_cast<int32_t>(k.defaultValue);
+        case PrefKind::DecimalChar:
+            return Field<char[2]>(k)[0] != static_cast<char>(k.defaultValue);
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
+std::vector<PassedOverKey> PassedOverKeys(const std::string& content) {
+    std::vector<PassedOverKey> keys;
+    bool seen[kPrefCount] = {};
+    for (const IniKeyLine& entry : IniKeyLines(content, kIniSection)) {
+        const int known = KnownKey(entry.key);
+        const bool again = known >= 0 && seen[known];
+        if (known >= 0) {
+            seen[known] = true;
+        }
+        const char* why = known < 0           ? "not a key of Quorvy"
+                          : entry.section > 1 ? "in a second [Quorvy] section; the first counts"
+                          : again             ? "given again; the first counts"
+                                              : nullptr;
+        if (why != nullptr) {
+            keys.push_back({std::string(entry.line), why});
+        }
+    }
+    return keys;
+}
+
+std::string LinkKeyLines() {
+    std::string lines;
+    for (const PrefDescriptor& k : kPrefTable) {
+        if (!InLink(k)) {
+            continue;
+        }
+        char value[sizeof gPrefs.UserFnStr];
+        if (k.kind == PrefKind::RangeEnd) {
+            std::snprintf(value, sizeof value, "%.17g", Field<double>(k));
+        } else {
+            ValueText(k, value, sizeof value);
+        }
+        lines.append(k.key).append(1, '\t').append(value).append(1, '\n');
+    }
+    return lines;
 }
