@@ -19,6 +19,9 @@ double XAtColumn(const XRange& range, double column, int32_t width) {
 }
 
 XRange ZoomedRange(const XRange& range, double column, int32_t width, double factor) {
+    if (factor == 1.0) {
+        return range;  // as it was, not rounded through the column's X
+    }
     const double x = XAtColumn(range, column, width);
     return {x - (x - range.minX) / factor, x + (range.maxX - x) / factor};
 }

@@ -19,7 +19,7 @@ constexpr int kPanKeyShare = 10;
 // lies in the middle column.
 double XAtColumn(const XRange& range, double column, int32_t width);
 // The range seen closer by factor (above 1: zoom in, below 1: zoom out), the X at column staying
-// at that column.
+// at that column; a factor of 1 leaves the range as it is.
 XRange ZoomedRange(const XRange& range, double column, int32_t width, double factor);
 // The range seen after the picture moved by columns to the right (to the left when negative).
 XRange PannedRange(const XRange& range, double columns, int32_t width);
