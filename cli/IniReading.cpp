@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/CommonPortable.h"
 #include "settings/Prefs.h"
+#include "settings/PrefsReport.h"
 #include "settings/W_prefs.h"
 
 namespace {

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "settings/Prefs.h"
 
@@ -31,19 +30,6 @@ int32_t ReadPreferences(PrefsReport* report = nullptr);
 // values the record then holds, the report, the X step.
 void FinishReadingPreferences(PrefsReport* report = nullptr);
 void WritePreferences();
-
-// Why the reader used something else than a value as written, in words ("not a number"); empty
-// for a formula cut to its start and for a value used as written.
-std::string ReplacedReason(PrefReplaced why);
-
-// A key line of [Quorvy] that the reader passes over, which the profile calls cannot list: an
-// unknown key, a key given again (the first counts), and every key of a second [Quorvy] section
-// (the first section counts). Names match in any case, as the reader matches them.
-struct PassedOverKey {
-    std::string line;
-    const char* why;
-};
-std::vector<PassedOverKey> PassedOverKeys(const std::string& content);
 
 // The keys of a link to the plot, one "key<tab>value" line each: the formula, the range and the
 // count, then every other setting of the record that differs from its default. Range ends carry

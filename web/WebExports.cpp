@@ -17,6 +17,7 @@
 #include "plot/View.h"
 #include "settings/Prefs.h"
 #include "settings/SetGetD.h"
+#include "settings/PrefsReport.h"
 #include "settings/W_prefs.h"
 #include "settings/Settings.h"
 #include "web/WebPage.h"
