@@ -159,7 +159,9 @@ function showInfo(info) {
 
 // Every answer: keep the INI text, take the formula and the curve facts, show the picture.
 function take(result) {
-  keepIni(result.ini);
+  // During a change of view the settings are kept once, when it ends.
+  if (viewChanging()) view.ini = result.ini;
+  else keepIni(result.ini);
   followAddress(result.link);
   currentFormula = result.formula;
   latestRange = result.range;
@@ -451,6 +453,7 @@ const view = {
   change: null,         // the change under way: {id, start: {x, y} per pointer, pinch, base}
   changes: 0,
   queue: [],            // the steps waiting to be sent
+  ini: null,            // the settings to keep when the change ends
   settled: 0,           // changes finished, for whoever waits on one
   sending: false,
   held: false,          // pointers or keys still make the change
@@ -474,12 +477,12 @@ function sendView(step) {
   } else {
     view.queue.push(step);
   }
-  if (!view.sending) {
-    sendQueuedView();
-  } else if (passes > 0 && stoppable) {
+  // Whatever passes run are overtaken: a plot of the new range follows at once.
+  if (passes > 0 && stoppable) {
     worker.postMessage({ op: "stop" });
     overtaken = true;
   }
+  if (!view.sending) sendQueuedView();
 }
 
 async function sendQueuedView() {
@@ -505,8 +508,14 @@ async function sendQueuedView() {
 }
 
 // The change ends on the plot of its last range, as one step of the browser's history.
+function viewChanging() {
+  return view.held || view.sending;
+}
+
 function viewSettled() {
-  if (view.held || view.sending) return;
+  if (viewChanging()) return;
+  keepIni(view.ini);
+  view.ini = null;
   if (view.moved) history.pushState(null, "", addressOf(shownLink));
   view.moved = false;
   document.body.dataset.viewed = String(++view.settled);
@@ -600,6 +609,7 @@ function viewKey(event) {
     ArrowLeft: [1, panBy], ArrowRight: [1, -panBy],
   };
   if (event.shiftKey && (event.key === "ArrowLeft" || event.key === "ArrowRight")) {
+    if (passes > 0 && !view.sending) stopPass();  // a key stops the passes, as ever
     moveCursor(event.key === "ArrowLeft" ? -1 : 1);
   } else if (event.key === "0") {
     resetView();
@@ -673,7 +683,7 @@ function addressOf(link) {
 function followAddress(link) {
   if (link === undefined) return;
   shownLink = link;
-  if (view.held || view.sending) return;
+  if (viewChanging()) return;
   const address = addressOf(link);
   if (location.hash !== address) history.replaceState(null, "", address);
 }
@@ -799,6 +809,7 @@ function wireCommands() {
   plot.addEventListener("pointermove", onPointerMove);
   plot.addEventListener("pointerup", onPointerUp);
   plot.addEventListener("pointercancel", onPointerUp);
+  plot.addEventListener("lostpointercapture", onPointerUp);
   plot.addEventListener("wheel", onWheel, { passive: false });
   plot.addEventListener("blur", hideCursor);
   window.addEventListener("popstate", followHistory);

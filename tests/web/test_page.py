@@ -1,7 +1,8 @@
 """The web page (web/, the core as WebAssembly) opened from disk in headless Chromium with no
-network, used from the keyboard as a user does, against quorvy-plot built from the same core:
-pictures outside the label band, curve-info lines, messages, the exported bytes, a long pass that
-a key stops, and a reload that restores formula and settings.
+network, used from the keyboard, the mouse and touch as a user does, against quorvy-plot built
+from the same core: pictures outside the label band, curve-info lines, messages, the exported
+bytes, a long pass that a key stops, a reload that restores formula and settings, zoom and pan,
+the value under the pointer, and links.
 
 Environment: QUORVY_WEB_PAGE (the built index.html), QUORVY_PLOT (quorvy-plot)."""
 import base64
@@ -630,7 +631,8 @@ class Reload(Page):
 class Keyboard(Page):
     # (a control, the name a screen reader reads for it)
     NAMES = [("#cmd-export", "Export"), ("#cmd-print", "Print"), ("#cmd-formula", "Edit Formula"),
-             ("#cmd-info", "Curve Info"), ("#cmd-settings", "Settings")]
+             ("#cmd-info", "Curve Info"), ("#cmd-settings", "Settings"),
+             ("#cmd-reset", "Reset view"), ("#cmd-link", "Copy link")]
 
     def test_names_read_as_words_tab_leaves_the_plot_and_a_plot_is_described(self):
         for selector, name in self.NAMES:
