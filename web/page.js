@@ -450,8 +450,8 @@ async function exportTable() {
 // last step is plotted: then it becomes one step of the browser's history.
 const view = {
   pointers: new Map(),  // pointer id: {x, y} where it is now, in pixel columns and rows
-  change: null,         // the change under way: {id, start: {x, y} per pointer, pinch, base}
-  changes: 0,
+  change: null,         // the gesture under way: {id, start: {x, y} per pointer, begun}
+  changes: 0,           // changes begun, each its own id
   queue: [],            // the steps waiting to be sent
   ini: null,            // the settings to keep when the change ends
   settled: 0,           // changes finished, for whoever waits on one
