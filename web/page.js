@@ -163,6 +163,10 @@ function take(result) {
   if (viewChanging()) view.ini = result.ini;
   else keepIni(result.ini);
   followAddress(result.link);
+  if (result.formula !== currentFormula || JSON.stringify(result.range) !==
+      JSON.stringify(latestRange)) {
+    $("readout").textContent = "";  // it read another plot
+  }
   currentFormula = result.formula;
   latestRange = result.range;
   showInfo(result.info);
