@@ -110,7 +110,11 @@ def stop_range_pass(browser, second_key):
     """Milliseconds from a key during the range pass to the page idle, or, with second_key,
     from a second key during the drawing of the measured samples."""
     start_long_plot(browser)
-    browser.evaluate("bench.done = 0")
+    browser.evaluate("bench.done = 0; bench.measured = ''; new MutationObserver(() => { "
+                     "const m = document.getElementById('state').textContent"
+                     ".match(/Drawing the ([0-9,]+) samples measured/); "
+                     "if (m) bench.measured = m[1]; }).observe(document.getElementById('state'), "
+                     "{ childList: true, characterData: true, subtree: true })")
     browser.key("q")
     if second_key:
         drawing = browser.wait_for("document.getElementById('state').textContent.includes("
@@ -119,15 +123,11 @@ def stop_range_pass(browser, second_key):
         if drawing == "idle":
             return None  # the drawing ended before a second key could reach it
         browser.key("q")
-    else:
-        measured = browser.wait_for("(document.getElementById('state').textContent"
-                                    ".match(/Drawing the ([0-9,]+) samples measured/) || [])[1]",
-                                    timeout=300)
     browser.wait_for("bench.done > bench.key && " + IDLE, timeout=300)
     took = browser.evaluate("bench.done - bench.key")
     if not second_key:
         print("  the key after 1 s: %s samples measured, %.0f MiB of wasm memory after their drawing"
-              % (measured, worker_memory(browser)))
+              % (browser.evaluate("bench.measured"), worker_memory(browser)))
     return took
 
 

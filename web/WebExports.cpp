@@ -100,6 +100,14 @@ std::string LinkReport(const std::string& ini, const PrefsReport& report) {
 
 std::string gLinkReport;
 
+// The page's rules for its passes: a stop reaches every later pass (the plot, the curve facts and
+// the export describe the same samples), and past the kept values the range pass keeps floats, so
+// that the plot after a stop costs little more than the mapping.
+void SetPagePassRules() {
+    SetStopReach(StopReach::EveryLaterPass);
+    KeepNarrowSamples(true);
+}
+
 }  // namespace
 
 QUORVY_EXPORT("q_buffer") char* WebBuffer() {
@@ -115,8 +123,7 @@ QUORVY_EXPORT("q_buffer_size") int32_t WebBufferSize() {
 QUORVY_EXPORT("q_start") int32_t WebStart(int32_t iniLength) {
     const std::string ini = In(iniLength);
     SetStoredIni(iniLength >= 0 ? &ini : nullptr);
-    SetStopReach(StopReach::EveryLaterPass);
-    KeepNarrowSamples(true);
+    SetPagePassRules();
     LoadStartPreferences();
     ClearPassStop();
     NoteSettingsRange();
@@ -281,7 +288,7 @@ QUORVY_EXPORT("q_open_link") int32_t WebOpenLink(int32_t length, int32_t keepSet
         at = end + 1;
     }
     SetStoredIni(&ini);
-    SetStopReach(StopReach::EveryLaterPass);
+    SetPagePassRules();
     InitGVars();
     PrefsReport report;
     ReadPreferences(&report);
