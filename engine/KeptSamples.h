@@ -34,9 +34,9 @@ void TakeKeptSamples(uint64_t first, SampleBlock& block);
 // pass after a stop then maps those samples instead of evaluating them again. A float holds a Y
 // only to within half its step, so the drawing pass evaluates again the samples whose pixel it
 // does not settle. The room grows with the samples measured, in pieces of kNarrowPiece samples
-// (4 MiB of floats and 128 KiB of marks each): 115.5 MiB for 29,360,128 samples at most, taken
+// (4 MiB of floats and 128 KiB of marks each): 247.5 MiB for 62,914,560 samples at most, taken
 // only once the walk passes kKeptSamplesBound.
-constexpr uint64_t kNarrowSamplesBound = uint64_t{1} << 25;
+constexpr uint64_t kNarrowSamplesBound = uint64_t{1} << 26;
 constexpr uint64_t kNarrowPiece = uint64_t{1} << 20;
 void KeepNarrowSamples(bool keep);
 // How many samples from the start of the walk the drawing pass may take kept, as doubles or as
