@@ -26,10 +26,9 @@ BLUE = (0, 0, 255)
 
 # The page's state, read through its own elements.
 IDLE = "document.getElementById('stop').disabled && !document.querySelector('dialog[open]')"
-PIXELS = """(() => { const c = document.getElementById('plot');
-  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+PIXELS = """plotPixels().then(({ width, height, rgba: d }) => {
   let s = ''; for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i+1], d[i+2]);
-  return [c.width, c.height, btoa(s)]; })()"""
+  return [width, height, btoa(s)]; })"""
 # From then on, every text of the status line, with whether Stop was live, in window.said.
 WATCH_STATE = """window.said = []; const s = document.getElementById('state');
   new MutationObserver(() => said.push([s.textContent, !document.getElementById('stop').disabled]))
