@@ -213,9 +213,10 @@ function paint(picture) {
   picture.bitmap.close();
 }
 
-// The plot's pixels as the page shows them: width, height and RGBA bytes.
-async function plotPixels() {
-  if (plotHandedOver) return ask("plotPixels");
+// The plot's pixels as the page shows them: width, height and RGBA bytes. Asked at once, they
+// show the plot under way; else those of the last answer the page took.
+async function plotPixels(atOnce = false) {
+  if (plotHandedOver) return ask("plotPixels", { atOnce });
   const canvas = $("plot");
   const { width, height } = canvas;
   const rgba = width > 0 && height > 0

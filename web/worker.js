@@ -2,9 +2,10 @@
 // The core of Quorvy, compiled to WebAssembly, in a Web Worker: every pass runs here, off the
 // page's thread, and the plot is drawn here straight into the page's canvas. The page sends one
 // request per command and gets back the core's results: the plot's size, the curve-info lines,
-// the message boxes, the value table and Quorvy.ini. During a long pass the core lets this worker run now and then (the "yield"
-// import): it reports progress and the growing plot, and hands over a stop request. That needs
-// WebAssembly's promise integration (WebAssembly.Suspending); without it a pass runs to its end.
+// the message boxes, the value table and Quorvy.ini. During a long pass the core lets this
+// worker run now and then (the "yield" import): it reports progress, shows the growing plot and
+// hands over a stop request. That needs WebAssembly's promise integration
+// (WebAssembly.Suspending); without it a pass runs to its end.
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -307,8 +308,9 @@ async function serve({ id, op, ...request }) {
 }
 
 // Requests that only read the core's state are answered at once, even while a pass waits for
-// the page, so that a dialog opened during a pass opens without waiting for its end.
-const AT_ONCE = new Set(["settingsFields", "plotPixels"]);
+// the page, so that a dialog opened during a pass opens without waiting for its end; so is a
+// request that asks for it.
+const AT_ONCE = new Set(["settingsFields"]);
 
 let queue = Promise.resolve();
 onmessage = ({ data }) => {
@@ -316,7 +318,7 @@ onmessage = ({ data }) => {
     if (busy) stopAsked = true;
     return;
   }
-  if (AT_ONCE.has(data.op) && core) {
+  if ((AT_ONCE.has(data.op) || data.atOnce) && core) {
     postMessage({ id: data.id, result: commands[data.op](data) });
     return;
   }
