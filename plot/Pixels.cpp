@@ -156,9 +156,9 @@ bool PlainCoordinates(const double* positions, int16_t* coordinates, double marg
     // cvttpd2dq truncates as the cast does, and gives INT32_MIN for a NaN or a position past the
     // 32-bit range: no position needs holding first.
     __m128i outside = _mm_setzero_si128();
-    __m128d nearEdge = _mm_setzero_pd();
-    const __m128d low = _mm_set1_pd(margin);
-    const __m128d high = _mm_set1_pd(1.0 - margin);
+    // The smallest and largest fractional parts, of positions inside the 32-bit range.
+    __m128d lowestPart = _mm_set1_pd(1.0);
+    __m128d highestPart = _mm_setzero_pd();
     for (int i = 0; i < kSampleBlock; i += 4) {
         const __m128d first = _mm_loadu_pd(positions + i);
         const __m128d second = _mm_loadu_pd(positions + i + 2);
@@ -168,13 +168,13 @@ bool PlainCoordinates(const double* positions, int16_t* coordinates, double marg
         outside = _mm_or_si128(outside, _mm_srli_epi32(four, 15));  // below 0 or above 32767
         const __m128d firstPart = _mm_sub_pd(first, _mm_cvtepi32_pd(firstTwo));
         const __m128d secondPart = _mm_sub_pd(second, _mm_cvtepi32_pd(secondTwo));
-        nearEdge = _mm_or_pd(
-            nearEdge, _mm_or_pd(_mm_cmplt_pd(firstPart, low), _mm_cmpgt_pd(firstPart, high)));
-        nearEdge = _mm_or_pd(
-            nearEdge, _mm_or_pd(_mm_cmplt_pd(secondPart, low), _mm_cmpgt_pd(secondPart, high)));
+        lowestPart = _mm_min_pd(lowestPart, _mm_min_pd(firstPart, secondPart));
+        highestPart = _mm_max_pd(highestPart, _mm_max_pd(firstPart, secondPart));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(coordinates + i), _mm_packs_epi32(four, four));
     }
     const bool inside = _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+    const __m128d nearEdge = _mm_or_pd(_mm_cmplt_pd(lowestPart, _mm_set1_pd(margin)),
+                                       _mm_cmpgt_pd(highestPart, _mm_set1_pd(1.0 - margin)));
     return inside && _mm_movemask_pd(nearEdge) == 0;
 #else
     constexpr double kBound = 40000.0;
@@ -234,6 +234,14 @@ uint64_t PixelChanges(const PixelBlock& pixels) {
 #endif
 }
 
+// The set bits of a word, added in ever wider fields (the processor may lack an instruction).
+int ChangeCount(uint64_t changes) {
+    changes -= (changes >> 1) & 0x5555555555555555u;
+    changes = (changes & 0x3333333333333333u) + ((changes >> 2) & 0x3333333333333333u);
+    changes = (changes + (changes >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<int>((changes * 0x0101010101010101u) >> 56);
+}
+
 // The samples of a block whose coordinates (in pixels) all fit and none lies before the origin:
 // each sets its pixel unless it repeats the pixel of the sample before it. The changes are found
 // for the whole block at once, then listed.
@@ -244,7 +252,7 @@ void ListChanges(int count, PixelBlock* pixels) {
         changes &= (uint64_t{1} << count) - 1;
     }
     int listed = 0;
-    if (__builtin_popcountll(changes) > kSampleBlock / 4) {
+    if (ChangeCount(changes) > kSampleBlock / 4) {
         // Many changes (a short walk, a steep curve): every sample in turn, without a branch on
         // each outcome, which is hard to predict.
         for (int i = 0; i < kSampleBlock; ++i) {
