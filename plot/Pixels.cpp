@@ -234,17 +234,36 @@ uint64_t PixelChanges(const PixelBlock& pixels) {
 #endif
 }
 
-// The set bits of a word, added in ever wider fields (the processor may lack an instruction).
-int ChangeCount(uint64_t changes) {
-    changes -= (changes >> 1) & 0x5555555555555555u;
-    changes = (changes & 0x3333333333333333u) + ((changes >> 2) & 0x3333333333333333u);
-    changes = (changes + (changes >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-    return static_cast<int>((changes * 0x0101010101010101u) >> 56);
+#if defined(__SSE2__)
+// For each byte of changes: the places of its set bits in order, one per byte (the rest zero), and
+// how many there are.
+struct ChangedPlaces {
+    uint8_t places[256][8];
+    uint8_t count[256];
+};
+
+constexpr ChangedPlaces MakeChangedPlaces() {
+    ChangedPlaces table{};
+    for (int bits = 0; bits < 256; ++bits) {
+        int n = 0;
+        for (int place = 0; place < 8; ++place) {
+            if ((bits >> place) & 1) {
+                table.places[bits][n++] = static_cast<uint8_t>(place);
+            }
+        }
+        table.count[bits] = static_cast<uint8_t>(n);
+    }
+    return table;
 }
+
+constexpr ChangedPlaces kChangedPlaces = MakeChangedPlaces();
+#endif
 
 // The samples of a block whose coordinates (in pixels) all fit and none lies before the origin:
 // each sets its pixel unless it repeats the pixel of the sample before it. The changes are found
-// for the whole block at once, then listed.
+// for the whole block at once, then listed eight samples at a time without a branch on them
+// (they follow the curve and are hard to predict). The eight entries written for samples i to
+// i + 7 start at an entry no later than i, so they stay within the list.
 void ListChanges(int count, PixelBlock* pixels) {
     static_assert(kSampleBlock == 64, "the changes of a block fill one word");
     uint64_t changes = PixelChanges(*pixels);
@@ -252,18 +271,22 @@ void ListChanges(int count, PixelBlock* pixels) {
         changes &= (uint64_t{1} << count) - 1;
     }
     int listed = 0;
-    if (ChangeCount(changes) > kSampleBlock / 4) {
-        // Many changes (a short walk, a steep curve): every sample in turn, without a branch on
-        // each outcome, which is hard to predict.
-        for (int i = 0; i < kSampleBlock; ++i) {
-            pixels->sample[listed] = static_cast<int16_t>(i);
-            listed += static_cast<int>((changes >> i) & 1);
-        }
-    } else {
-        for (; changes != 0; changes &= changes - 1) {
-            pixels->sample[listed++] = static_cast<int16_t>(__builtin_ctzll(changes));
-        }
+#if defined(__SSE2__)
+    for (int i = 0; i < kSampleBlock; i += 8) {
+        const auto bits = static_cast<uint8_t>(changes >> i);
+        const __m128i places = _mm_unpacklo_epi8(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kChangedPlaces.places[bits])),
+            _mm_setzero_si128());
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels->sample + listed),
+                         _mm_add_epi16(places, _mm_set1_epi16(static_cast<int16_t>(i))));
+        listed += kChangedPlaces.count[bits];
     }
+#else
+    for (int i = 0; i < kSampleBlock; ++i) {
+        pixels->sample[listed] = static_cast<int16_t>(i);
+        listed += static_cast<int>((changes >> i) & 1);
+    }
+#endif
     pixels->count = listed;
 }
 
@@ -354,10 +377,11 @@ void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
 }
 
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
+    DrawSurface* const surface = DestHdc;  // setting a pixel leaves the surface as it is
     int last = -1;
     for (int k = 0; k < pixels.count && pixels.sample[k] < end; ++k) {
         last = pixels.sample[k];
-        DestHdc->SetPixel(pixels.h[last], pixels.v[last],
+        surface->SetPixel(pixels.h[last], pixels.v[last],
                           block.undefined[last] ? OutofRangeColor : pixelColor);
     }
     if (last >= 0) {
