@@ -436,22 +436,26 @@ class WineSession:
         raise RuntimeError("the probe ended three times before it answered %r" % (args,))
 
     def _probe_queries(self):
-        """The folder the live probe reads queries from; starts the probe when none lives."""
+        """The folder the live probe reads queries from; starts the probe when none lives. A
+        launcher can end before the probe it hands to the desktop shows among the prefix's
+        processes; the probe is then started again on the same folder. A late first probe
+        does no harm: a query is deleted by the one probe that answers it."""
         queries = os.path.join(self.workdir, "queries")
         if self.probe_ready:
             return queries
         shutil.rmtree(queries, ignore_errors=True)
         os.mkdir(queries)
         self._reap()
-        self.launchers.append(subprocess.Popen(
-            self.flavour.command("explorer", "/desktop=" + DESKTOP, self.probe_exe, "serve",
-                                 self.windows_path(queries)),
-            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         ready = os.path.join(queries, "ready")
-        if self._wait_answer(lambda: os.path.exists(ready), "the probe to start") is None:
-            raise RuntimeError("the probe ended before it waited for queries")
-        self.probe_ready = True
-        return queries
+        for attempt in range(3):
+            self.launchers.append(subprocess.Popen(
+                self.flavour.command("explorer", "/desktop=" + DESKTOP, self.probe_exe, "serve",
+                                     self.windows_path(queries)),
+                env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            if self._wait_answer(lambda: os.path.exists(ready), "the probe to start"):
+                self.probe_ready = True
+                return queries
+        raise RuntimeError("the probe ended three times before it waited for queries")
 
     def _wait_answer(self, answer, what, interval=0.02):
         """answer()'s first true value; None when the probe is not alive or ended meanwhile.
