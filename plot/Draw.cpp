@@ -117,21 +117,19 @@ void MeasureEachSample(const SampleBlock& block, int measured) {
     }
 }
 
-// The first sample of a block whose Y equals value.
-int FirstSampleAt(const SampleBlock& block, double value) {
-    int i = 0;
-    while (block.y[i] != value) {
-        ++i;
-    }
-    return i;
-}
-
 // A whole block of defined samples, measured as MeasureEachSample measures it: its largest Y, if
 // above gMaxY, becomes gMaxY at the first sample that has it (every sample before it is smaller);
 // likewise its smallest. Its Y values are all finite, so the vector maximum and minimum need not
 // care for NaNs, and a zero of either sign is found by its value.
 void MeasureWholeBlock(const SampleBlock& block) {
 #if defined(__SSE2__)
+    const auto firstSampleAt = [&block](double value) {
+        int i = 0;
+        while (block.y[i] != value) {
+            ++i;
+        }
+        return i;
+    };
     __m128d high = _mm_loadu_pd(block.y);
     __m128d low = high;
     for (int i = 2; i < kSampleBlock; i += 2) {
@@ -143,12 +141,12 @@ void MeasureWholeBlock(const SampleBlock& block) {
         std::max(_mm_cvtsd_f64(high), _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)));
     const double lowest = std::min(_mm_cvtsd_f64(low), _mm_cvtsd_f64(_mm_unpackhi_pd(low, low)));
     if (highest > gMaxY) {
-        const int i = FirstSampleAt(block, highest);
+        const int i = firstSampleAt(highest);
         gMaxY = block.y[i];
         X_WhereMaxY = block.x[i];
     }
     if (lowest < gMinY) {
-        const int i = FirstSampleAt(block, lowest);
+        const int i = firstSampleAt(lowest);
         gMinY = block.y[i];
         X_WhereMinY = block.x[i];
     }

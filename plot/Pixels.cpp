@@ -189,7 +189,7 @@ bool PlainCoordinates(const double* positions, int16_t* coordinates, double marg
     uint32_t outside = 0;  // a negative coordinate is a large unsigned number
     for (int i = 0; i < kSampleBlock; ++i) {
         outside |= static_cast<uint32_t>(truncated[i]) > INT16_MAX ? 1u : 0u;
-        outside |= (parts[i] < margin) | (parts[i] > 1.0 - margin) ? 1u : 0u;
+        outside |= ((parts[i] < margin) | (parts[i] > 1.0 - margin)) ? 1u : 0u;
     }
     for (int i = 0; i < kSampleBlock; ++i) {
         coordinates[i] = static_cast<int16_t>(truncated[i]);
@@ -226,7 +226,7 @@ uint64_t PixelChanges(const PixelBlock& pixels) {
     }
     return changes;
 #else
-    uint64_t changes = (hs[0] != OldH) | (vs[0] != OldV) ? 1u : 0u;
+    uint64_t changes = ((hs[0] != OldH) | (vs[0] != OldV)) ? 1u : 0u;
     for (int i = 1; i < kSampleBlock; ++i) {
         changes |= static_cast<uint64_t>((hs[i] != hs[i - 1]) | (vs[i] != vs[i - 1])) << i;
     }
