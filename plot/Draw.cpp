@@ -130,13 +130,22 @@ void MeasureWholeBlock(const SampleBlock& block) {
         }
         return i;
     };
-    __m128d high = _mm_loadu_pd(block.y);
-    __m128d low = high;
-    for (int i = 2; i < kSampleBlock; i += 2) {
-        const __m128d two = _mm_loadu_pd(block.y + i);
-        high = _mm_max_pd(high, two);
-        low = _mm_min_pd(low, two);
+    // Two maxima and two minima side by side, so that each waits only for every other pair.
+    static_assert(kSampleBlock % 4 == 0, "a block is read four samples at a time");
+    __m128d highA = _mm_loadu_pd(block.y);
+    __m128d highB = _mm_loadu_pd(block.y + 2);
+    __m128d lowA = highA;
+    __m128d lowB = highB;
+    for (int i = 4; i < kSampleBlock; i += 4) {
+        const __m128d a = _mm_loadu_pd(block.y + i);
+        const __m128d b = _mm_loadu_pd(block.y + i + 2);
+        highA = _mm_max_pd(highA, a);
+        highB = _mm_max_pd(highB, b);
+        lowA = _mm_min_pd(lowA, a);
+        lowB = _mm_min_pd(lowB, b);
     }
+    const __m128d high = _mm_max_pd(highA, highB);
+    const __m128d low = _mm_min_pd(lowA, lowB);
     const double highest =
         std::max(_mm_cvtsd_f64(high), _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)));
     const double lowest = std::min(_mm_cvtsd_f64(low), _mm_cvtsd_f64(_mm_unpackhi_pd(low, low)));
