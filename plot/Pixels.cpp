@@ -331,11 +331,70 @@ const double* MappedYs(const SampleBlock& block, double* held) {
     return held;
 }
 
-// The positions of a block under automatic scaling of both axes, with a multiplication by the
-// reciprocal of each scale where BlockPositions divides: they may differ from the divided ones in
-// their last bits, which PlainCoordinates with kPixelEdgeMargin tells apart.
-void ReciprocalPositions(const SampleBlock& block, const double* ys, double* rows,
-                         double* columns) {
+// The coordinates of a block under automatic scaling of both axes, with a multiplication by the
+// reciprocal of each scale where BlockPositions divides: the positions may differ from the
+// divided ones in their last bits, so the coordinates are taken only where PlainCoordinates with
+// kPixelEdgeMargin takes them all, rows and columns; false otherwise.
+#if defined(__SSE2__)
+// One loop with the positions kept in registers, lane by lane the operations of the loops below.
+bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBlock* pixels) {
+    const __m128d minY = _mm_set1_pd(gMinY);
+    const __m128d rowsPerUnit = _mm_set1_pd(1.0 / gScaleYFactor);
+    const __m128d height = _mm_set1_pd(H);
+    const __m128d minX = _mm_set1_pd(gPrefs.MinX);
+    const __m128d columnsPerUnit = _mm_set1_pd(1.0 / gScaleXFactor);
+    __m128i outside = _mm_setzero_si128();
+    __m128d lowestRowPart = _mm_set1_pd(1.0);
+    __m128d lowestColumnPart = lowestRowPart;
+    __m128d highestRowPart = _mm_setzero_pd();
+    __m128d highestColumnPart = highestRowPart;
+    const auto row = [&](int i) {
+        return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(minY, _mm_loadu_pd(ys + i)), rowsPerUnit), height);
+    };
+    const auto column = [&](int i) {
+        return _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(block.x + i), minX), columnsPerUnit);
+    };
+    const auto part = [](__m128d position, __m128i truncated) {
+        return _mm_sub_pd(position, _mm_cvtepi32_pd(truncated));
+    };
+    for (int i = 0; i < kSampleBlock; i += 4) {
+        const __m128d rowA = row(i);
+        const __m128d rowB = row(i + 2);
+        const __m128d columnA = column(i);
+        const __m128d columnB = column(i + 2);
+        const __m128i rowA32 = _mm_cvttpd_epi32(rowA);
+        const __m128i rowB32 = _mm_cvttpd_epi32(rowB);
+        const __m128i columnA32 = _mm_cvttpd_epi32(columnA);
+        const __m128i columnB32 = _mm_cvttpd_epi32(columnB);
+        const __m128i rows = _mm_unpacklo_epi64(rowA32, rowB32);
+        const __m128i columns = _mm_unpacklo_epi64(columnA32, columnB32);
+        // below 0 or above 32767
+        outside = _mm_or_si128(outside, _mm_srli_epi32(_mm_or_si128(rows, columns), 15));
+        const __m128d rowPartA = part(rowA, rowA32);
+        const __m128d rowPartB = part(rowB, rowB32);
+        const __m128d columnPartA = part(columnA, columnA32);
+        const __m128d columnPartB = part(columnB, columnB32);
+        lowestRowPart = _mm_min_pd(lowestRowPart, _mm_min_pd(rowPartA, rowPartB));
+        highestRowPart = _mm_max_pd(highestRowPart, _mm_max_pd(rowPartA, rowPartB));
+        lowestColumnPart = _mm_min_pd(lowestColumnPart, _mm_min_pd(columnPartA, columnPartB));
+        highestColumnPart = _mm_max_pd(highestColumnPart, _mm_max_pd(columnPartA, columnPartB));
+        const __m128i coordinates = _mm_packs_epi32(rows, columns);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels->v + i), coordinates);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels->h + i),
+                         _mm_unpackhi_epi64(coordinates, coordinates));
+    }
+    const bool inside = _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+    const __m128d low = _mm_set1_pd(kPixelEdgeMargin);
+    const __m128d high = _mm_set1_pd(1.0 - kPixelEdgeMargin);
+    const __m128d nearEdge = _mm_or_pd(
+        _mm_or_pd(_mm_cmplt_pd(lowestRowPart, low), _mm_cmpgt_pd(highestRowPart, high)),
+        _mm_or_pd(_mm_cmplt_pd(lowestColumnPart, low), _mm_cmpgt_pd(highestColumnPart, high)));
+    return inside && _mm_movemask_pd(nearEdge) == 0;
+}
+#else
+bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBlock* pixels) {
+    double rows[kSampleBlock];
+    double columns[kSampleBlock];
     const double minY = gMinY;
     const double rowsPerUnit = 1.0 / gScaleYFactor;
     const double height = H;
@@ -347,7 +406,12 @@ void ReciprocalPositions(const SampleBlock& block, const double* ys, double* row
     for (int i = 0; i < kSampleBlock; ++i) {
         columns[i] = (block.x[i] - minX) * columnsPerUnit;
     }
+    // Both conversions run before either result is looked at.
+    const bool plainRows = PlainCoordinates(rows, pixels->v, kPixelEdgeMargin);
+    const bool plainColumns = PlainCoordinates(columns, pixels->h, kPixelEdgeMargin);
+    return plainRows && plainColumns;
 }
+#endif
 
 void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
     double held[kSampleBlock];
@@ -355,15 +419,9 @@ void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
     double rows[kSampleBlock];
     double columns[kSampleBlock];
     const bool bothScaled = gPrefs.bAutoScaleY && gPrefs.bAutoScaleX;
-    if (bothScaled) {
-        ReciprocalPositions(block, ys, rows, columns);
-        // Both conversions run before either result is looked at.
-        const bool plainRows = PlainCoordinates(rows, pixels->v, kPixelEdgeMargin);
-        const bool plainColumns = PlainCoordinates(columns, pixels->h, kPixelEdgeMargin);
-        if (plainRows && plainColumns) {
-            ListChanges(block.count, pixels);
-            return;
-        }
+    if (bothScaled && ReciprocalCoordinates(block, ys, pixels)) {
+        ListChanges(block.count, pixels);
+        return;
     }
     // A position near a pixel edge or outside the plain range: the whole block by division.
     BlockPositions(block, ys, rows, columns);
