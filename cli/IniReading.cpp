@@ -8,36 +8,10 @@
 #include "platform/IniFile.h"
 #include "platform/CommonPortable.h"
 #include "settings/Prefs.h"
+#include "settings/PrefsReport.h"
 #include "settings/W_prefs.h"
 
 namespace {
-
-// The reader's reasons in the tool's words.
-std::string ReasonText(PrefReplaced why) {
-    switch (why) {
-        case PrefReplaced::NotANumber:
-            return "not a number";
-        case PrefReplaced::NotAWholeNumber:
-            return "not a whole number";
-        case PrefReplaced::NotASwitch:
-            return "not 0 or 1";
-        case PrefReplaced::NotOneCharacter:
-            return "not one character";
-        case PrefReplaced::CountOutOfRange:
-            return "not from " + std::to_string(kMinIterations) + " to " +
-                   std::to_string(kMaxIterations);
-        case PrefReplaced::SpanNotUsable:
-            return "MaxX - MinX is not a positive finite number";
-        case PrefReplaced::StepTooSmall:
-            return "the step (MaxX - MinX) / Iterations does not move X";
-        case PrefReplaced::HoldsNul:
-            return "a NUL byte; the reader stops there";
-        case PrefReplaced::TooLong:
-        case PrefReplaced::Kept:
-            break;
-    }
-    return "";
-}
 
 // A file holds settings of the program when its [Quorvy] section holds one of the keys.
 bool HoldsSettings(const PrefsReport& report) {
@@ -90,40 +64,16 @@ std::vector<std::string> ReplacedValues(const std::string& shown, const CliOptio
         const std::string put =
             d.kind == PrefKind::DecimalChar ? QuotedText(found.put) : EscapedText(found.put);
         lines.push_back(shown + ": " + d.key + "=" + EscapedText(found.text) + " replaced by " +
-                        put + " (" + ReasonText(found.why) + ")");
+                        put + " (" + ReplacedReason(found.why) + ")");
     }
     return lines;
 }
 
-// The row of kPrefTable for a key named in any case; -1 for none.
-int KnownKey(std::string_view key) {
-    for (int i = 0; i < kPrefCount; ++i) {
-        if (IniNamesMatch(key, kPrefTable[i].key)) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-// The key lines of [Quorvy] that the reader passes over, which the profile calls cannot list:
-// an unknown key, a key given again (the first counts), and every key of a second [Quorvy]
-// section (the first section counts). Names match in any case, as the reader matches them.
+// The key lines of [Quorvy] that the reader passes over.
 std::vector<std::string> PassedOver(const std::string& content, const std::string& shown) {
     std::vector<std::string> lines;
-    bool seen[kPrefCount] = {};
-    for (const IniKeyLine& entry : IniKeyLines(content, kIniSection)) {
-        const int known = KnownKey(entry.key);
-        const bool again = known >= 0 && seen[known];
-        if (known >= 0) {
-            seen[known] = true;
-        }
-        const char* why = known < 0           ? "not a key of Quorvy"
-                          : entry.section > 1 ? "in a second [Quorvy] section; the first counts"
-                          : again             ? "given again; the first counts"
-                                              : nullptr;
-        if (why != nullptr) {
-            lines.push_back(shown + ": " + EscapedText(entry.line) + " ignored (" + why + ")");
-        }
+    for (const PassedOverKey& key : PassedOverKeys(content)) {
+        lines.push_back(shown + ": " + EscapedText(key.line) + " ignored (" + key.why + ")");
     }
     return lines;
 }

@@ -23,6 +23,8 @@ PICTURES = [
     ("settings-after", ["--min", "-10", "--max", "10", "-n", "200"], "2SIN(X)*X", 0),
     ("undefined-log", [], "LOG(X)+X/2", 0),
     ("autoscale-y-off", ["--no-autoscale-y"], "50SIN(X/10)", 0),
+    # The web page after eight wheel notches in around the middle of -100 .. 100.
+    ("zoomed-detail", ["--min", "-16.777216", "--max", "16.777216"], "2SIN(X)*X", 0),
     ("no-function", [], "", 3),
     ("invalid", [], "2*-X", 3),
 ]

@@ -2,8 +2,9 @@
 own passes on this machine: from Enter in the formula dialog to the finished plot for the default
 10,001 samples and for 1,000,001, the drawing pass alone as the curve facts time it, and the
 delay from a key to the end of a long pass: during its drawing pass, during its range pass (the
-page then draws the samples measured), and a second key during that drawing. Prints figures and
-ratios; asserts nothing.
+page then draws the samples measured), and a second key during that drawing; then one wheel
+notch to its finished plot for 10,001 samples, and a drag of one second: the frames shown and the
+slowest of them. Prints figures and ratios; asserts nothing.
 
 Run after the native build: python3 scripts/bench_web.py [--runs N] [--build FOLDER]
 (FOLDER: a native build folder other than build/native, such as bash scripts/bench.sh COMMIT
@@ -26,12 +27,12 @@ new MutationObserver(() => { bench.done = performance.now(); })
 IDLE = "document.getElementById('stop').disabled && !document.querySelector('dialog[open]')"
 
 
-def open_page(browser, iterations):
-    browser.open("file://" + os.path.abspath(os.path.join(BUILD, "web", "index.html")))
-    browser.wait_for("document.body && document.body.dataset.ready === '1'")
-    ini = "[Quorvy]\\r\\nIterations=%d\\r\\n" % iterations
-    browser.evaluate("localStorage.setItem('quorvy.ini', '%s')" % ini)
-    browser.send("Page.reload")
+def open_page(browser, iterations, formula=""):
+    """A new visit with the count (and a formula) in the page's address."""
+    browser.open("about:blank")
+    browser.wait_for("location.href === 'about:blank'")
+    browser.open("file://%s#Expression=%s&Iterations=%d" % (
+        os.path.abspath(os.path.join(BUILD, "web", "index.html")), formula, iterations))
     browser.wait_for("document.body && document.body.dataset.ready === '1' && " + IDLE)
     browser.evaluate(PROBE)
 
@@ -110,6 +111,58 @@ def stop_range_pass(browser, second_key):
     return browser.evaluate("bench.done - bench.key")
 
 
+# Times every picture painted (the page's own paint, wrapped) and the end of each change of view.
+VIEW_PROBE = """window.frames = []; const painted = paint;
+paint = (picture) => { frames.push(performance.now()); painted(picture); };
+new MutationObserver(() => { bench.viewed = performance.now(); })
+  .observe(document.body, { attributes: true, attributeFilter: ['data-viewed'] });"""
+
+
+def plot_point(browser, column):
+    top = browser.evaluate("document.getElementById('plot').getBoundingClientRect().top")
+    return column, top + 200
+
+
+def wheel_to_plot(browser, runs):
+    """One wheel notch at a column of a plot of 10,001 samples, in and out by turns:
+    milliseconds from the wheel to the change of view finished on its plot."""
+    open_page(browser, 10000, FORMULA)
+    browser.evaluate(VIEW_PROBE + "document.getElementById('plot').addEventListener('wheel', "
+                     "() => { bench.wheel = performance.now(); }, true)")
+    times = []
+    for run in range(runs):
+        x, y = plot_point(browser, 300)
+        browser.evaluate("bench.viewed = 0")
+        browser.send("Input.dispatchMouseEvent", type="mouseWheel", x=x, y=y, deltaX=0,
+                     deltaY=-100 if run % 2 == 0 else 100)
+        browser.wait_for("bench.viewed > bench.wheel && " + IDLE, timeout=120)
+        times.append(browser.evaluate("bench.viewed - bench.wheel"))
+    return times
+
+
+def one_second_drag(browser):
+    """A drag across the plot of 10,001 samples for one second, a move every 16 ms: the frames
+    painted from the press to the end of the change, and the longest time between two of them."""
+    open_page(browser, 10000, FORMULA)
+    browser.evaluate(VIEW_PROBE)
+    x, y = plot_point(browser, 100)
+    browser.send("Input.dispatchMouseEvent", type="mousePressed", x=x, y=y, button="left",
+                 clickCount=1)
+    browser.evaluate("window.frames = []; bench.viewed = 0; bench.pressed = performance.now()")
+    start = time.monotonic()
+    while time.monotonic() - start < 1.0:
+        x += 2
+        browser.send("Input.dispatchMouseEvent", type="mouseMoved", x=x, y=y, button="left",
+                     buttons=1)
+        time.sleep(0.016)
+    browser.send("Input.dispatchMouseEvent", type="mouseReleased", x=x, y=y, button="left",
+                 clickCount=1)
+    browser.wait_for("bench.viewed > 0 && " + IDLE, timeout=120)
+    marks = browser.evaluate("[bench.pressed, ...frames]")
+    gaps = [b - a for a, b in zip(marks, marks[1:])]
+    return len(marks) - 1, max(gaps) if gaps else float("nan")
+
+
 def main():
     global BUILD
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -146,6 +199,13 @@ def main():
                       % (what, min(figures), max(figures), len(figures), len(tries)))
             else:
                 print("%s: the drawing always ended before the second key" % what)
+        wheel = wheel_to_plot(browser, max(10, runs * 4))
+        print("one wheel notch to its plot (10,001 samples): median %.1f ms, best %.1f ms, worst "
+              "%.1f ms of %d (goal: median under 16 ms)" % (statistics.median(wheel), min(wheel),
+                                                           max(wheel), len(wheel)))
+        frames, slowest = one_second_drag(browser)
+        print("a drag of one second (10,001 samples): %d frames shown, the slowest %.1f ms"
+              % (frames, slowest))
         print("page Enter: Enter in the formula dialog to the plot painted (best of %d); page pass "
               "and cli pass: the drawing pass as Curve Info times it (to 10 ms); cli process: a "
               "whole quorvy-plot -i run (both passes); ratio = page Enter / cli process" % runs)

@@ -267,3 +267,39 @@ void FinishReadingPreferences(PrefsReport* report) {
 void WritePreferences() {
     WriteWinPrefs();
 }
+
+namespace {
+
+// Part of a link: the formula, the range and the count always, the rest when not its default.
+bool InLink(const PrefDescriptor& k) {
+    if (k.gate != PrefGate::Always) {
+        return false;
+    }
+    switch (k.kind) {
+        case PrefKind::Switch:
+            return Field<int32_t>(k) != static_cast<int32_t>(k.defaultValue);
+        case PrefKind::DecimalChar:
+            return Field<char[2]>(k)[0] != static_cast<char>(k.defaultValue);
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
+std::string LinkKeyLines() {
+    std::string lines;
+    for (const PrefDescriptor& k : kPrefTable) {
+        if (!InLink(k)) {
+            continue;
+        }
+        char value[sizeof gPrefs.UserFnStr];
+        if (k.kind == PrefKind::RangeEnd) {
+            std::snprintf(value, sizeof value, "%.17g", Field<double>(k));
+        } else {
+            ValueText(k, value, sizeof value);
+        }
+        lines.append(k.key).append(1, '\t').append(value).append(1, '\n');
+    }
+    return lines;
+}

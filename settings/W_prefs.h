@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "settings/Prefs.h"
 
@@ -29,3 +30,9 @@ int32_t ReadPreferences(PrefsReport* report = nullptr);
 // values the record then holds, the report, the X step.
 void FinishReadingPreferences(PrefsReport* report = nullptr);
 void WritePreferences();
+
+// The keys of a link to the plot, one "key<tab>value" line each: the formula, the range and the
+// count, then every other setting of the record that differs from its default. Range ends carry
+// every digit that tells them apart (the file keeps three decimals), the rest is written as the
+// file writes it.
+std::string LinkKeyLines();

@@ -1,6 +1,7 @@
 // The functions the page's script calls, each the counterpart of a command of the window. Texts
 // go in through one shared buffer and come out as zero-terminated strings that stay valid until
 // the next call that returns one.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,8 +14,10 @@
 #include "plot/Draw.h"
 #include "plot/InfoLines.h"
 #include "plot/LabelPlace.h"
+#include "plot/View.h"
 #include "settings/Prefs.h"
 #include "settings/SetGetD.h"
+#include "settings/PrefsReport.h"
 #include "settings/W_prefs.h"
 #include "settings/Settings.h"
 #include "web/WebPage.h"
@@ -60,6 +63,42 @@ class PageStream : public OutputStream {
     }
 };
 
+// After a new range: the passes may run again, and the range is kept in Quorvy.ini.
+int32_t RangeTaken(bool committed) {
+    if (!committed) {
+        return 0;
+    }
+    ClearPassStop();
+    WritePreferences();
+    return 1;
+}
+
+// What the reader of a link's keys did not take as written, in one line; empty when it took all.
+std::string LinkReport(const std::string& ini, const PrefsReport& report) {
+    std::string said;
+    const auto add = [&said](const std::string& part) {
+        said.append(said.empty() ? "" : "; ").append(part);
+    };
+    for (const PassedOverKey& key : PassedOverKeys(ini)) {
+        add(key.line + " ignored (" + key.why + ")");
+    }
+    for (int i = 0; i < kPrefCount; ++i) {
+        const PrefFound& found = report.keys[i];
+        if (!found.present || found.why == PrefReplaced::Kept) {
+            continue;
+        }
+        const std::string reason = found.why == PrefReplaced::TooLong
+                                       ? "longer than " + std::to_string(kFormulaMaxLength) +
+                                             " characters: its start is kept"
+                                       : ReplacedReason(found.why);
+        add(std::string(kPrefTable[i].key) + "=" + found.text.c_str() + " replaced by " +
+            found.put + " (" + reason + ")");
+    }
+    return said;
+}
+
+std::string gLinkReport;
+
 }  // namespace
 
 QUORVY_EXPORT("q_buffer") char* WebBuffer() {
@@ -78,6 +117,7 @@ QUORVY_EXPORT("q_start") int32_t WebStart(int32_t iniLength) {
     SetStopReach(StopReach::EveryLaterPass);
     LoadStartPreferences();
     ClearPassStop();
+    NoteSettingsRange();
     return ParseRestoredFormula() ? 1 : 0;
 }
 
@@ -119,9 +159,8 @@ QUORVY_EXPORT("q_settings_commit") int32_t WebSettingsCommit(int32_t length) {
     if (CheckAndCommitSettings(nullptr, iterations) == 0) {
         return 0;
     }
-    ClearPassStop();
-    WritePreferences();
-    return 1;
+    NoteSettingsRange();
+    return RangeTaken(true);
 }
 
 QUORVY_EXPORT("q_range_pass") void WebRangePass() {
@@ -215,11 +254,75 @@ QUORVY_EXPORT("q_x_range") const char* WebXRange() {
 
 // The facts the page's own drawing and download take from the core: the label font as a CSS
 // font ("bold 12.5px \"DejaVu Sans\"", which the page follows with its fallbacks), the export's
-// file name and the most characters the formula dialog takes, one a line.
+// file name, the most characters the formula dialog takes, the zoom of one wheel notch or key
+// and the share of the width an arrow key pans, one a line.
 QUORVY_EXPORT("q_page_facts") const char* WebPageFacts() {
     char font[96];
     std::snprintf(font, sizeof font, "%s%gpx \"%s\"", kLabelFontBold ? "bold " : "", kLabelFontSize,
                   kLabelFace);
+    char steps[64];
+    std::snprintf(steps, sizeof steps, "\n%.17g\n%d", kZoomStep, kPanKeyShare);
     return Out(std::string(font) + "\n" + kExportFileName + "\n" +
-               std::to_string(kFormulaMaxLength));
+               std::to_string(kFormulaMaxLength) + steps);
+}
+
+// A link's keys, as "key=value" lines: read as the stored Quorvy.ini is read at start, and kept
+// as the stored settings. Returns 1 when they give a formula, as q_start does; q_link_report
+// then says what the reader did not take. With keepSettingsRange (Back to an earlier view) Reset
+// view still returns to the range set in Settings before.
+QUORVY_EXPORT("q_open_link") int32_t WebOpenLink(int32_t length, int32_t keepSettingsRange) {
+    std::string ini = "[" + std::string(kIniSection) + "]\r\n";
+    const std::string keys = In(length);
+    for (size_t at = 0; at < keys.size();) {
+        const size_t end = std::min(keys.find('\n', at), keys.size());
+        ini.append(keys, at, end - at).append("\r\n");
+        at = end + 1;
+    }
+    SetStoredIni(&ini);
+    SetStopReach(StopReach::EveryLaterPass);
+    InitGVars();
+    PrefsReport report;
+    ReadPreferences(&report);
+    gLinkReport = LinkReport(ini, report);
+    ClearPassStop();
+    if (keepSettingsRange == 0) {
+        NoteSettingsRange();
+    }
+    WritePreferences();
+    return ParseRestoredFormula() ? 1 : 0;
+}
+
+QUORVY_EXPORT("q_link_report") const char* WebLinkReport() {
+    return gLinkReport.c_str();
+}
+
+// The keys of a link to the plot on screen, "key<tab>value" a line.
+QUORVY_EXPORT("q_link") const char* WebLink() {
+    return Out(LinkKeyLines());
+}
+
+// A change of view starts from the range on screen.
+QUORVY_EXPORT("q_view_begin") void WebViewBegin() {
+    BeginViewChange();
+}
+
+// A step of a change of view: the whole change since it began (zoom by factor around column,
+// then a move by pan columns) on a plot width columns wide. 1 when the range was taken.
+QUORVY_EXPORT("q_view") int32_t WebView(double column, int32_t width, double factor, double pan) {
+    return RangeTaken(ChangeView(column, width, factor, pan));
+}
+
+// Reset view: back to the range last set in Settings. 1 when taken.
+QUORVY_EXPORT("q_view_reset") int32_t WebViewReset() {
+    return RangeTaken(ResetView());
+}
+
+// The value under a pixel column as the export writes it: "x<tab>y" or "x<tab>N.D.".
+QUORVY_EXPORT("q_value_at") const char* WebValueAt(double column, int32_t width) {
+    double x = 0.0;
+    double y = 0.0;
+    const bool defined = ValueAtColumn(column, width, &x, &y);
+    char line[kExportLineSize];
+    const size_t length = FormatExportLine(line, x, y, !defined, gPrefs.DecimalPoint[0]);
+    return Out(std::string(line, length > 0 ? length - 1 : 0));
 }

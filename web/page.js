@@ -27,8 +27,11 @@ let infoArrived = () => {};
 let finishedPasses = 0;
 let measuredSamples = 0;  // samples of a stopped range pass that the drawing pass draws
 let stopSent = false;     // the user stopped the passes under way
+let overtaken = false;    // a later step of a change of view stopped the passes under way
 let storageFullSaid = false;
 let restarts = 0;         // worker failures in a row
+let zoomStep = 1;         // the core's zoom of one wheel notch or key, and the share of the
+let panShare = 1;         // width an arrow key pans (see startWorker)
 
 // ---- The worker ----------------------------------------------------------------------------
 
@@ -156,7 +159,14 @@ function showInfo(info) {
 
 // Every answer: keep the INI text, take the formula and the curve facts, show the picture.
 function take(result) {
-  keepIni(result.ini);
+  // During a change of view the settings are kept once, when it ends.
+  if (viewChanging()) view.ini = result.ini;
+  else keepIni(result.ini);
+  followAddress(result.link);
+  if (result.formula !== currentFormula || JSON.stringify(result.range) !==
+      JSON.stringify(latestRange)) {
+    $("readout").textContent = "";  // it read another plot
+  }
   currentFormula = result.formula;
   latestRange = result.range;
   showInfo(result.info);
@@ -234,7 +244,9 @@ function showProgress({ pass, samples, expected, picture, info }) {
 // says while Stop stays live.
 function showMeasured({ samples }) {
   measuredSamples = samples;
-  say(`Drawing the ${samples.toLocaleString("en-US")} samples measured before the stop`);
+  if (!overtaken) {
+    say(`Drawing the ${samples.toLocaleString("en-US")} samples measured before the stop`);
+  }
 }
 
 // The curve facts of the plot under way: they are known once its drawing pass has set up its
@@ -259,9 +271,10 @@ async function trackPasses(answered) {
       $("stop").disabled = true;
       $("progress").hidden = true;
       $("progress").value = 0;
-      if (measuredSamples > 0) say("Stopped");
+      if (measuredSamples > 0 && !overtaken) say("Stopped");
       measuredSamples = 0;
       stopSent = false;
+      overtaken = false;
       document.body.dataset.idle = String(++finishedPasses);
       if (ended) announce(ended);
     }
@@ -432,6 +445,314 @@ async function exportTable() {
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
+// ---- Zoom and pan ----------------------------------------------------------------------------
+
+// A change of view is sent in steps, each the whole change since the change began (a zoom by
+// factor around a column, then a move by pan columns); the core works out the range. The last
+// step wins: a step waiting to be sent gives way to a later one of the same change, and the
+// passes of a step overtaken are stopped. A change is finished when its pointers are up and its
+// last step is plotted: then it becomes one step of the browser's history.
+const view = {
+  pointers: new Map(),  // pointer id: {x, y} where it is now, in pixel columns and rows
+  change: null,         // the gesture under way: {id, start: {x, y} per pointer, begun}
+  changes: 0,           // changes begun, each its own id
+  queue: [],            // the steps waiting to be sent
+  ini: null,            // the settings to keep when the change ends
+  settled: 0,           // changes finished, for whoever waits on one
+  sending: false,
+  held: false,          // pointers or keys still make the change
+  refused: false,       // a step was refused: the rest of the gesture is left out
+  moved: false,         // a step was taken since the last entry of the history
+};
+
+function columnOf(event) {
+  const canvas = $("plot");
+  const box = canvas.getBoundingClientRect();
+  return { x: (event.clientX - box.left) * (canvas.width / box.width),
+           y: (event.clientY - box.top) * (canvas.height / box.height) };
+}
+
+function sendView(step) {
+  const last = view.queue[view.queue.length - 1];
+  if (last && last.change === step.change) {
+    view.queue[view.queue.length - 1] = { ...step, begin: last.begin || step.begin };
+  } else if (last && last.wheel !== undefined && last.wheel === step.wheel) {
+    last.factor *= step.factor;  // notches at the same column while the plot catches up
+  } else {
+    view.queue.push(step);
+  }
+  // Whatever passes run are overtaken: a plot of the new range follows at once.
+  if (passes > 0 && stoppable) {
+    worker.postMessage({ op: "stop" });
+    overtaken = true;
+  }
+  if (!view.sending) sendQueuedView();
+}
+
+async function sendQueuedView() {
+  view.sending = true;
+  try {
+    while (view.queue.length > 0) {
+      const step = view.queue.shift();
+      const result = await showMessages(await runPasses("view", { step, ...plotSize() }));
+      if (result.accepted) {
+        view.moved = true;
+      } else {
+        view.queue = [];
+        view.refused = true;
+        view.change = null;
+      }
+    }
+  } catch (error) {
+    view.queue = [];  // the worker failed; restartWorker draws the stored settings
+  } finally {
+    view.sending = false;
+  }
+  viewSettled();
+}
+
+// The change ends on the plot of its last range, as one step of the browser's history.
+function viewChanging() {
+  return view.held || view.sending;
+}
+
+function viewSettled() {
+  if (viewChanging()) return;
+  keepIni(view.ini);
+  view.ini = null;
+  if (view.moved) history.pushState(null, "", addressOf(shownLink));
+  view.moved = false;
+  document.body.dataset.viewed = String(++view.settled);
+}
+
+// A change that one step makes: a wheel notch, a key.
+function viewStep(column, factor, pan, wheel = undefined) {
+  if (openDialog() || !currentFormula) return;
+  sendView({ change: ++view.changes, begin: true, column, factor, pan, wheel });
+}
+
+function resetView() {
+  if (openDialog()) return;
+  sendView({ change: ++view.changes, begin: true, reset: true });
+}
+
+// The gesture of the pointers down: one drags, two pinch around their middle.
+function gestureStep(begin) {
+  const change = view.change;
+  const now = [...view.pointers.values()];
+  const start = [...view.pointers.keys()].map((id) => change.start.get(id));
+  if (now.length === 1) {
+    sendView({ change: change.id, begin, column: 0, factor: 1, pan: now[0].x - start[0].x });
+    return;
+  }
+  const middle = (points) => (points[0].x + points[1].x) / 2;
+  const apart = (points) => Math.hypot(points[0].x - points[1].x, points[0].y - points[1].y);
+  const factor = apart(now) / Math.max(1, apart(start));
+  sendView({ change: change.id, begin, column: middle(start), factor,
+             pan: middle(now) - middle(start) });
+}
+
+// Each time a pointer comes or goes, the gesture starts again from the range it reached.
+function restartGesture() {
+  view.change = null;
+  if (view.pointers.size === 0 || view.pointers.size > 2 || view.refused) return;
+  view.change = { id: ++view.changes, start: new Map([...view.pointers].map(([id, p]) =>
+    [id, { ...p }])), begun: false };
+}
+
+function onPointerDown(event) {
+  if (event.pointerType === "mouse" && event.button !== 0) return;
+  $("plot").setPointerCapture(event.pointerId);
+  $("plot").focus();
+  view.pointers.set(event.pointerId, columnOf(event));
+  view.held = true;
+  restartGesture();
+}
+
+function onPointerMove(event) {
+  if (!view.pointers.has(event.pointerId)) {
+    if (event.pointerType !== "touch") readValueAt(columnOf(event).x, false);
+    return;
+  }
+  view.pointers.set(event.pointerId, columnOf(event));
+  if (!view.change || openDialog() || !currentFormula) return;
+  const begin = !view.change.begun;
+  view.change.begun = true;
+  gestureStep(begin);
+}
+
+function onPointerUp(event) {
+  if (!view.pointers.delete(event.pointerId)) return;
+  restartGesture();
+  if (view.pointers.size === 0) {
+    view.held = false;
+    view.refused = false;
+    viewSettled();
+  }
+}
+
+function onWheel(event) {
+  event.preventDefault();
+  if (event.deltaY === 0) return;
+  const notches = -event.deltaY / (event.deltaMode === WheelEvent.DOM_DELTA_PIXEL ? 100 : 3);
+  const column = columnOf(event).x;
+  viewStep(column, zoomStep ** notches, 0, column);
+}
+
+// The keys of the focused plot; false for any other key.
+function viewKey(event) {
+  if (event.ctrlKey || event.altKey || event.metaKey || document.activeElement !== $("plot")) {
+    return false;
+  }
+  const width = $("plot").width;
+  const centre = width / 2;
+  const panBy = width / panShare;
+  const steps = {
+    "+": [zoomStep, 0], "=": [zoomStep, 0], "-": [1 / zoomStep, 0],
+    ArrowUp: [zoomStep, 0], ArrowDown: [1 / zoomStep, 0],
+    ArrowLeft: [1, panBy], ArrowRight: [1, -panBy],
+  };
+  if (event.shiftKey && (event.key === "ArrowLeft" || event.key === "ArrowRight")) {
+    if (passes > 0 && !view.sending) stopPass();  // a key stops the passes, as ever
+    moveCursor(event.key === "ArrowLeft" ? -1 : 1);
+  } else if (event.key === "0") {
+    resetView();
+  } else if (steps[event.key] && !event.shiftKey) {
+    viewStep(centre, ...steps[event.key]);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// ---- The value under the pointer -------------------------------------------------------------
+
+// X at a pixel column and the formula's value there, as the export writes them; it changes
+// nothing of the plot. The last column asked wins.
+const readout = { asking: false, column: null, cursor: null, spoken: false };
+
+async function readValueAt(column, spoken) {
+  if (!currentFormula || column < 0 || column >= $("plot").width) return;
+  readout.column = Math.floor(column);
+  readout.spoken = spoken;
+  if (readout.asking) return;
+  readout.asking = true;
+  try {
+    while (readout.column !== null) {
+      const asked = readout.column;
+      readout.column = null;
+      const { value } = await ask("valueAt", { column: asked, width: $("plot").width });
+      const [x, y] = value.split("\t").map((part) => part.trim());
+      $("readout").textContent = `X ${x}  Y ${y}`;
+      if (readout.spoken) $("announce").textContent = `X ${x}, Y ${y}`;
+    }
+  } catch (error) {
+    // The worker failed; it starts again by itself.
+  } finally {
+    readout.asking = false;
+  }
+}
+
+// The keyboard's cursor: a line over the plot at a column, moved by Shift and the arrows.
+function moveCursor(by) {
+  const width = $("plot").width;
+  const at = readout.cursor === null ? Math.floor(width / 2) : readout.cursor + by;
+  readout.cursor = Math.max(0, Math.min(width - 1, at));
+  const line = $("cursor");
+  line.hidden = false;
+  line.style.left = `${readout.cursor * ($("plot").getBoundingClientRect().width / width)}px`;
+  readValueAt(readout.cursor, true);
+}
+
+function hideCursor() {
+  readout.cursor = null;
+  $("cursor").hidden = true;
+}
+
+// ---- Links -----------------------------------------------------------------------------------
+
+// The address of the page carries the formula and the settings as Quorvy.ini's keys; the core
+// gives them ("key<tab>value" a line) with every answer.
+let shownLink = "";
+
+function addressOf(link) {
+  const pairs = link.split("\n").filter(Boolean).map((line) => {
+    const [key, value] = line.split("\t");
+    return `${key}=${encodeURIComponent(value)}`;
+  });
+  return `#${pairs.join("&")}`;
+}
+
+// The address follows the plot; a change of view adds its own step to the history instead.
+function followAddress(link) {
+  if (link === undefined) return;
+  shownLink = link;
+  if (viewChanging()) return;
+  const address = addressOf(link);
+  if (location.hash !== address) history.replaceState(null, "", address);
+}
+
+// The key=value pairs of the address as lines for the core, and what cannot be one INI line.
+function keysOfAddress() {
+  const hash = location.hash.slice(1);
+  if (!hash) return null;
+  const lines = [];
+  const refused = [];
+  for (const pair of hash.split("&").filter(Boolean)) {
+    const equals = pair.indexOf("=");
+    let key = "";
+    let value = "";
+    try {
+      key = decodeURIComponent(equals < 0 ? pair : pair.slice(0, equals));
+      value = decodeURIComponent(equals < 0 ? "" : pair.slice(equals + 1));
+    } catch (error) {
+      refused.push(`${pair} ignored (not URL-encoded text)`);
+      continue;
+    }
+    if (equals < 0) refused.push(`${key} ignored (no value)`);
+    else if (/[\r\n\0]/.test(key + value)) refused.push(`${key} ignored (a line break)`);
+    else lines.push(`${key}=${value}`);
+  }
+  return { keys: lines.join("\n"), refused };
+}
+
+// An address with keys plots them through the reader of Quorvy.ini; what it could not take is
+// said in one message box.
+async function openAddress(address, keepSettingsRange) {
+  const result = await settle(await ask("openLink", { keys: address.keys, keepSettingsRange }));
+  await redraw(result.restored);
+  const notTaken = [...address.refused, ...(result.report ? [result.report] : [])];
+  if (notTaken.length > 0) {
+    const text = `The link's settings not taken: ${notTaken.join("; ")}`;
+    await showMessage({ title: "Quorvy", text });
+  }
+}
+
+// Back, Forward or an address typed: the plot of its keys; Reset view keeps its range.
+async function followHistory() {
+  const address = keysOfAddress();
+  if (!address || location.hash === addressOf(shownLink)) return;
+  stopPass();
+  hideCursor();
+  await openAddress(address, true);
+}
+
+async function copyLink() {
+  const link = location.href.split("#")[0] + addressOf(shownLink);
+  try {
+    await navigator.clipboard.writeText(link);
+  } catch (error) {
+    // No asynchronous clipboard here (an older browser, a page not in focus): the old way.
+    const field = document.createElement("textarea");
+    field.value = link;
+    document.body.append(field);
+    field.select();
+    document.execCommand("copy");
+    field.remove();
+  }
+  say("Link copied");
+}
+
 // ---- Keys and commands ---------------------------------------------------------------------
 
 const COMMANDS = {
@@ -440,10 +761,13 @@ const COMMANDS = {
   "cmd-print": () => window.print(),
   "cmd-info": curveInfo,
   "cmd-settings": editSettings,
+  "cmd-reset": resetView,
+  "cmd-link": copyLink,
 };
 // The window's accelerators; Ctrl+T belongs to the browser, so Settings has Ctrl+, instead. Tab
 // moves the focus, as everywhere on the web.
-const KEYS = { f: "cmd-formula", e: "cmd-export", p: "cmd-print", i: "cmd-info", ",": "cmd-settings" };
+const KEYS = { f: "cmd-formula", e: "cmd-export", p: "cmd-print", i: "cmd-info",
+               ",": "cmd-settings", k: "cmd-link" };
 
 function commandForKey(event) {
   const ctrlOnly = event.ctrlKey && !event.altKey && !event.metaKey && !event.shiftKey;
@@ -456,12 +780,14 @@ function runCommand(id) {
   COMMANDS[id]();
 }
 
-// Any key stops the passes under way, once.
+// Any key stops the passes under way, once; the focused plot's keys zoom and pan.
 function onKey(event) {
   const command = openDialog() ? null : commandForKey(event);
   if (command) {
     event.preventDefault();
     runCommand(command);
+  } else if (!openDialog() && viewKey(event)) {
+    event.preventDefault();
   } else if (passes > 0 && !["Control", "Shift", "Alt", "Meta"].includes(event.key)) {
     stopPass();
   }
@@ -482,6 +808,15 @@ async function takeOtherTabsSettings(event) {
 function wireCommands() {
   for (const id of Object.keys(COMMANDS)) $(id).addEventListener("click", () => runCommand(id));
   $("stop").addEventListener("click", stopPass);
+  const plot = $("plot");
+  plot.addEventListener("pointerdown", onPointerDown);
+  plot.addEventListener("pointermove", onPointerMove);
+  plot.addEventListener("pointerup", onPointerUp);
+  plot.addEventListener("pointercancel", onPointerUp);
+  plot.addEventListener("lostpointercapture", onPointerUp);
+  plot.addEventListener("wheel", onWheel, { passive: false });
+  plot.addEventListener("blur", hideCursor);
+  window.addEventListener("popstate", followHistory);
   window.addEventListener("storage", takeOtherTabsSettings);
   $("info").dataset.escape = "no";
   document.addEventListener("keydown", onKey, true);
@@ -505,12 +840,19 @@ function offerHelp() {
 async function main() {
   wireCommands();
   let formulaMaxLength = 0;
-  ({ stoppable, font: labelFont, exportName, formulaMaxLength } = await startWorker());
+  ({ stoppable, font: labelFont, exportName, formulaMaxLength, zoomStep, panShare } =
+    await startWorker());
   $("formula-text").maxLength = formulaMaxLength;
   offerHelp();
   try {
-    const result = await settle(await ask("restore", { ini: storedIni() }));
-    await redraw(result.restored);
+    // The address wins over the stored settings when it holds keys.
+    const address = keysOfAddress();
+    if (address) {
+      await openAddress(address, false);
+    } else {
+      const result = await settle(await ask("restore", { ini: storedIni() }));
+      await redraw(result.restored);
+    }
   } catch (error) {
     // The worker failed; restartWorker starts a new one and draws the plot.
   }

@@ -127,14 +127,16 @@ async function start({ wasm, fallbackFonts }) {
   core = instance.exports;
   memory = core.memory;
   core._initialize();
-  const [coreFont, exportName, formulaMax] = textAt(core.q_page_facts()).split("\n");
+  const [coreFont, exportName, formulaMax, zoomStep, panShare] =
+    textAt(core.q_page_facts()).split("\n");
   const font = `${coreFont}, ${fallbackFonts}`;
   measure = new OffscreenCanvas(1, 1).getContext("2d");
   measure.font = font;
   const passes = ["q_range_pass", "q_draw", "q_export"];
   run = Object.fromEntries(passes.map((name) => [name, suspending
     ? WebAssembly.promising(core[name]) : async () => core[name]()]));
-  return { stoppable: suspending, font, exportName, formulaMaxLength: Number(formulaMax) };
+  return { stoppable: suspending, font, exportName, formulaMaxLength: Number(formulaMax),
+           zoomStep: Number(zoomStep), panShare: Number(panShare) };
 }
 
 // The samples the last pass counted, where a kept stop ends the later ones (0: none) and how
@@ -166,6 +168,21 @@ function measured() {
 const commands = {
   start,
   restore: ({ ini }) => ({ restored: core.q_start(ini === null ? -1 : put(ini)) === 1 }),
+  // An address's keys, "key=value" a line: what the reader did not take comes back as report.
+  openLink: ({ keys, keepSettingsRange }) => {
+    const restored = core.q_open_link(put(keys), keepSettingsRange ? 1 : 0) === 1;
+    return { restored, report: textAt(core.q_link_report()) };
+  },
+  // A step of a change of view (zoom by factor around column, then a move by pan columns, all
+  // since the change began), or Reset view; a range taken is plotted at once.
+  async view({ step, width, height }) {
+    if (step.begin) core.q_view_begin();
+    const taken = step.reset ? core.q_view_reset()
+                             : core.q_view(step.column, width, step.factor, step.pan);
+    if (taken !== 1) return { accepted: false };
+    return { accepted: true, ...(await commands.redraw({ range: true, width, height })) };
+  },
+  valueAt: ({ column, width }) => ({ value: textAt(core.q_value_at(column, width)) }),
   // OK in the formula dialog. A formula accepted without a message goes on to its passes for the
   // plot area given, in the same request (one trip to the worker less between Enter and the
   // plot), after a first word that lets the page close the dialog.
@@ -225,7 +242,7 @@ function outcome(result) {
   const info = infoLines();
   const [minX, maxX] = textAt(core.q_x_range()).split("\t");
   return { ...result, messages, info, ini: textAt(core.q_ini()), range: { minX, maxX },
-           formula: textAt(core.q_formula_text()) };
+           formula: textAt(core.q_formula_text()), link: textAt(core.q_link()) };
 }
 
 async function serve({ id, op, ...request }) {
@@ -244,8 +261,9 @@ async function serve({ id, op, ...request }) {
 }
 
 // Requests that only read the core's state are answered at once, even while a pass waits for
-// the page, so that a dialog opened during a pass opens without waiting for its end.
-const AT_ONCE = new Set(["settingsFields"]);
+// the page, so that a dialog opened during a pass opens without waiting for its end, and the
+// value under the pointer follows it during a pass.
+const AT_ONCE = new Set(["settingsFields", "valueAt"]);
 
 let queue = Promise.resolve();
 onmessage = ({ data }) => {

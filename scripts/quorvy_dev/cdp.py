@@ -18,7 +18,9 @@ FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-
 # Keys as the protocol wants them: (key, code, Windows virtual key).
 SPECIAL = {"Enter": ("Enter", "Enter", 13), "Tab": ("Tab", "Tab", 9),
            "Escape": ("Escape", "Escape", 27), "Space": (" ", "Space", 32),
-           "Backspace": ("Backspace", "Backspace", 8)}
+           "Backspace": ("Backspace", "Backspace", 8),
+           **{"Arrow" + side: ("Arrow" + side, "Arrow" + side, code)
+              for side, code in (("Left", 37), ("Up", 38), ("Right", 39), ("Down", 40))}}
 MODIFIERS = {"Alt": 1, "Control": 2, "Meta": 4, "Shift": 8}
 
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "plot/View.h"
 #include "support/PlotFixture.h"
 
 namespace {
@@ -35,6 +36,38 @@ TEST(ToCoordinate, TruncatesTowardZeroAndRefusesWhatDoesNotFit) {
         if (c.fits) {
             EXPECT_EQ(coordinate, c.coordinate) << c.position;
         }
+    }
+}
+
+// Zoom and pan keep to the drawing pass's mapping: with AutoScale X the range spreads over the
+// width, without it one X unit is one column around the middle one.
+TEST_F(PixelsTest, ViewChangesFollowTheMappingOfColumns) {
+    const struct {
+        int32_t autoScaleX;
+        XRange from;
+        double column;
+        double factor;
+        double pan;
+        double x;  // at the column
+        XRange to;
+    } cases[] = {
+        {1, {-10, 10}, 200, 2, 0, 0, {-5, 5}},
+        {1, {-10, 10}, 0, 2, 0, -10, {-10, 0}},
+        {1, {-10, 10}, 100, 0.5, 0, -5, {-15, 25}},
+        {1, {-10, 10}, 300, 1, 40, 5, {-12, 8}},
+        {1, {-10, 10}, 0, 1, -400, -10, {10, 30}},
+        {1, {-10.8, 5.2}, 0, 1, 0, -10.8, {-10.8, 5.2}},  // no zoom: not rounded through X
+        {1, {-10, 10}, 200, 4, 20, 0, {-2.75, 2.25}},     // the zoom first, then the move
+        {0, {-10, 10}, 250, 1, 40, 50, {-50, -30}},
+        {0, {-10, 10}, 200, 2, 0, 0, {-5, 5}},
+        {0, {0, 10}, 210, 2, 0, 10, {5, 10}},
+    };
+    for (const auto& c : cases) {
+        gPrefs.bAutoScaleX = c.autoScaleX;
+        const XRange to = PannedRange(ZoomedRange(c.from, c.column, 400, c.factor), c.pan, 400);
+        EXPECT_DOUBLE_EQ(XAtColumn(c.from, c.column, 400), c.x) << c.column;
+        EXPECT_DOUBLE_EQ(to.minX, c.to.minX) << c.column << " " << c.factor << " " << c.pan;
+        EXPECT_DOUBLE_EQ(to.maxX, c.to.maxX) << c.column << " " << c.factor << " " << c.pan;
     }
 }
 

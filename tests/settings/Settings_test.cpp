@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "commands/Commands.h"
 #include "settings/SetGetD.h"
 #include "settings/Settings.h"
 #include "support/MessageCapture.h"
 #include "plot/Draw.h"
+#include "support/Formula.h"
 
 namespace {
 
@@ -56,6 +59,78 @@ TEST_F(SettingsTest, ChecksShowTheirMessagesInOrderAndCommitNothing) {
         EXPECT_EQ(gPrefs.MaxX, 100.0);
         EXPECT_EQ(gPrefs.Iterations, 10000u);
         EXPECT_EQ(g_DeltaX, 0.02);
+    }
+}
+
+// A change of view is a new range given as the dialog's OK gives it; its steps count from the
+// range the change began on, and Reset view returns to the range last set in Settings.
+TEST_F(SettingsTest, ViewChangesCommitAsTheDialogDoes) {
+    const struct {
+        double column;
+        double factor;
+        double pan;
+        std::vector<std::string> messages;
+        double minX;  // the range afterwards
+        double maxX;
+    } cases[] = {
+        {200, 2, 0, {}, -50, 50},
+        {0, 1, 40, {}, -120, 80},           // from the start of the change, not -50..50
+        {0, 1e18, 0, {kRange}, -100, 100},  // the step would no longer move X
+        {0, 0, 0, {kRange}, -100, 100},     // no finite range
+        {400, 1.0 / 4, 0, {}, -700, 100},   // zoomed out around the right edge
+    };
+    gPrefs.MinX = 1;
+    gPrefs.MaxX = 2;
+    NoteSettingsRange();
+    for (const auto& c : cases) {
+        MessageCapture capture;
+        gPrefs.MinX = -100;
+        gPrefs.MaxX = 100;
+        BeginViewChange();
+        EXPECT_EQ(ChangeView(c.column, 400, c.factor, c.pan), c.messages.empty()) << c.factor;
+        EXPECT_EQ(capture.texts(), c.messages) << c.factor;
+        EXPECT_EQ(gPrefs.MinX, c.minX) << c.factor;
+        EXPECT_EQ(gPrefs.MaxX, c.maxX) << c.factor;
+        EXPECT_EQ(gPrefs.Iterations, 10000u);
+        EXPECT_EQ(g_DeltaX, (c.maxX - c.minX) / 10000);
+    }
+    EXPECT_TRUE(ResetView());
+    EXPECT_EQ(gPrefs.MinX, 1.0);
+    EXPECT_EQ(gPrefs.MaxX, 2.0);
+}
+
+// The value under a column: the evaluator's, undefined where the formula is, with no trace and
+// the evaluator's flags as they were.
+TEST_F(SettingsTest, TheValueUnderAColumnLeavesThePlotAsItWas) {
+    const struct {
+        const char* formula;
+        double column;
+        bool defined;
+        double x;
+        double y;
+    } cases[] = {
+        {"X*X", 300, true, 50, 2500},
+        {"LOG(X)", 300, true, 50, std::log(50.0)},
+        {"LOG(X)", 100, false, -50, 0},
+        {"1/X", 200, false, 0, 0},
+    };
+    gPrefs.bEnableEvalDebug = 1;
+    for (const auto& c : cases) {
+        ParseFormula(c.formula);
+        MessageCapture capture;
+        g_x = 7;
+        g_fEvalError = 0;
+        double x = 0;
+        double y = 0;
+        EXPECT_EQ(ValueAtColumn(c.column, 400, &x, &y), c.defined) << c.formula;
+        EXPECT_EQ(x, c.x) << c.formula;
+        if (c.defined) {
+            EXPECT_EQ(y, c.y) << c.formula;
+        }
+        EXPECT_TRUE(capture.messages().empty()) << c.formula;
+        EXPECT_EQ(gPrefs.bEnableEvalDebug, 1);
+        EXPECT_EQ(g_x, 7.0);
+        EXPECT_EQ(g_fEvalError, 0);
     }
 }
 

@@ -305,6 +305,29 @@ TEST_F(PrefsFileTest, EveryValueNotUsedAsWrittenIsReportedWithWhatWasUsed) {
     }
 }
 
+// A link carries the formula, the range with every digit, the count, and the settings that
+// differ from their defaults; never the window's rectangle.
+TEST_F(PrefsFileTest, LinkKeysAreTheSettingsAPlotNeeds) {
+    const std::string kWalk = "MaxX\t100\nIterations\t10000\n";
+    const struct {
+        std::string file;
+        std::string keys;
+    } cases[] = {
+        {"", "Expression\t\nMinX\t-100\n" + kWalk},
+        {"Expression=2SIN(X)*X\r\nMinX=0.1\r\n",
+         "Expression\t2SIN(X)*X\nMinX\t0.10000000000000001\n" + kWalk},
+        {"DecimalPoint=,\r\nbAutoScaleY=0\r\nbSaveWinPos=1\r\nX1=5\r\n",
+         "Expression\t\nMinX\t-100\n" + kWalk +
+             "DecimalPoint\t,\nbAutoScaleY\t0\nbSaveWinPos\t1\n"},
+    };
+    for (const auto& c : cases) {
+        InitGVars();
+        WriteIni(c.file);
+        ReadPreferences();
+        EXPECT_EQ(LinkKeyLines(), c.keys) << c.file;
+    }
+}
+
 TEST_F(PrefsFileTest, AHugeCountSurvivesAStartAndAnExit) {
     WriteIni("MinX=-7\r\nMaxX=7\r\nIterations=2147483647\r\n");
     ReadPreferences();

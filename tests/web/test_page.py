@@ -1,7 +1,8 @@
 """The web page (web/, the core as WebAssembly) opened from disk in headless Chromium with no
-network, used from the keyboard as a user does, against quorvy-plot built from the same core:
-pictures outside the label band, curve-info lines, messages, the exported bytes, a long pass that
-a key stops, and a reload that restores formula and settings.
+network, used from the keyboard, the mouse and touch as a user does, against quorvy-plot built
+from the same core: pictures outside the label band, curve-info lines, messages, the exported
+bytes, a long pass that a key stops, a reload that restores formula and settings, zoom and pan,
+the value under the pointer, and links.
 
 Environment: QUORVY_WEB_PAGE (the built index.html), QUORVY_PLOT (quorvy-plot)."""
 import base64
@@ -73,13 +74,19 @@ class Page(unittest.TestCase):
 
     def setUp(self):
         self.b = self.browser
-        self.b.open("file://" + os.path.abspath(PAGE))
-        self.b.wait_for("document.body && document.body.dataset.ready === '1'")
+        self.reload()
         self.b.evaluate("localStorage.clear()")
         self.reload()
 
-    def reload(self):
-        self.b.send("Page.reload")
+    def visit(self, keys=""):
+        """A new visit of the page, with keys in its address (none: as the stored settings say);
+        about:blank first, so that no wait can end on the page before."""
+        self.b.open("about:blank")
+        self.b.wait_for("location.href === 'about:blank'")
+        self.b.open("file://" + os.path.abspath(PAGE) + ("#" + keys if keys else ""))
+
+    def reload(self, keys=""):
+        self.visit(keys)
         self.b.wait_for("document.body && document.body.dataset.ready === '1'")
         self.b.wait_for(IDLE)
 
@@ -178,6 +185,21 @@ class Page(unittest.TestCase):
         self.assertEqual(differ[:5], [], "%d pixels differ" % len(differ))
         return cli
 
+    def link_range(self):
+        """The X range the address carries."""
+        keys = dict(pair.split("=", 1) for pair in self.b.evaluate("location.hash")[1:].split("&"))
+        return float(keys["MinX"]), float(keys["MaxX"])
+
+    def plot_point(self, column):
+        """Where column of the plot, a third of the way down, is on the screen."""
+        top, height = self.b.evaluate("[document.getElementById('plot').getBoundingClientRect()"
+                                      ".top, document.getElementById('plot').height]")
+        return column, top + height / 3
+
+    def mouse(self, kind, column, **more):
+        x, y = self.plot_point(column)
+        self.b.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, **more)
+
     def cli_info(self, *args):
         lines = plot("-i", *args).stdout.decode().splitlines()
         return [line for line in lines if not line.startswith("Tempo di")]
@@ -243,6 +265,179 @@ class Pictures(Page):
                 self.compare_with_cli(["LOG(X)+X/2"])
         self.b.send("Emulation.setDeviceMetricsOverride", width=800, height=600,
                     deviceScaleFactor=1, mobile=False)
+
+
+def zoomed(r, column, factor, width):
+    """The range zoomed by factor around column, as the page's core works it out."""
+    if factor == 1:
+        return r
+    x = r[0] + column * ((r[1] - r[0]) / width)
+    return x - (x - r[0]) / factor, x + (r[1] - x) / factor
+
+
+def panned(r, columns, width):
+    shift = columns * ((r[1] - r[0]) / width)
+    return r[0] - shift, r[1] - shift
+
+
+class View(Page):
+    FORMULA = "2SIN(X)*X"
+    # (the gesture, its arguments, the range it gives from the one before on a plot w columns
+    # wide; r0 is the range set in Settings, back the one before the step before)
+    STEPS = [
+        ("wheel", (200, -100), lambda r, w, r0, back: zoomed(r, 200, 1.25, w)),
+        ("wheel", (600, 100), lambda r, w, r0, back: zoomed(r, 600, 1.25 ** -1, w)),
+        ("drag", (300, 420), lambda r, w, r0, back: panned(r, 120, w)),
+        ("pinch", ((300, 500), (250, 570)),
+         lambda r, w, r0, back: panned(zoomed(r, 400, 320 / 200, w), 10, w)),
+        ("key", "+", lambda r, w, r0, back: zoomed(r, w / 2, 1.25, w)),
+        ("key", "-", lambda r, w, r0, back: zoomed(r, w / 2, 1 / 1.25, w)),
+        ("key", "ArrowLeft", lambda r, w, r0, back: panned(r, w / 10, w)),
+        ("key", "ArrowDown", lambda r, w, r0, back: zoomed(r, w / 2, 1 / 1.25, w)),
+        ("key", "0", lambda r, w, r0, back: r0),
+        ("back", None, lambda r, w, r0, back: back),
+    ]
+
+    def viewed_mark(self):
+        return self.b.evaluate("document.body.dataset.viewed || '0'")
+
+    def gesture(self, kind, args):
+        mark = self.viewed_mark()
+        if kind == "wheel":
+            self.mouse("mouseWheel", args[0], deltaX=0, deltaY=args[1])
+        elif kind == "drag":
+            self.mouse("mousePressed", args[0], button="left", clickCount=1)
+            for column in range(args[0], args[1] + 1, 20):
+                self.mouse("mouseMoved", column, button="left", buttons=1)
+            self.mouse("mouseReleased", args[1], button="left", clickCount=1)
+        elif kind == "pinch":
+            for event, columns in (("touchStart", args[0]), ("touchMove", args[1])):
+                points = [self.plot_point(column) for column in columns]
+                self.b.send("Input.dispatchTouchEvent", type=event, touchPoints=[
+                    {"x": x, "y": y, "id": i} for i, (x, y) in enumerate(points)])
+            self.b.send("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+        elif kind == "key":
+            self.b.evaluate("document.getElementById('plot').focus()")
+            self.b.key(args)
+        else:
+            mark = self.idle_mark()
+            self.b.evaluate("history.back()")
+            self.wait_passes_after(mark)
+            return
+        self.b.wait_for("document.body.dataset.viewed !== %r && %s" % (mark, IDLE), timeout=120)
+
+    def test_gestures_keys_reset_and_back_give_the_plot_of_their_range(self):
+        self.enter_formula(self.FORMULA)
+        width = self.b.evaluate("document.getElementById('plot').width")
+        ranges = [self.link_range()]
+        for kind, args, expected in self.STEPS:
+            with self.subTest(gesture=kind, args=args):
+                self.gesture(kind, args)
+                want = expected(ranges[-1], width, ranges[0], ranges[-2:][0])
+                self.assertEqual(self.link_range(), want)
+                self.compare_with_cli(["--min", repr(want[0]), "--max", repr(want[1]),
+                                       self.FORMULA])
+                ranges.append(want)
+
+    # (a wheel turn at a column too far for a usable X walk: the step no longer moves X, or the
+    # range is no finite number)
+    REFUSED = [(0, -100 * 200), (400, 100 * 4000)]
+
+    def test_a_range_the_dialog_refuses_shows_its_message_and_keeps_the_plot(self):
+        self.enter_formula(self.FORMULA)
+        before = self.pixels(), self.b.evaluate("location.hash"), self.page_info()
+        for column, delta in self.REFUSED:
+            with self.subTest(column=column, delta=delta):
+                self.mouse("mouseWheel", column, deltaX=0, deltaY=delta)
+                self.assertEqual(self.after(self.idle_mark(), refused=True),
+                                 cli_messages("--min", "5", "--max", "4", "X"))
+                self.b.wait_for(IDLE)
+                self.assertEqual((self.pixels(), self.b.evaluate("location.hash"),
+                                  self.page_info()), before)
+
+    # (formula, the column the mouse points at, or None for the keyboard's cursor moved once
+    # from the middle column)
+    READOUT = [("2SIN(X)*X", 123), ("LOG(X)+X/2", 700), ("LOG(X)+X/2", 100), ("X*X", None)]
+
+    def test_the_value_under_the_pointer_is_quorvy_plots_value_at_that_x(self):
+        for formula, column in self.READOUT:
+            with self.subTest(formula=formula, column=column):
+                self.enter_formula(formula)
+                width = self.b.evaluate("document.getElementById('plot').width")
+                ini = self.b.evaluate("localStorage.getItem('quorvy.ini')")
+                shown = self.pixels()
+                self.b.evaluate("document.getElementById('readout').textContent = ''")
+                if column is None:
+                    self.b.evaluate("document.getElementById('plot').focus()")
+                    self.b.key("ArrowRight", "Shift")
+                    self.b.key("ArrowRight", "Shift")
+                    column = width // 2 + 1
+                else:
+                    self.mouse("mouseMoved", column)
+                x = -100 + column * (200 / width)
+                table = plot("-n", "1", "--min", repr(x), "--max", repr(x + 1), "-e", "-",
+                             formula).stdout.decode().split("\n")[0].split("\t")
+                self.b.wait_for("document.getElementById('readout').textContent === %r"
+                                % ("X %s  Y %s" % tuple(part.strip() for part in table)))
+                self.assertEqual((self.pixels(), self.b.evaluate(
+                    "localStorage.getItem('quorvy.ini')")), (shown, ini))
+
+
+class Links(Page):
+    # (the keys of an address, the Quorvy.ini lines quorvy-plot reads for them, what the page
+    # says it did not take)
+    LINKS = [
+        ("Expression=2SIN(X)*X&MinX=-10&MaxX=10&Iterations=10000",
+         "Expression=2SIN(X)*X\r\nMinX=-10\r\nMaxX=10\r\nIterations=10000", ""),
+        ("Expression=X%2BLOG(X)&decimalpoint=%2C&iterations=300",
+         "Expression=X+LOG(X)\r\ndecimalpoint=,\r\niterations=300", ""),
+        ("Expression=X*X-3&MinX=abc&MaxX=4&Iterations=0&Foo=1&MaxX=3&Bad=%E0%A4%A&Lone",
+         "Expression=X*X-3\r\nMinX=abc\r\nMaxX=4\r\nIterations=0\r\nFoo=1\r\nMaxX=3",
+         "The link's settings not taken: Bad=%E0%A4%A ignored (not URL-encoded text); Lone "
+         "ignored (no value); Foo=1 ignored (not a key of Quorvy); MaxX=3 ignored (given again; "
+         "the first counts); MinX=abc replaced by 0 (not a number); Iterations=0 replaced by "
+         "10000 (not from 1 to 2147483647)"),
+    ]
+
+    def test_an_address_with_keys_plots_what_the_ini_reader_makes_of_them(self):
+        folder = tempfile.mkdtemp(prefix="quorvy-web-link-")
+        try:
+            path = os.path.join(folder, "Quorvy.ini")
+            for keys, ini, said in self.LINKS:
+                with self.subTest(keys=keys):
+                    with open(path, "w", newline="") as f:
+                        f.write("[Quorvy]\r\n%s\r\n" % ini)
+                    self.visit(keys)
+                    shown = self.b.wait_for("(m => m && m.open ? 'message' : document.body && "
+                                            "document.body.dataset.ready)"
+                                            "(document.getElementById('message'))")
+                    if shown == "message":
+                        self.assertEqual(self.b.evaluate(MESSAGE), ["Quorvy", said])
+                        self.b.key("Enter")
+                    else:
+                        self.assertEqual(said, "")
+                    self.b.wait_for("document.body.dataset.ready === '1' && " + IDLE)
+                    cli = self.compare_with_cli(["--ini", path])
+                    self.assertEqual(self.page_info(), self.cli_info(
+                        "-s", "%dx%d" % (cli.width, cli.height), "--ini", path))
+                    link = self.b.evaluate("location.hash")[1:]
+                    self.b.evaluate("localStorage.clear()")
+                    self.reload(link)  # the address kept up to date plots the same again
+                    self.compare_with_cli(["--ini", path])
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_copy_link_puts_the_address_of_the_plot_on_the_clipboard(self):
+        self.b.call("Browser.grantPermissions", permissions=["clipboardReadWrite",
+                                                             "clipboardSanitizedWrite"])
+        self.enter_formula("LOG(X)+X/2")
+        self.b.evaluate("document.getElementById('plot').focus()")
+        self.b.key("k", "Control")
+        self.b.wait_for("document.getElementById('state').textContent === 'Link copied'")
+        self.assertEqual(self.b.evaluate("navigator.clipboard.readText()"),
+                         self.b.evaluate("location.href"))
+        self.assertIn("#Expression=LOG(X)%2BX%2F2&MinX=-100&MaxX=100&Iterations=10000",
+                      self.b.evaluate("location.href"))
 
 
 class Refused(Page):
@@ -436,7 +631,8 @@ class Reload(Page):
 class Keyboard(Page):
     # (a control, the name a screen reader reads for it)
     NAMES = [("#cmd-export", "Export"), ("#cmd-print", "Print"), ("#cmd-formula", "Edit Formula"),
-             ("#cmd-info", "Curve Info"), ("#cmd-settings", "Settings")]
+             ("#cmd-info", "Curve Info"), ("#cmd-settings", "Settings"),
+             ("#cmd-reset", "Reset view"), ("#cmd-link", "Copy link")]
 
     def test_names_read_as_words_tab_leaves_the_plot_and_a_plot_is_described(self):
         for selector, name in self.NAMES:
@@ -463,7 +659,7 @@ class Trouble(Page):
     def test_one_escape_ends_a_trace_and_the_switch_can_be_turned_off(self):
         self.b.evaluate("localStorage.setItem('quorvy.ini', '[Quorvy]\\r\\nExpression=SIN(X)\\r\\n"
                         "Iterations=10000\\r\\nbEnableEvalDebug=1\\r\\n')")
-        self.b.evaluate("location.reload()")
+        self.visit()
         self.b.wait_for("document.getElementById('message') && document.getElementById('message').open")
         self.b.key("Escape")
         self.b.wait_for("document.body.dataset.ready === '1' && " + IDLE)

@@ -1,0 +1,21 @@
+// What the reader of Quorvy.ini did with the keys it was given, in words for a front end that
+// tells the user: the reasons of PrefsReport and the key lines it passes over.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "settings/Prefs.h"
+
+// Why the reader used something else than a value as written, in words ("not a number"); empty
+// for a formula cut to its start and for a value used as written.
+std::string ReplacedReason(PrefReplaced why);
+
+// A key line of [Quorvy] that the reader passes over, which the profile calls cannot list: an
+// unknown key, a key given again (the first counts), and every key of a second [Quorvy] section
+// (the first section counts). Names match in any case, as the reader matches them.
+struct PassedOverKey {
+    std::string line;
+    const char* why;
+};
+std::vector<PassedOverKey> PassedOverKeys(const std::string& content);
