@@ -1,7 +1,11 @@
 #include "plot/Draw.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/Analize.h"
 #include "engine/Eval.h"
@@ -97,11 +101,8 @@ void DrawYAxis(DrawSurface* hDc, const QRect& r, int16_t h) {
 }
 
 // The samples of a block up to the one after which the pass stops are measured, in order: the
-// first X of each extreme wins. They are kept for the passes after this one. Out of line (see
-// NextSampleBlock).
-[[gnu::noinline]] bool MeasureBlock(const SampleBlock& block) {
-    int32_t measured = 0;
-    const bool stops = PassSamplesDone(block.count, &measured) != 0;
+// first X of each extreme wins.
+void MeasureEachSample(const SampleBlock& block, int measured) {
     for (int i = 0; i < measured; ++i) {
         if (block.undefined[i]) {
             continue;
@@ -114,6 +115,78 @@ void DrawYAxis(DrawSurface* hDc, const QRect& r, int16_t h) {
             gMinY = block.y[i];
             X_WhereMinY = block.x[i];
         }
+    }
+}
+
+// A whole block of defined samples, measured as MeasureEachSample measures it: its largest Y, if
+// above gMaxY, becomes gMaxY at the first sample that has it (every sample before it is smaller);
+// likewise its smallest. Its Y values are all finite, so the vector maximum and minimum need not
+// care for NaNs, and a zero of either sign is found by its value.
+void MeasureWholeBlock(const SampleBlock& block) {
+#if defined(__SSE2__)
+    const auto firstSampleAt = [&block](double value) {
+        int i = 0;
+        while (block.y[i] != value) {
+            ++i;
+        }
+        return i;
+    };
+    // Two maxima and two minima side by side, so that each waits only for every other pair.
+    static_assert(kSampleBlock % 4 == 0, "a block is read four samples at a time");
+    __m128d highA = _mm_loadu_pd(block.y);
+    __m128d highB = _mm_loadu_pd(block.y + 2);
+    __m128d lowA = highA;
+    __m128d lowB = highB;
+    for (int i = 4; i < kSampleBlock; i += 4) {
+        const __m128d a = _mm_loadu_pd(block.y + i);
+        const __m128d b = _mm_loadu_pd(block.y + i + 2);
+        highA = _mm_max_pd(highA, a);
+        highB = _mm_max_pd(highB, b);
+        lowA = _mm_min_pd(lowA, a);
+        lowB = _mm_min_pd(lowB, b);
+    }
+    const __m128d high = _mm_max_pd(highA, highB);
+    const __m128d low = _mm_min_pd(lowA, lowB);
+    const double highest =
+        std::max(_mm_cvtsd_f64(high), _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)));
+    const double lowest = std::min(_mm_cvtsd_f64(low), _mm_cvtsd_f64(_mm_unpackhi_pd(low, low)));
+    if (highest > gMaxY) {
+        const int i = firstSampleAt(highest);
+        gMaxY = block.y[i];
+        X_WhereMaxY = block.x[i];
+    }
+    if (lowest < gMinY) {
+        const int i = firstSampleAt(lowest);
+        gMinY = block.y[i];
+        X_WhereMinY = block.x[i];
+    }
+#else
+    MeasureEachSample(block, kSampleBlock);
+#endif
+}
+
+// Whether any of the samples of a block is undefined.
+bool AnyUndefined(const SampleBlock& block) {
+    // The marks eight at a time: a bool is a byte holding 0 or 1.
+    static_assert(kSampleBlock % 8 == 0 && sizeof(bool) == 1, "marks are read in words");
+    uint64_t undefined = 0;
+    for (int i = 0; i < kSampleBlock; i += 8) {
+        uint64_t marks;
+        std::memcpy(&marks, block.undefined + i, sizeof marks);
+        undefined |= marks;
+    }
+    return undefined != 0;
+}
+
+// Measures the samples of a block up to the one after which the pass stops, and keeps them for
+// the passes after this one. Out of line (see NextSampleBlock).
+[[gnu::noinline]] bool MeasureBlock(const SampleBlock& block) {
+    int32_t measured = 0;
+    const bool stops = PassSamplesDone(block.count, &measured) != 0;
+    if (measured == kSampleBlock && !AnyUndefined(block)) {
+        MeasureWholeBlock(block);
+    } else {
+        MeasureEachSample(block, measured);
     }
     KeepSamples(block, measured);
     return !stops;

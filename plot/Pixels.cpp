@@ -133,34 +133,63 @@ void BlockPositions(const SampleBlock& block, const double* ys, double* rows, do
     }
 }
 
+// How close to a pixel edge a position found with a reciprocal may lie and still give the
+// coordinate that the division gives.
+//
+// The division gives q = fl(a / s) = (a / s)(1 + e2), the reciprocal q' = fl(a * fl(1 / s)) =
+// (a / s)(1 + e1)(1 + e3), each |ei| <= u = 2^-53 (an underflow adds at most 2^-1074; an overflow
+// or a NaN gives a position outside the plain range). So |q' - q| <= (3u + u^2)|a / s|. A row is
+// fl(q + H) with H <= 65535: where fl(q' + H) lies in 0..32767, |q'| < 2^17, so |q' - q| < 2^-34,
+// and each of the two additions moves its sum by at most u * 2^16 = 2^-37: the two rows differ by
+// less than 2^-33 (a column, without H, by less than 2^-34). A position at least this margin
+// away from every integer therefore truncates as the exact one does; it is far larger than the
+// bound so that extended precision or a fused multiply-add cannot cross it either.
+constexpr double kPixelEdgeMargin = 1.0 / (1 << 20);
+
 // ToCoordinate of every position when all of them fall on coordinates from 0 to 32767 (inside
-// its first case), in vector instructions; false when some position does not. Without SSE2 the
-// compiler vectorizes the loops, and a position is first held within +-40000 (a NaN goes to
-// -40000) so that its truncation is defined.
-bool PlainCoordinates(const double* positions, int16_t* coordinates) {
+// its first case), and each lies at least margin away from its coordinate and the next one, in
+// vector instructions; false when some position does not. Without SSE2 the compiler vectorizes
+// the loops, and a position is first held within +-40000 (a NaN goes to -40000) so that its
+// truncation is defined.
+bool PlainCoordinates(const double* positions, int16_t* coordinates, double margin) {
 #if defined(__SSE2__)
     // cvttpd2dq truncates as the cast does, and gives INT32_MIN for a NaN or a position past the
     // 32-bit range: no position needs holding first.
     __m128i outside = _mm_setzero_si128();
+    // The smallest and largest fractional parts, of positions inside the 32-bit range.
+    __m128d lowestPart = _mm_set1_pd(1.0);
+    __m128d highestPart = _mm_setzero_pd();
     for (int i = 0; i < kSampleBlock; i += 4) {
-        const __m128i low = _mm_cvttpd_epi32(_mm_loadu_pd(positions + i));
-        const __m128i high = _mm_cvttpd_epi32(_mm_loadu_pd(positions + i + 2));
-        const __m128i four = _mm_unpacklo_epi64(low, high);
+        const __m128d first = _mm_loadu_pd(positions + i);
+        const __m128d second = _mm_loadu_pd(positions + i + 2);
+        const __m128i firstTwo = _mm_cvttpd_epi32(first);
+        const __m128i secondTwo = _mm_cvttpd_epi32(second);
+        const __m128i four = _mm_unpacklo_epi64(firstTwo, secondTwo);
         outside = _mm_or_si128(outside, _mm_srli_epi32(four, 15));  // below 0 or above 32767
+        const __m128d firstPart = _mm_sub_pd(first, _mm_cvtepi32_pd(firstTwo));
+        const __m128d secondPart = _mm_sub_pd(second, _mm_cvtepi32_pd(secondTwo));
+        lowestPart = _mm_min_pd(lowestPart, _mm_min_pd(firstPart, secondPart));
+        highestPart = _mm_max_pd(highestPart, _mm_max_pd(firstPart, secondPart));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(coordinates + i), _mm_packs_epi32(four, four));
     }
-    return _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+    const bool inside = _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+    const __m128d nearEdge = _mm_or_pd(_mm_cmplt_pd(lowestPart, _mm_set1_pd(margin)),
+                                       _mm_cmpgt_pd(highestPart, _mm_set1_pd(1.0 - margin)));
+    return inside && _mm_movemask_pd(nearEdge) == 0;
 #else
     constexpr double kBound = 40000.0;
     int32_t truncated[kSampleBlock];
+    double parts[kSampleBlock];
     for (int i = 0; i < kSampleBlock; ++i) {
         const double p = positions[i];
         const double held = p > -kBound ? (p < kBound ? p : kBound) : -kBound;
         truncated[i] = static_cast<int32_t>(held);
+        parts[i] = held - truncated[i];
     }
     uint32_t outside = 0;  // a negative coordinate is a large unsigned number
     for (int i = 0; i < kSampleBlock; ++i) {
         outside |= static_cast<uint32_t>(truncated[i]) > INT16_MAX ? 1u : 0u;
+        outside |= ((parts[i] < margin) | (parts[i] > 1.0 - margin)) ? 1u : 0u;
     }
     for (int i = 0; i < kSampleBlock; ++i) {
         coordinates[i] = static_cast<int16_t>(truncated[i]);
@@ -169,23 +198,95 @@ bool PlainCoordinates(const double* positions, int16_t* coordinates) {
 #endif
 }
 
-// The samples of a block whose coordinates (in pixels) all fit and none lies before the origin:
-// each sets its pixel unless it repeats the pixel of the sample before it. The changes are found in
-// one pass the compiler vectorizes, then listed without a branch on the outcome (which follows the
-// curve and is hard to predict).
-void ListChanges(int count, PixelBlock* pixels) {
-    const int16_t* hs = pixels->h;
-    const int16_t* vs = pixels->v;
-    bool changed[kSampleBlock];
-    changed[0] = hs[0] != OldH || vs[0] != OldV;
+// Bit i set where sample i lies on another pixel than sample i - 1 (sample 0: than the last
+// pixel set).
+uint64_t PixelChanges(const PixelBlock& pixels) {
+    const int16_t* hs = pixels.h;
+    const int16_t* vs = pixels.v;
+#if defined(__SSE2__)
+    // Eight samples at a time beside the eight before them, one place earlier.
+    uint64_t changes = 0;
+    for (int i = 0; i < kSampleBlock; i += 8) {
+        const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hs + i));
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(vs + i));
+        __m128i previousH;
+        __m128i previousV;
+        if (i == 0) {
+            previousH = _mm_insert_epi16(_mm_slli_si128(h, 2), OldH, 0);
+            previousV = _mm_insert_epi16(_mm_slli_si128(v, 2), OldV, 0);
+        } else {
+            previousH = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hs + i - 1));
+            previousV = _mm_loadu_si128(reinterpret_cast<const __m128i*>(vs + i - 1));
+        }
+        const __m128i same =
+            _mm_and_si128(_mm_cmpeq_epi16(h, previousH), _mm_cmpeq_epi16(v, previousV));
+        const auto sameBits =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(same, _mm_setzero_si128())));
+        changes |= static_cast<uint64_t>(~sameBits & 0xFFu) << i;
+    }
+    return changes;
+#else
+    uint64_t changes = ((hs[0] != OldH) | (vs[0] != OldV)) ? 1u : 0u;
     for (int i = 1; i < kSampleBlock; ++i) {
-        changed[i] = (hs[i] != hs[i - 1]) | (vs[i] != vs[i - 1]);
+        changes |= static_cast<uint64_t>((hs[i] != hs[i - 1]) | (vs[i] != vs[i - 1])) << i;
+    }
+    return changes;
+#endif
+}
+
+#if defined(__SSE2__)
+// For each byte of changes: the places of its set bits in order, one per byte (the rest zero), and
+// how many there are.
+struct ChangedPlaces {
+    uint8_t places[256][8];
+    uint8_t count[256];
+};
+
+constexpr ChangedPlaces MakeChangedPlaces() {
+    ChangedPlaces table{};
+    for (int bits = 0; bits < 256; ++bits) {
+        int n = 0;
+        for (int place = 0; place < 8; ++place) {
+            if ((bits >> place) & 1) {
+                table.places[bits][n++] = static_cast<uint8_t>(place);
+            }
+        }
+        table.count[bits] = static_cast<uint8_t>(n);
+    }
+    return table;
+}
+
+constexpr ChangedPlaces kChangedPlaces = MakeChangedPlaces();
+#endif
+
+// The samples of a block whose coordinates (in pixels) all fit and none lies before the origin:
+// each sets its pixel unless it repeats the pixel of the sample before it. The changes are found
+// for the whole block at once, then listed eight samples at a time without a branch on them
+// (they follow the curve and are hard to predict). The eight entries written for samples i to
+// i + 7 start at an entry no later than i, so they stay within the list.
+void ListChanges(int count, PixelBlock* pixels) {
+    static_assert(kSampleBlock == 64, "the changes of a block fill one word");
+    uint64_t changes = PixelChanges(*pixels);
+    if (count < kSampleBlock) {
+        changes &= (uint64_t{1} << count) - 1;
     }
     int listed = 0;
-    for (int i = 0; i < count; ++i) {
-        pixels->sample[listed] = static_cast<int16_t>(i);
-        listed += changed[i] ? 1 : 0;
+#if defined(__SSE2__)
+    for (int i = 0; i < kSampleBlock; i += 8) {
+        const auto bits = static_cast<uint8_t>(changes >> i);
+        const __m128i places = _mm_unpacklo_epi8(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kChangedPlaces.places[bits])),
+            _mm_setzero_si128());
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels->sample + listed),
+                         _mm_add_epi16(places, _mm_set1_epi16(static_cast<int16_t>(i))));
+        listed += kChangedPlaces.count[bits];
     }
+#else
+    for (int i = 0; i < kSampleBlock; ++i) {
+        pixels->sample[listed] = static_cast<int16_t>(i);
+        listed += static_cast<int>((changes >> i) & 1);
+    }
+#endif
     pixels->count = listed;
 }
 
@@ -241,16 +342,103 @@ const double* MappedYs(const SampleBlock& block, double* held) {
     return held;
 }
 
+// The coordinates of a block under automatic scaling of both axes, with a multiplication by the
+// reciprocal of each scale where BlockPositions divides: the positions may differ from the
+// divided ones in their last bits, so the coordinates are taken only where PlainCoordinates with
+// kPixelEdgeMargin takes them all, rows and columns; false otherwise.
+#if defined(__SSE2__)
+// One loop with the positions kept in registers, lane by lane the operations of the loops below.
+bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBlock* pixels) {
+    const __m128d minY = _mm_set1_pd(gMinY);
+    const __m128d rowsPerUnit = _mm_set1_pd(1.0 / gScaleYFactor);
+    const __m128d height = _mm_set1_pd(H);
+    const __m128d minX = _mm_set1_pd(gPrefs.MinX);
+    const __m128d columnsPerUnit = _mm_set1_pd(1.0 / gScaleXFactor);
+    __m128i outside = _mm_setzero_si128();
+    __m128d lowestRowPart = _mm_set1_pd(1.0);
+    __m128d lowestColumnPart = lowestRowPart;
+    __m128d highestRowPart = _mm_setzero_pd();
+    __m128d highestColumnPart = highestRowPart;
+    const auto row = [&](int i) {
+        return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(minY, _mm_loadu_pd(ys + i)), rowsPerUnit), height);
+    };
+    const auto column = [&](int i) {
+        return _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(block.x + i), minX), columnsPerUnit);
+    };
+    const auto part = [](__m128d position, __m128i truncated) {
+        return _mm_sub_pd(position, _mm_cvtepi32_pd(truncated));
+    };
+    for (int i = 0; i < kSampleBlock; i += 4) {
+        const __m128d rowA = row(i);
+        const __m128d rowB = row(i + 2);
+        const __m128d columnA = column(i);
+        const __m128d columnB = column(i + 2);
+        const __m128i rowA32 = _mm_cvttpd_epi32(rowA);
+        const __m128i rowB32 = _mm_cvttpd_epi32(rowB);
+        const __m128i columnA32 = _mm_cvttpd_epi32(columnA);
+        const __m128i columnB32 = _mm_cvttpd_epi32(columnB);
+        const __m128i rows = _mm_unpacklo_epi64(rowA32, rowB32);
+        const __m128i columns = _mm_unpacklo_epi64(columnA32, columnB32);
+        // below 0 or above 32767
+        outside = _mm_or_si128(outside, _mm_srli_epi32(_mm_or_si128(rows, columns), 15));
+        const __m128d rowPartA = part(rowA, rowA32);
+        const __m128d rowPartB = part(rowB, rowB32);
+        const __m128d columnPartA = part(columnA, columnA32);
+        const __m128d columnPartB = part(columnB, columnB32);
+        lowestRowPart = _mm_min_pd(lowestRowPart, _mm_min_pd(rowPartA, rowPartB));
+        highestRowPart = _mm_max_pd(highestRowPart, _mm_max_pd(rowPartA, rowPartB));
+        lowestColumnPart = _mm_min_pd(lowestColumnPart, _mm_min_pd(columnPartA, columnPartB));
+        highestColumnPart = _mm_max_pd(highestColumnPart, _mm_max_pd(columnPartA, columnPartB));
+        const __m128i coordinates = _mm_packs_epi32(rows, columns);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels->v + i), coordinates);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels->h + i),
+                         _mm_unpackhi_epi64(coordinates, coordinates));
+    }
+    const bool inside = _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+    const __m128d low = _mm_set1_pd(kPixelEdgeMargin);
+    const __m128d high = _mm_set1_pd(1.0 - kPixelEdgeMargin);
+    const __m128d nearEdge = _mm_or_pd(
+        _mm_or_pd(_mm_cmplt_pd(lowestRowPart, low), _mm_cmpgt_pd(highestRowPart, high)),
+        _mm_or_pd(_mm_cmplt_pd(lowestColumnPart, low), _mm_cmpgt_pd(highestColumnPart, high)));
+    return inside && _mm_movemask_pd(nearEdge) == 0;
+}
+#else
+bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBlock* pixels) {
+    double rows[kSampleBlock];
+    double columns[kSampleBlock];
+    const double minY = gMinY;
+    const double rowsPerUnit = 1.0 / gScaleYFactor;
+    const double height = H;
+    for (int i = 0; i < kSampleBlock; ++i) {
+        rows[i] = (minY - ys[i]) * rowsPerUnit + height;
+    }
+    const double minX = gPrefs.MinX;
+    const double columnsPerUnit = 1.0 / gScaleXFactor;
+    for (int i = 0; i < kSampleBlock; ++i) {
+        columns[i] = (block.x[i] - minX) * columnsPerUnit;
+    }
+    // Both conversions run before either result is looked at.
+    const bool plainRows = PlainCoordinates(rows, pixels->v, kPixelEdgeMargin);
+    const bool plainColumns = PlainCoordinates(columns, pixels->h, kPixelEdgeMargin);
+    return plainRows && plainColumns;
+}
+#endif
+
 void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
     double held[kSampleBlock];
     const double* ys = MappedYs(block, held);
     double rows[kSampleBlock];
     double columns[kSampleBlock];
+    const bool bothScaled = gPrefs.bAutoScaleY && gPrefs.bAutoScaleX;
+    if (bothScaled && ReciprocalCoordinates(block, ys, pixels)) {
+        ListChanges(block.count, pixels);
+        return;
+    }
+    // A position near a pixel edge or outside the plain range: the whole block by division.
     BlockPositions(block, ys, rows, columns);
-    // Both conversions run before either result is looked at.
-    const bool plainRows = PlainCoordinates(rows, pixels->v);
-    const bool plainColumns = PlainCoordinates(columns, pixels->h);
-    if (gPrefs.bAutoScaleY && gPrefs.bAutoScaleX && plainRows && plainColumns) {
+    const bool plainRows = PlainCoordinates(rows, pixels->v, 0.0);
+    const bool plainColumns = PlainCoordinates(columns, pixels->h, 0.0);
+    if (bothScaled && plainRows && plainColumns) {
         ListChanges(block.count, pixels);
     } else {
         ListEachSample(block, ys, rows, columns, pixels);
@@ -404,9 +592,9 @@ bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels
     RowPositions(high, rowsHigh);
     ColumnPositions(block, columns);
     int16_t vsHigh[kSampleBlock];
-    const bool plainLow = PlainCoordinates(rowsLow, pixels->v);
-    const bool plainHigh = PlainCoordinates(rowsHigh, vsHigh);
-    const bool plainColumns = PlainCoordinates(columns, pixels->h);
+    const bool plainLow = PlainCoordinates(rowsLow, pixels->v, 0.0);
+    const bool plainHigh = PlainCoordinates(rowsHigh, vsHigh, 0.0);
+    const bool plainColumns = PlainCoordinates(columns, pixels->h, 0.0);
     int differ = 0;  // a loop the compiler vectorizes, where memcmp may go byte by byte
     for (int i = 0; i < kSampleBlock; ++i) {
         differ |= pixels->v[i] ^ vsHigh[i];
@@ -428,10 +616,11 @@ bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels
 }
 
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
+    DrawSurface* const surface = DestHdc;  // setting a pixel leaves the surface as it is
     int last = -1;
     for (int k = 0; k < pixels.count && pixels.sample[k] < end; ++k) {
         last = pixels.sample[k];
-        DestHdc->SetPixel(pixels.h[last], pixels.v[last],
+        surface->SetPixel(pixels.h[last], pixels.v[last],
                           block.undefined[last] ? OutofRangeColor : pixelColor);
     }
     if (last >= 0) {

@@ -194,7 +194,7 @@ def main():
     try:
         print("%-12s %12s %12s %14s %14s %8s" % ("samples", "page Enter", "page pass",
                                                  "cli process", "cli pass", "ratio"))
-        for iterations, goal in ((10000, 16), (1000000, 150)):
+        for iterations, goal in ((10000, 8), (1000000, 150)):
             open_page(browser, iterations)
             size = browser.evaluate("document.getElementById('plot').width + 'x' + "
                                     "document.getElementById('plot').height")

@@ -9,8 +9,13 @@
 
 namespace {
 
-// Not a colour the program draws (they all have a zero top byte): a pixel left undrawn.
+// Not a colour the program draws (they all have a zero top byte): a pixel of a text box that
+// nothing drew over.
 constexpr QColor kUndrawn = 0xFF000000;
+// A colour 0x00BBGGRR lies in memory as the bytes red, green, blue, 0 (the module is
+// little-endian): flipping the top byte makes it opaque, and makes kUndrawn transparent black.
+constexpr uint32_t kAlphaFlip = 0xFF000000;
+constexpr size_t kTile = 32;
 
 }  // namespace
 
@@ -35,23 +40,30 @@ RasterSize LargestRaster(int32_t width, int32_t height) {
 }
 
 WebRaster::WebRaster(int width, int height)
-    : RasterCanvas(width, height, kUndrawn),
-      rgba_(static_cast<size_t>(this->width()) * static_cast<size_t>(this->height()) * 4) {}
+    : RasterCanvas(width, height),
+      rgba_(static_cast<size_t>(this->width()) * static_cast<size_t>(this->height())) {}
 
+// The canvas keeps its pixels column by column and the page takes them row by row: the copy
+// goes in square tiles, so that both sides stay within a few cache lines.
 void WebRaster::Refresh() {
-    unsigned char* out = rgba_.data();
-    for (int y = 0; y < height(); ++y) {
-        for (int x = 0; x < width(); ++x, out += 4) {
-            const QColor c = Pixel(x, y);
-            out[0] = static_cast<unsigned char>(c & 0xFF);
-            out[1] = static_cast<unsigned char>((c >> 8) & 0xFF);
-            out[2] = static_cast<unsigned char>((c >> 16) & 0xFF);
-            out[3] = c == kUndrawn ? 0 : 255;
+    const QColor* columns = pixelRows();
+    const size_t w = static_cast<size_t>(width());
+    const size_t h = static_cast<size_t>(height());
+    for (size_t top = 0; top < h; top += kTile) {
+        const size_t bottom = std::min(h, top + kTile);
+        for (size_t left = 0; left < w; left += kTile) {
+            const size_t right = std::min(w, left + kTile);
+            for (size_t x = left; x < right; ++x) {
+                for (size_t y = top; y < bottom; ++y) {
+                    rgba_[y * w + x] = columns[x * h + y] ^ kAlphaFlip;
+                }
+            }
         }
     }
 }
 
-// The text's box covers what was drawn before it; the page paints the text there.
+// The text's box covers what was drawn before it; the page paints the text there, behind what
+// is drawn later.
 void WebRaster::PlaceText(const char* text, int32_t count, const QRect& rect, uint32_t format) {
     const int32_t length = count > 0 ? count : 0;
     const TextSize size = {PageTextWidth(text, length), kLabelAscent, kLabelDescent};

@@ -3,9 +3,9 @@
 // from the program's own core (in worker.js, compiled to WebAssembly): this script only shows
 // what the core answers, as the window's dialogs and boxes show it.
 
-// The core gives the label font's face and size and the export's file name (see startWorker).
+// The label font is the core's, followed by these (the worker draws the labels); the core gives
+// the export's file name (see startWorker).
 const LABEL_FONT_FALLBACKS = "Verdana, sans-serif";
-let labelFont = "";
 let exportName = "";
 const STORAGE_KEY = "quorvy.ini";
 const PROGRESS_AFTER_MS = 500;
@@ -75,6 +75,25 @@ function coreBytes() {
   return wasm;
 }
 
+// The plot canvas, handed over to the worker where the browser can: the worker then draws the
+// plot straight into it. A canvas is handed over once: a new worker gets a fresh one in its place.
+let plotHandedOver = false;
+
+function plotForWorker() {
+  let canvas = $("plot");
+  if (typeof canvas.transferControlToOffscreen !== "function") return [];
+  if (plotHandedOver) {
+    const fresh = canvas.cloneNode(false);
+    const focused = document.activeElement === canvas;
+    canvas.replaceWith(fresh);
+    wirePlot(fresh);
+    if (focused) fresh.focus();
+    canvas = fresh;
+  }
+  plotHandedOver = true;
+  return [canvas.transferControlToOffscreen()];
+}
+
 // From a page opened from disk a worker can only come from a Blob URL.
 function startWorker() {
   const source = new Blob([$("worker-source").textContent], { type: "text/javascript" });
@@ -87,7 +106,9 @@ function startWorker() {
     restartWorker(event.message);
   };
   const wasm = coreBytes();
-  return ask("start", { wasm: wasm.buffer, fallbackFonts: LABEL_FONT_FALLBACKS }, [wasm.buffer]);
+  const [canvas] = plotForWorker();
+  const transfer = canvas ? [wasm.buffer, canvas] : [wasm.buffer];
+  return ask("start", { wasm: wasm.buffer, fallbackFonts: LABEL_FONT_FALLBACKS, canvas }, transfer);
 }
 
 // A failure inside the worker leaves its module in no known state: a new worker starts with the
@@ -192,35 +213,26 @@ function settle(result) {
 
 // ---- The plot ------------------------------------------------------------------------------
 
-// The texts first, each over its white box, then the pixels the core drew, which lie over the
-// texts where the core drew them later (the box of a text placed later hid them already).
+// The plot the worker drew: into the plot canvas itself, or as a picture to show here.
 function paint(picture) {
   shown = picture;
+  if (!picture.bitmap) return;
   const canvas = $("plot");
   canvas.width = picture.width;
   canvas.height = picture.height;
-  const context = canvas.getContext("2d");
-  context.fillStyle = "#fff";
-  context.fillRect(0, 0, picture.width, picture.height);
-  context.font = labelFont;
-  for (const { box, x, y, text } of picture.texts) {
-    context.save();
-    context.beginPath();
-    context.rect(box.left, box.top, box.right - box.left, box.bottom - box.top);
-    context.clip();
-    context.fillStyle = "#fff";
-    context.fillRect(box.left, box.top, box.right - box.left, box.bottom - box.top);
-    context.fillStyle = "#000";
-    context.fillText(text, x, y);
-    context.restore();
-  }
-  if (picture.width > 0 && picture.height > 0) {
-    const layer = new OffscreenCanvas(picture.width, picture.height);
-    const pixels = new ImageData(new Uint8ClampedArray(picture.rgba.buffer), picture.width,
-                                 picture.height);
-    layer.getContext("2d").putImageData(pixels, 0, 0);
-    context.drawImage(layer, 0, 0);
-  }
+  canvas.getContext("2d").drawImage(picture.bitmap, 0, 0);
+  picture.bitmap.close();
+}
+
+// The plot's pixels as the page shows them: width, height and RGBA bytes. Asked at once, they
+// show the plot under way; else those of the last answer the page took.
+async function plotPixels(atOnce = false) {
+  if (plotHandedOver) return ask("plotPixels", { atOnce });
+  const canvas = $("plot");
+  const { width, height } = canvas;
+  const rgba = width > 0 && height > 0
+    ? canvas.getContext("2d").getImageData(0, 0, width, height).data : new Uint8ClampedArray(0);
+  return { width, height, rgba };
 }
 
 function plotSize() {
@@ -805,10 +817,7 @@ async function takeOtherTabsSettings(event) {
   say("Took the settings saved in another tab");
 }
 
-function wireCommands() {
-  for (const id of Object.keys(COMMANDS)) $(id).addEventListener("click", () => runCommand(id));
-  $("stop").addEventListener("click", stopPass);
-  const plot = $("plot");
+function wirePlot(plot) {
   plot.addEventListener("pointerdown", onPointerDown);
   plot.addEventListener("pointermove", onPointerMove);
   plot.addEventListener("pointerup", onPointerUp);
@@ -816,6 +825,12 @@ function wireCommands() {
   plot.addEventListener("lostpointercapture", onPointerUp);
   plot.addEventListener("wheel", onWheel, { passive: false });
   plot.addEventListener("blur", hideCursor);
+}
+
+function wireCommands() {
+  for (const id of Object.keys(COMMANDS)) $(id).addEventListener("click", () => runCommand(id));
+  $("stop").addEventListener("click", stopPass);
+  wirePlot($("plot"));
   window.addEventListener("popstate", followHistory);
   window.addEventListener("storage", takeOtherTabsSettings);
   $("info").dataset.escape = "no";
@@ -840,8 +855,7 @@ function offerHelp() {
 async function main() {
   wireCommands();
   let formulaMaxLength = 0;
-  ({ stoppable, font: labelFont, exportName, formulaMaxLength, zoomStep, panShare } =
-    await startWorker());
+  ({ stoppable, exportName, formulaMaxLength, zoomStep, panShare } = await startWorker());
   $("formula-text").maxLength = formulaMaxLength;
   offerHelp();
   try {

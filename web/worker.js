@@ -1,10 +1,11 @@
 "use strict";
 // The core of Quorvy, compiled to WebAssembly, in a Web Worker: every pass runs here, off the
-// page's thread. The page sends one request per command and gets back the core's results: the
-// plot's pixels and texts, the curve-info lines, the message boxes, the value table and
-// Quorvy.ini. During a long pass the core lets this worker run now and then (the "yield"
-// import): it reports progress and the growing plot, and hands over a stop request. That needs
-// WebAssembly's promise integration (WebAssembly.Suspending); without it a pass runs to its end.
+// page's thread, and the plot is drawn here straight into the page's canvas. The page sends one
+// request per command and gets back the core's results: the plot's size, the curve-info lines,
+// the message boxes, the value table and Quorvy.ini. During a long pass the core lets this
+// worker run now and then (the "yield" import): it reports progress, shows the growing plot and
+// hands over a stop request. That needs WebAssembly's promise integration
+// (WebAssembly.Suspending); without it a pass runs to its end.
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -58,15 +59,66 @@ function systemCall(name) {
   return calls[name] || (() => 52);  // ENOSYS
 }
 
-function picture() {
-  if (!raster) return null;
-  const texts = textAt(core.q_texts()).split("\n").filter(Boolean).map((line) => {
+// The core's label font, followed by the page's fallbacks.
+let labelFont = "";
+// The page's plot canvas, handed to this worker: the plot is drawn straight into it. Null where
+// the browser cannot hand it over; the worker then sends each picture to the page.
+let screen = null;
+
+function placedTexts() {
+  return textAt(core.q_texts()).split("\n").filter(Boolean).map((line) => {
     const tab = line.indexOf("\t");
     const [left, top, right, bottom, x, y] = line.slice(0, tab).split(" ").map(Number);
     return { box: { left, top, right, bottom }, x, y, text: line.slice(tab + 1) };
   });
-  const rgba = bytes(raster.pointer, raster.width * raster.height * 4).slice();
-  return { width: raster.width, height: raster.height, rgba, texts };
+}
+
+// Each text over its white box, behind the pixels already there: from the last placed to the
+// first, so that the box of a text placed later hides the texts before it.
+function drawTextsBehind(context) {
+  context.globalCompositeOperation = "destination-over";
+  context.font = labelFont;
+  for (const { box, x, y, text } of placedTexts().reverse()) {
+    context.save();
+    context.beginPath();
+    context.rect(box.left, box.top, box.right - box.left, box.bottom - box.top);
+    context.clip();
+    context.fillStyle = "#000";
+    context.fillText(text, x, y);
+    context.fillStyle = "#fff";
+    context.fillRect(box.left, box.top, box.right - box.left, box.bottom - box.top);
+    context.restore();
+  }
+  context.globalCompositeOperation = "source-over";
+}
+
+// The core's pixels, as they lie in the module's memory, without a copy; then the texts behind
+// them, in the boxes the core left transparent.
+function compose(canvas) {
+  const { width, height } = raster;
+  if (canvas.width !== width || canvas.height !== height) {
+    canvas.width = width;
+    canvas.height = height;
+  }
+  if (width === 0 || height === 0) return;
+  const context = canvas.getContext("2d");
+  const rgba = new Uint8ClampedArray(memory.buffer, raster.pointer, width * height * 4);
+  context.putImageData(new ImageData(rgba, width, height), 0, 0);
+  drawTextsBehind(context);
+}
+
+// The plot drawn: into the page's canvas, or into one of the worker's own whose picture goes to
+// the page.
+function picture() {
+  if (!raster) return null;
+  const { width, height } = raster;
+  if (screen) {
+    compose(screen);
+    return { width, height };
+  }
+  const canvas = new OffscreenCanvas(width, height);
+  compose(canvas);
+  return { width, height, bitmap: canvas.transferToImageBitmap() };
 }
 
 function progress(samples, expected) {
@@ -83,7 +135,11 @@ function progress(samples, expected) {
     message.picture = picture();
     lastSnapshot = now;
   }
-  postMessage(message, message.picture ? [message.picture.rgba.buffer] : []);
+  postMessage(message, bitmapOf(message.picture));
+}
+
+function bitmapOf(drawn) {
+  return drawn && drawn.bitmap ? [drawn.bitmap] : [];
 }
 
 function nextTask() {
@@ -115,8 +171,10 @@ function quorvyImports(suspending) {
   };
 }
 
-// The page's label font is the core's, followed by the page's own fallbacks.
-async function start({ wasm, fallbackFonts }) {
+// The page's label font is the core's, followed by the page's own fallbacks. The page hands over
+// its plot canvas where the browser can.
+async function start({ wasm, fallbackFonts, canvas }) {
+  screen = canvas || null;
   const suspending = typeof WebAssembly.Suspending === "function";
   const module = await WebAssembly.compile(wasm);
   const imports = { quorvy: quorvyImports(suspending), wasi_snapshot_preview1: {} };
@@ -129,13 +187,13 @@ async function start({ wasm, fallbackFonts }) {
   core._initialize();
   const [coreFont, exportName, formulaMax, zoomStep, panShare] =
     textAt(core.q_page_facts()).split("\n");
-  const font = `${coreFont}, ${fallbackFonts}`;
+  labelFont = `${coreFont}, ${fallbackFonts}`;
   measure = new OffscreenCanvas(1, 1).getContext("2d");
-  measure.font = font;
+  measure.font = labelFont;
   const passes = ["q_range_pass", "q_draw", "q_export"];
   run = Object.fromEntries(passes.map((name) => [name, suspending
     ? WebAssembly.promising(core[name]) : async () => core[name]()]));
-  return { stoppable: suspending, font, exportName, formulaMaxLength: Number(formulaMax),
+  return { stoppable: suspending, exportName, formulaMaxLength: Number(formulaMax),
            zoomStep: Number(zoomStep), panShare: Number(panShare) };
 }
 
@@ -194,6 +252,13 @@ const commands = {
     return { accepted, ...(await commands.redraw({ range: true, ...plot })) };
   },
   settingsFields: () => ({ fields: textAt(core.q_settings_fields()) }),
+  // The pixels of the plot canvas this worker draws into, as the page shows them.
+  plotPixels() {
+    const { width, height } = screen;
+    const rgba = width > 0 && height > 0
+      ? screen.getContext("2d").getImageData(0, 0, width, height).data : new Uint8ClampedArray(0);
+    return { width, height, rgba };
+  },
   settingsCommit: ({ fields }) => ({ accepted: core.q_settings_commit(put(fields)) === 1 }),
   // The range pass (after a new formula or new settings, or at start) and the drawing pass of a
   // plot area of the given size.
@@ -250,8 +315,7 @@ async function serve({ id, op, ...request }) {
   stopAsked = false;
   try {
     const result = outcome(await commands[op](request, id));
-    const transfer = result.picture ? [result.picture.rgba.buffer] : [];
-    postMessage({ id, result }, transfer);
+    postMessage({ id, result }, bitmapOf(result.picture));
   } catch (error) {
     // The module may be left in any state: the page starts a new worker.
     postMessage({ id, error: String(error && error.message || error) });
@@ -262,7 +326,7 @@ async function serve({ id, op, ...request }) {
 
 // Requests that only read the core's state are answered at once, even while a pass waits for
 // the page, so that a dialog opened during a pass opens without waiting for its end, and the
-// value under the pointer follows it during a pass.
+// value under the pointer follows it during a pass; so is a request that asks for it.
 const AT_ONCE = new Set(["settingsFields", "valueAt"]);
 
 let queue = Promise.resolve();
@@ -271,7 +335,7 @@ onmessage = ({ data }) => {
     if (busy) stopAsked = true;
     return;
   }
-  if (AT_ONCE.has(data.op) && core) {
+  if ((AT_ONCE.has(data.op) || data.atOnce) && core) {
     postMessage({ id: data.id, result: commands[data.op](data) });
     return;
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,14 @@ TEST_F(RangePassTest, ExtremesAndWhereTheyFirstOccur) {
         {"1/X", -1, 1, 2, -1, -1, -1, -1},  // the infinity at 0 is left out
         {"LOG(X)", -10, -1, 9, kNoMinY, -10, kNoMaxY, -10},
         {"EXP(X)", 300, 301, 1, kNoMinY, 300, std::exp(300.0), 300},
+        // Whole blocks of 64 defined samples (X = -64 to 63): ties within a block and across
+        // blocks, zeros of both signs (ABS(0) is -0.0), blocks with undefined samples.
+        {"ABS(ABS(X+32)-10)", -64, 64, 128, -0.0, -42, 85, 63},
+        {"ABS(ABS(X)-20)", -64, 64, 128, -0.0, -20, 44, -64},
+        {"X*0", -64, 64, 128, -0.0, -64, -0.0, -64},
+        {"ABS(X)*0", -64, 64, 128, 0.0, -64, 0.0, -64},
+        {"1/X", -64, 64, 128, -1, -1, 1, 1},
+        {"SQRT(X)", -64, 64, 128, 0, 0, std::sqrt(63.0), 63},
     };
     for (const auto& c : cases) {
         MessageCapture quiet;
@@ -67,6 +76,8 @@ TEST_F(RangePassTest, ExtremesAndWhereTheyFirstOccur) {
         SetRange(c.minX, c.maxX, c.iterations);
         PrecalcRangeOfY();
         EXPECT_EQ(gMinY, c.minY) << c.formula;
+        EXPECT_EQ(std::signbit(gMinY), std::signbit(c.minY)) << c.formula;
+        EXPECT_EQ(std::signbit(gMaxY), std::signbit(c.maxY)) << c.formula;
         EXPECT_EQ(WhereExtremesOccur().whereMinY, c.whereMin) << c.formula;
         EXPECT_EQ(gMaxY, c.maxY) << c.formula;
         EXPECT_EQ(WhereExtremesOccur().whereMaxY, c.whereMax) << c.formula;

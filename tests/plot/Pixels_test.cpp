@@ -309,4 +309,61 @@ TEST_F(PixelsTest, FloatsMapAsTheirValuesWhereTheySettleThePixels) {
     }
 }
 
+// Samples whose rows and columns lie on pixel edges and a few steps of the last bit beside them:
+// the coordinates of a mapped block are those of the division, sample by sample.
+struct EdgeCase {
+    QRect rect;
+    double minX;
+    double maxX;
+    double minY;
+    double maxY;
+    int firstEdge;  // the rows and columns from here on, one per eight samples
+};
+
+const EdgeCase kEdgeCases[] = {
+    {{0, 0, 400, 300}, -10, 10, -1, 1, 3},
+    {{0, 0, 374, 342}, -100, 100, -197.3, 201.9, 17},
+    {{0, 0, 374, 342}, 0.1, 0.7, 1e-3, 3e-3, 250},
+    {{0, 0, 997, 613}, -1e6, 1e6 / 3, -1.0 / 3, 2.0 / 3, 101},
+    {{0, 0, 1280, 1024}, -7.3, 9.1, -1e-7, 3e-7, 999},
+};
+
+TEST_F(PixelsTest, CoordinatesOnAndBesidePixelEdgesAreThoseOfTheDivision) {
+    for (const EdgeCase& c : kEdgeCases) {
+        SetRange(c.minX, c.maxX, 1000);
+        SetYRange(c.minY, c.maxY);
+        RasterCanvas canvas(c.rect.right, c.rect.bottom);
+        PrepareForScaling(&canvas, &c.rect);
+        const double height = c.rect.bottom;
+        SampleBlock block;
+        block.count = kSampleBlock;
+        for (int i = 0; i < kSampleBlock; ++i) {
+            const int edge = c.firstEdge + i / 8;
+            double x = c.minX + edge * gScaleXFactor;
+            double y = c.minY - (edge - height) * gScaleYFactor;
+            for (int step = 0; step < i % 8 - 3; ++step) {  // -3 to +4 steps
+                x = std::nextafter(x, 1e300);
+                y = std::nextafter(y, 1e300);
+            }
+            for (int step = i % 8 - 3; step < 0; ++step) {
+                x = std::nextafter(x, -1e300);
+                y = std::nextafter(y, -1e300);
+            }
+            block.x[i] = x;
+            block.y[i] = y;
+            block.undefined[i] = false;
+        }
+        PixelBlock pixels;
+        MapBlock(block, &pixels);
+        for (int i = 0; i < kSampleBlock; ++i) {
+            int16_t h = -1;
+            int16_t v = -1;
+            ASSERT_TRUE(ToCoordinate((block.x[i] - c.minX) / gScaleXFactor, &h));
+            ASSERT_TRUE(ToCoordinate((c.minY - block.y[i]) / gScaleYFactor + height, &v));
+            EXPECT_EQ(pixels.h[i], h) << c.firstEdge << " sample " << i;
+            EXPECT_EQ(pixels.v[i], v) << c.firstEdge << " sample " << i;
+        }
+    }
+}
+
 }  // namespace

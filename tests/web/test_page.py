@@ -27,10 +27,15 @@ BLUE = (0, 0, 255)
 
 # The page's state, read through its own elements.
 IDLE = "document.getElementById('stop').disabled && !document.querySelector('dialog[open]')"
-PIXELS = """(() => { const c = document.getElementById('plot');
-  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-  let s = ''; for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i+1], d[i+2]);
-  return [c.width, c.height, btoa(s)]; })()"""
+PIXELS = """plotPixels().then(({ width, height, rgba: d }) => { let s = '';
+  for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i+1], d[i+2]);
+  return [width, height, btoa(s)]; })"""
+# The curve's first pixels shown while its drawing pass still runs.
+GROWING_PLOT = """plotPixels(true).then(({ rgba: d }) => { let blue = 0;
+  for (let i = 0; i < d.length; i += 4) blue += d[i] === 0 && d[i+1] === 0 && d[i+2] === 255;
+  return blue > 0 && !document.getElementById('stop').disabled; })"""
+# A browser that cannot hand a canvas over to a worker.
+NO_HANDOVER = "delete HTMLCanvasElement.prototype.transferControlToOffscreen"
 # From then on, every text of the status line, with whether Stop was live, in window.said.
 WATCH_STATE = """window.said = []; const s = document.getElementById('state');
   new MutationObserver(() => said.push([s.textContent, !document.getElementById('stop').disabled]))
@@ -89,6 +94,20 @@ class Page(unittest.TestCase):
         self.visit(keys)
         self.b.wait_for("document.body && document.body.dataset.ready === '1'")
         self.b.wait_for(IDLE)
+
+    def reload_handing_over(self, handed_over):
+        """A reload in a browser that can, or cannot, hand the plot canvas to the worker; checks
+        which way the page draws."""
+        if handed_over:
+            self.reload()
+        else:
+            added = self.b.send("Page.addScriptToEvaluateOnNewDocument", source=NO_HANDOVER)
+            try:
+                self.reload()
+            finally:
+                self.b.send("Page.removeScriptToEvaluateOnNewDocument",
+                            identifier=added["identifier"])
+        self.assertEqual(self.b.evaluate("plotHandedOver"), handed_over)
 
     # ---- as a user does ----
 
@@ -210,18 +229,21 @@ class Page(unittest.TestCase):
 
 class Pictures(Page):
     # (what to type in the formula dialog (None: nothing, as at a first visit), settings typed in
-    # the settings dialog, check boxes switched there, the same for quorvy-plot, centred text).
-    # EMPTY_INI stands for a Quorvy.ini with an empty formula, as the page is at a first visit.
+    # the settings dialog, check boxes switched there, the same for quorvy-plot, centred text,
+    # whether the browser hands the plot canvas to the worker). EMPTY_INI stands for a Quorvy.ini
+    # with an empty formula, as the page is at a first visit.
     CASES = [
-        ("2SIN(X)*X", {}, (), [], False),
-        ("LOG(X)+X/2", {}, (), [], False),                    # red undefined points
-        (None, {}, (), ["--ini", "EMPTY_INI"], True),          # no formula yet
-        ("", {}, (), [], True),                                # an empty formula
-        ("X+", {}, (), [], False),                             # "Funzione non valida"
-        ("X", {"max": "10", "min": "1"}, (), ["--min", "1", "--max", "10"], False),  # no axes
+        ("2SIN(X)*X", {}, (), [], False, True),
+        ("LOG(X)+X/2", {}, (), [], False, True),                    # red undefined points
+        (None, {}, (), ["--ini", "EMPTY_INI"], True, True),          # no formula yet
+        ("", {}, (), [], True, True),                                # an empty formula
+        ("X+", {}, (), [], False, True),                             # "Funzione non valida"
+        ("X", {"max": "10", "min": "1"}, (), ["--min", "1", "--max", "10"], False, True),  # no axes
         ("X*X-50", {"iterations": "300"}, ("1013", "1014"),
-         ["-n", "300", "--no-autoscale-x", "--no-autoscale-y"], False),
-        ("SQRT(X)", {}, ("1015",), ["--dont-draw"], False),
+         ["-n", "300", "--no-autoscale-x", "--no-autoscale-y"], False, True),
+        ("SQRT(X)", {}, ("1015",), ["--dont-draw"], False, True),
+        ("LOG(X)+X/2", {}, (), [], False, False),                   # the page draws the picture
+        (None, {}, (), ["--ini", "EMPTY_INI"], True, False),
     ]
 
     def setUp(self):
@@ -235,11 +257,11 @@ class Pictures(Page):
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def test_plots_match_quorvy_plot_outside_the_labels(self):
-        for formula, fields, toggles, args, centre in self.CASES:
+        for formula, fields, toggles, args, centre, handed_over in self.CASES:
             args = [self.empty_ini if a == "EMPTY_INI" else a for a in args]
-            with self.subTest(formula=formula, settings=args):
+            with self.subTest(formula=formula, settings=args, handed_over=handed_over):
                 self.b.evaluate("localStorage.clear()")
-                self.reload()
+                self.reload_handing_over(handed_over)
                 if fields or toggles:
                     self.assertEqual(self.settings(fields, toggles), [])
                 if formula is not None:
@@ -251,10 +273,15 @@ class Pictures(Page):
                     self.assertEqual(self.page_info(), self.cli_info(
                         "-s", "%dx%d" % (cli.width, cli.height), *args))
 
+    # (whether the browser hands the plot canvas to the worker, the page's size)
+    SIZES = [(True, 640, 480), (True, 1000, 700), (False, 640, 480), (False, 1000, 700)]
+
     def test_the_plot_follows_the_size_of_its_area(self):
         self.enter_formula("LOG(X)+X/2")
-        for width, height in ((640, 480), (1000, 700)):
-            with self.subTest(size=(width, height)):
+        for handed_over, width, height in self.SIZES:
+            with self.subTest(handed_over=handed_over, size=(width, height)):
+                if self.b.evaluate("plotHandedOver") != handed_over:
+                    self.reload_handing_over(handed_over)  # the stored formula is plotted again
                 mark = self.idle_mark()
                 self.b.send("Emulation.setDeviceMetricsOverride", width=width, height=height,
                             deviceScaleFactor=1, mobile=False)
@@ -583,6 +610,9 @@ class LongPass(Downloading):
         first = self.b.evaluate("document.getElementById('progress').value")
         self.b.wait_for("document.getElementById('progress').value > %r" % first)
         self.assertFalse(self.b.evaluate("document.getElementById('stop').disabled"))
+        self.b.wait_for("document.getElementById('progress').dataset.pass === 'drawing'",
+                        timeout=300)
+        self.b.wait_for(GROWING_PLOT, timeout=120)
         self.b.evaluate("document.getElementById('stop').click()")
         self.wait_passes_after(mark)
         self.assertTrue(self.b.evaluate("document.getElementById('progress').hidden"))
