@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/EvalProgram.h"
 #include "engine/Globals.h"
@@ -43,6 +44,19 @@ struct SampleBlock {
     bool undefined[kSampleBlock];
     int count;
 };
+
+// Whether any sample of a block is undefined: the marks eight at a time, since a bool is a byte
+// holding 0 or 1.
+inline bool AnyUndefined(const SampleBlock& block) {
+    static_assert(kSampleBlock % 8 == 0 && sizeof(bool) == 1, "marks are read in words");
+    uint64_t undefined = 0;
+    for (int i = 0; i < kSampleBlock; i += 8) {
+        uint64_t marks;
+        std::memcpy(&marks, block.undefined + i, sizeof marks);
+        undefined |= marks;
+    }
+    return undefined != 0;
+}
 
 // True when the passes may evaluate samples ahead in blocks: the trace is off (each traced
 // sample shows its boxes just before the pass handles it) and the tree compiles.

@@ -165,19 +165,6 @@ void MeasureWholeBlock(const SampleBlock& block) {
 #endif
 }
 
-// Whether any of the samples of a block is undefined.
-bool AnyUndefined(const SampleBlock& block) {
-    // The marks eight at a time: a bool is a byte holding 0 or 1.
-    static_assert(kSampleBlock % 8 == 0 && sizeof(bool) == 1, "marks are read in words");
-    uint64_t undefined = 0;
-    for (int i = 0; i < kSampleBlock; i += 8) {
-        uint64_t marks;
-        std::memcpy(&marks, block.undefined + i, sizeof marks);
-        undefined |= marks;
-    }
-    return undefined != 0;
-}
-
 // Measures the samples of a block up to the one after which the pass stops, and keeps them for
 // the passes after this one. Out of line (see NextSampleBlock).
 [[gnu::noinline]] bool MeasureBlock(const SampleBlock& block) {

@@ -102,10 +102,10 @@ void MapAndDraw(double x, double y, int32_t InvalidPixel) {
     }
 }
 
-// The row and column positions of a whole block: loops of a fixed length without a branch
-// inside, which the compiler turns into vector divisions; lane by lane the operations of
-// RowPosition and ColumnPosition.
-void BlockPositions(const SampleBlock& block, const double* ys, double* rows, double* columns) {
+namespace {
+
+// The row positions of a block, lane by lane the operations of RowPosition.
+void RowPositions(const double* ys, double* rows) {
     const double minY = gMinY;
     const double scaleY = gScaleYFactor;
     const double height = H;
@@ -119,6 +119,10 @@ void BlockPositions(const SampleBlock& block, const double* ys, double* rows, do
             rows[i] = halfY - ys[i];
         }
     }
+}
+
+// The column positions of a block, lane by lane the operations of ColumnPosition.
+void ColumnPositions(const SampleBlock& block, double* columns) {
     const double minX = gPrefs.MinX;
     const double scaleX = gScaleXFactor;
     const double halfX = HalfX;
@@ -131,6 +135,15 @@ void BlockPositions(const SampleBlock& block, const double* ys, double* rows, do
             columns[i] = halfX + block.x[i];
         }
     }
+}
+
+}  // namespace
+
+// The row and column positions of a whole block: loops of a fixed length without a branch
+// inside, which the compiler turns into vector divisions.
+void BlockPositions(const SampleBlock& block, const double* ys, double* rows, double* columns) {
+    RowPositions(ys, rows);
+    ColumnPositions(block, columns);
 }
 
 // How close to a pixel edge a position found with a reciprocal may lie and still give the
@@ -325,15 +338,7 @@ void ListEachSample(const SampleBlock& block, const double* ys, const double* ro
 
 // The Y values a block is mapped with: 0.0 for an undefined sample.
 const double* MappedYs(const SampleBlock& block, double* held) {
-    // The marks eight at a time: a bool is a byte holding 0 or 1.
-    static_assert(kSampleBlock % 8 == 0 && sizeof(bool) == 1, "marks are read in words");
-    uint64_t undefined = 0;
-    for (int i = 0; i < kSampleBlock; i += 8) {
-        uint64_t marks;
-        std::memcpy(&marks, block.undefined + i, sizeof marks);
-        undefined |= marks;
-    }
-    if (undefined == 0) {
+    if (!AnyUndefined(block)) {
         return block.y;
     }
     for (int i = 0; i < kSampleBlock; ++i) {
@@ -446,50 +451,6 @@ void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
 }
 
 namespace {
-
-// Whether some sample of a block is undefined: the marks eight at a time, as in MappedYs.
-bool AnyUndefined(const SampleBlock& block) {
-    uint64_t undefined = 0;
-    for (int i = 0; i < kSampleBlock; i += 8) {
-        uint64_t marks;
-        std::memcpy(&marks, block.undefined + i, sizeof marks);
-        undefined |= marks;
-    }
-    return undefined != 0;
-}
-
-// The row positions of a block, lane by lane the operations of RowPosition.
-void RowPositions(const double* ys, double* rows) {
-    const double minY = gMinY;
-    const double scaleY = gScaleYFactor;
-    const double height = H;
-    const double halfY = HalfY;
-    if (gPrefs.bAutoScaleY) {
-        for (int i = 0; i < kSampleBlock; ++i) {
-            rows[i] = (minY - ys[i]) / scaleY + height;
-        }
-    } else {
-        for (int i = 0; i < kSampleBlock; ++i) {
-            rows[i] = halfY - ys[i];
-        }
-    }
-}
-
-// The column positions of a block, lane by lane the operations of ColumnPosition.
-void ColumnPositions(const SampleBlock& block, double* columns) {
-    const double minX = gPrefs.MinX;
-    const double scaleX = gScaleXFactor;
-    const double halfX = HalfX;
-    if (gPrefs.bAutoScaleX) {
-        for (int i = 0; i < kSampleBlock; ++i) {
-            columns[i] = (block.x[i] - minX) / scaleX;
-        }
-    } else {
-        for (int i = 0; i < kSampleBlock; ++i) {
-            columns[i] = halfX + block.x[i];
-        }
-    }
-}
 
 // The least and the greatest Y that each float of a block stands for. A float is its Y rounded to
 // the nearest float, so the Y lies within half a float step of it: at most |y| * 2^-24, and 2^-150
