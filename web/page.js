@@ -9,6 +9,7 @@ const LABEL_FONT_FALLBACKS = "Verdana, sans-serif";
 let exportName = "";
 const STORAGE_KEY = "quorvy.ini";
 const PROGRESS_AFTER_MS = 500;
+const QUICK_ANSWER_MS = 16;
 const $ = (id) => document.getElementById(id);
 
 let worker = null;
@@ -30,8 +31,17 @@ let stopSent = false;     // the user stopped the passes under way
 let overtaken = false;    // a later step of a change of view stopped the passes under way
 let storageFullSaid = false;
 let restarts = 0;         // worker failures in a row
+let passesShownLater = null;  // shows the passes of a quick request now
 let zoomStep = 1;         // the core's zoom of one wheel notch or key, and the share of the
 let panShare = 1;         // width an arrow key pans (see startWorker)
+
+// Any change to the page calls for a new frame, and until the browser has drawn it, it holds the
+// worker's answers. A pass that answers within QUICK_ANSWER_MS is therefore awaited before the
+// page changes, so that the plot, the closed dialog and the status come in one frame.
+function quickAnswer(answered) {
+  const delay = new Promise((resolve) => setTimeout(resolve, QUICK_ANSWER_MS));
+  return Promise.race([answered.catch(() => null), delay]);
+}
 
 // ---- The worker ----------------------------------------------------------------------------
 
@@ -268,10 +278,24 @@ function expectInfo() {
 }
 
 // The page while passes run: the Stop button is live, and a key stops them.
-async function trackPasses(answered) {
-  if (passes++ === 0) passStarted = performance.now();
+function showPasses() {
+  passesShownLater = null;
   $("stop").disabled = !stoppable;
   say("");
+}
+
+// A quick pass is shown only if it does not answer at once (see quickAnswer), or as soon as a
+// stop is asked for.
+async function trackPasses(answered, quick = false) {
+  if (passes++ === 0) passStarted = performance.now();
+  if (quick) {
+    const show = () => { if (passesShownLater === show) showPasses(); };
+    passesShownLater = show;
+    await quickAnswer(answered);
+    show();
+  } else {
+    showPasses();
+  }
   let ended = "";
   try {
     const result = take(await answered);
@@ -302,6 +326,7 @@ function runPasses(op, fields = {}) {
 }
 
 function stopPass() {
+  if (passesShownLater) passesShownLater();
   if (passes > 0 && stoppable) {
     worker.postMessage({ op: "stop" });
     stopSent = true;
@@ -400,7 +425,8 @@ async function editFormula() {
     const first = await Promise.race([request.early, request.done]);
     if (first === "accepted") {
       expectInfo();
-      passesUnderWay = trackPasses(request.done);
+      passesUnderWay = trackPasses(request.done, true);
+      await quickAnswer(request.done);  // the dialog closes with the plot of a quick pass
       return true;
     }
     redrawAfter = (await settle(first)).accepted;
