@@ -81,7 +81,7 @@ std::string LinkReport(const std::string& ini, const PrefsReport& report) {
         said.append(said.empty() ? "" : "; ").append(part);
     };
     for (const PassedOverKey& key : PassedOverKeys(ini)) {
-        add(IgnoredKeyLine(key.line, key.why));
+        add(key.line + " ignored (" + key.why + ")");
     }
     for (int i = 0; i < kPrefCount; ++i) {
         const PrefFound& found = report.keys[i];
@@ -92,7 +92,8 @@ std::string LinkReport(const std::string& ini, const PrefsReport& report) {
                                        ? "longer than " + std::to_string(kFormulaMaxLength) +
                                              " characters: its start is kept"
                                        : ReplacedReason(found.why);
-        add(ReplacedValueLine(kPrefTable[i].key, found.text.c_str(), found.put, reason));
+        add(std::string(kPrefTable[i].key) + "=" + found.text.c_str() + " replaced by " +
+            found.put + " (" + reason + ")");
     }
     return said;
 }
