@@ -32,15 +32,22 @@ let overtaken = false;    // a later step of a change of view stopped the passes
 let storageFullSaid = false;
 let restarts = 0;         // worker failures in a row
 let passesShownLater = null;  // shows the passes of a quick request now
+let quickWait = null;         // the wait for a quick answer under way (see quickAnswer)
 let zoomStep = 1;         // the core's zoom of one wheel notch or key, and the share of the
 let panShare = 1;         // width an arrow key pans (see startWorker)
 
 // Any change to the page calls for a new frame, and until the browser has drawn it, it holds the
 // worker's answers. A pass that answers within QUICK_ANSWER_MS is therefore awaited before the
 // page changes, so that the plot, the closed dialog and the status come in one frame.
+// A stop cuts the wait short (quickWait.cut).
 function quickAnswer(answered) {
+  let cut = null;
   const delay = new Promise((resolve) => setTimeout(resolve, QUICK_ANSWER_MS));
-  return Promise.race([answered.catch(() => null), delay]);
+  const window = Promise.race([answered.catch(() => null), delay,
+                               new Promise((resolve) => { cut = resolve; })]);
+  quickWait = { window, cut };
+  window.then(() => { if (quickWait && quickWait.window === window) quickWait = null; });
+  return window;
 }
 
 // ---- The worker ----------------------------------------------------------------------------
@@ -286,12 +293,12 @@ function showPasses() {
 
 // A quick pass is shown only if it does not answer at once (see quickAnswer), or as soon as a
 // stop is asked for.
-async function trackPasses(answered, quick = false) {
+async function trackPasses(answered, quick = null) {
   if (passes++ === 0) passStarted = performance.now();
   if (quick) {
     const show = () => { if (passesShownLater === show) showPasses(); };
     passesShownLater = show;
-    await quickAnswer(answered);
+    await quick;
     show();
   } else {
     showPasses();
@@ -327,6 +334,7 @@ function runPasses(op, fields = {}) {
 
 function stopPass() {
   if (passesShownLater) passesShownLater();
+  if (quickWait) quickWait.cut();
   if (passes > 0 && stoppable) {
     worker.postMessage({ op: "stop" });
     stopSent = true;
@@ -425,8 +433,9 @@ async function editFormula() {
     const first = await Promise.race([request.early, request.done]);
     if (first === "accepted") {
       expectInfo();
-      passesUnderWay = trackPasses(request.done, true);
-      await quickAnswer(request.done);  // the dialog closes with the plot of a quick pass
+      const quick = quickAnswer(request.done);  // the dialog closes with a quick pass's plot
+      passesUnderWay = trackPasses(request.done, quick);
+      await quick;
       return true;
     }
     redrawAfter = (await settle(first)).accepted;
@@ -813,8 +822,12 @@ function commandForKey(event) {
 }
 
 // A command, by key or by click, first stops the passes under way, then runs at once.
-function runCommand(id) {
+async function runCommand(id) {
   stopPass();
+  if (quickWait) {  // the formula dialog closes first, once the tasks its wait ended have run
+    await quickWait.window;
+    await new Promise((resolve) => setTimeout(resolve));
+  }
   COMMANDS[id]();
 }
 
