@@ -55,6 +55,16 @@ class DrawSurface {
   public:
     virtual ~DrawSurface() = default;
     virtual void SetPixel(int32_t x, int32_t y, QColor color) = 0;
+    // Of 64 places: for each bit i of which, lowest first, the pixel (xs[i], ys[i]) in colors[i].
+    // A plot sets many pixels at once; a surface in memory sets them without a call each.
+    virtual void SetPixels(const int16_t* xs, const int16_t* ys, const QColor* colors,
+                           uint64_t which) {
+        for (int i = 0; i < 64; ++i) {
+            if ((which >> i) & 1) {
+                SetPixel(xs[i], ys[i], colors[i]);
+            }
+        }
+    }
     virtual void MoveTo(int32_t x, int32_t y, QPoint* oldPoint) = 0;
     // Draws with the selected pen from the current position to (x, y), which becomes current.
     virtual void LineTo(int32_t x, int32_t y) = 0;

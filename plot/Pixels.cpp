@@ -247,60 +247,12 @@ uint64_t PixelChanges(const PixelBlock& pixels) {
 #endif
 }
 
-#if defined(__SSE2__)
-// For each byte of changes: the places of its set bits in order, one per byte (the rest zero), and
-// how many there are.
-struct ChangedPlaces {
-    uint8_t places[256][8];
-    uint8_t count[256];
-};
-
-constexpr ChangedPlaces MakeChangedPlaces() {
-    ChangedPlaces table{};
-    for (int bits = 0; bits < 256; ++bits) {
-        int n = 0;
-        for (int place = 0; place < 8; ++place) {
-            if ((bits >> place) & 1) {
-                table.places[bits][n++] = static_cast<uint8_t>(place);
-            }
-        }
-        table.count[bits] = static_cast<uint8_t>(n);
-    }
-    return table;
-}
-
-constexpr ChangedPlaces kChangedPlaces = MakeChangedPlaces();
-#endif
-
 // The samples of a block whose coordinates (in pixels) all fit and none lies before the origin:
-// each sets its pixel unless it repeats the pixel of the sample before it. The changes are found
-// for the whole block at once, then listed eight samples at a time without a branch on them
-// (they follow the curve and are hard to predict). The eight entries written for samples i to
-// i + 7 start at an entry no later than i, so they stay within the list.
+// each sets its pixel unless it repeats the pixel of the sample before it.
 void ListChanges(int count, PixelBlock* pixels) {
     static_assert(kSampleBlock == 64, "the changes of a block fill one word");
-    uint64_t changes = PixelChanges(*pixels);
-    if (count < kSampleBlock) {
-        changes &= (uint64_t{1} << count) - 1;
-    }
-    int listed = 0;
-#if defined(__SSE2__)
-    for (int i = 0; i < kSampleBlock; i += 8) {
-        const auto bits = static_cast<uint8_t>(changes >> i);
-        const __m128i places = _mm_unpacklo_epi8(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kChangedPlaces.places[bits])),
-            _mm_setzero_si128());
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels->sample + listed),
-                         _mm_add_epi16(places, _mm_set1_epi16(static_cast<int16_t>(i))));
-        listed += kChangedPlaces.count[bits];
-    }
-#else
-    for (int i = 0; i < kSampleBlock; ++i) {
-        pixels->sample[listed] = static_cast<int16_t>(i);
-        listed += static_cast<int>((changes >> i) & 1);
-    }
-#endif
-    pixels->count = listed;
+    const uint64_t changes = PixelChanges(*pixels);
+    pixels->sets = count < kSampleBlock ? changes & ((uint64_t{1} << count) - 1) : changes;
 }
 
 // Lists the samples of a block that set their pixel by the rules of MapAndDraw, sample after
@@ -309,19 +261,18 @@ void ListFromRows(const SampleBlock& block, const bool* rowFits, const int16_t* 
                   const double* columns, PixelBlock* pixels) {
     int16_t lastH = OldH;
     int16_t lastV = OldV;
-    int listed = 0;
+    uint64_t sets = 0;
     for (int i = 0; i < block.count; ++i) {
         int16_t h = 0;
         const bool fits = ColumnOf(block.x[i], columns[i], &h) && rowFits[i];
-        const bool sets = SetsPixel(fits, h, vs[i], lastH, lastV);
+        const bool setsPixel = SetsPixel(fits, h, vs[i], lastH, lastV);
         pixels->h[i] = h;
         pixels->v[i] = vs[i];
-        pixels->sample[listed] = static_cast<int16_t>(i);
-        listed += sets ? 1 : 0;
-        lastH = sets ? h : lastH;
-        lastV = sets ? vs[i] : lastV;
+        sets |= static_cast<uint64_t>(setsPixel) << i;
+        lastH = setsPixel ? h : lastH;
+        lastV = setsPixel ? vs[i] : lastV;
     }
-    pixels->count = listed;
+    pixels->sets = sets;
 }
 
 // Any other block, sample after sample by the rules of MapAndDraw.
@@ -508,8 +459,7 @@ bool MapOnOnePixel(const SampleBlock& block, double lowest, double highest, Pixe
     if (onePixel) {
         pixels->h[0] = left;
         pixels->v[0] = top;
-        pixels->sample[0] = 0;
-        pixels->count = left != OldH || top != OldV ? 1 : 0;
+        pixels->sets = left != OldH || top != OldV ? 1 : 0;
     }
     return onePixel;
 }
@@ -577,17 +527,22 @@ bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels
 }
 
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
-    DrawSurface* const surface = DestHdc;  // setting a pixel leaves the surface as it is
-    int last = -1;
-    for (int k = 0; k < pixels.count && pixels.sample[k] < end; ++k) {
-        last = pixels.sample[k];
-        surface->SetPixel(pixels.h[last], pixels.v[last],
-                          block.undefined[last] ? OutofRangeColor : pixelColor);
+    const uint64_t sets =
+        end < kSampleBlock ? pixels.sets & ((uint64_t{1} << end) - 1) : pixels.sets;
+    if (sets == 0) {
+        return;
     }
-    if (last >= 0) {
-        OldH = pixels.h[last];
-        OldV = pixels.v[last];
+    QColor colors[kSampleBlock];
+    for (int i = 0; i < kSampleBlock; ++i) {
+        colors[i] = block.undefined[i] ? OutofRangeColor : pixelColor;
     }
+    DestHdc->SetPixels(pixels.h, pixels.v, colors, sets);
+    int last = kSampleBlock - 1;
+    while (((sets >> last) & 1) == 0) {
+        --last;
+    }
+    OldH = pixels.h[last];
+    OldV = pixels.v[last];
 }
 
 void LastPixel(int16_t* h, int16_t* v) {

@@ -29,13 +29,12 @@ void PrepareForScaling(DrawSurface* hDc, const QRect* pr);
 void MapAndDraw(double x, double y, int32_t InvalidPixel);
 
 // A block of samples mapped to pixels as MapAndDraw maps each sample (an undefined one with
-// y = 0.0): sample i lies on (h[i], v[i]), and sample[0] to sample[count - 1] are, in order, the
-// samples that set their pixel when every sample before them was drawn.
+// y = 0.0): sample i lies on (h[i], v[i]), and bit i of sets is set where sample i sets its pixel
+// when every sample before it was drawn.
 struct PixelBlock {
     int16_t h[kSampleBlock];
     int16_t v[kSampleBlock];
-    int16_t sample[kSampleBlock];
-    int count;
+    uint64_t sets;
 };
 void MapBlock(const SampleBlock& block, PixelBlock* pixels);
 // MapBlock for a block whose Y values are known only as the floats y kept in their place (those of

@@ -22,7 +22,7 @@ class RasterCanvas : public DrawSurface {
     int width() const { return width_; }
     int height() const { return height_; }
     QColor Pixel(int x, int y) const;
-    // The pixels row by row, for a writer that encodes them where they lie.
+    // The pixels column by column, for a writer that encodes them where they lie.
     QColor* pixelRows() { return pixels_.data(); }
     int CountPixels(QColor color) const;
     const std::vector<PlacedText>& texts() const { return texts_; }
@@ -32,6 +32,8 @@ class RasterCanvas : public DrawSurface {
     bool SavePpm(const std::string& path) const;
 
     void SetPixel(int32_t x, int32_t y, QColor color) override;
+    void SetPixels(const int16_t* xs, const int16_t* ys, const QColor* colors,
+                   uint64_t which) override;
     void MoveTo(int32_t x, int32_t y, QPoint* oldPoint) override;
     // Like a device context: every pixel of the line but the last one.
     void LineTo(int32_t x, int32_t y) override;
@@ -46,6 +48,7 @@ class RasterCanvas : public DrawSurface {
 
     int width_;
     int height_;
+    // The pixels column by column, then one more that SetPixels writes what it leaves out to.
     std::vector<QColor> pixels_;
     std::vector<PlacedText> texts_;
     PenColor pen_;
