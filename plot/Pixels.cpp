@@ -533,7 +533,8 @@ void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
         return;
     }
     QColor colors[kSampleBlock];
-    for (int i = 0; i < kSampleBlock; ++i) {
+    std::fill(colors, colors + kSampleBlock, pixelColor);
+    for (int i = 0; AnyUndefined(block) && i < kSampleBlock; ++i) {
         colors[i] = block.undefined[i] ? OutofRangeColor : pixelColor;
     }
     DestHdc->SetPixels(pixels.h, pixels.v, colors, sets);

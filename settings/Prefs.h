@@ -165,12 +165,30 @@ inline XWalk StartXWalk() {
     return {gPrefs.MinX, !(gPrefs.MinX < gPrefs.MaxX)};
 }
 
-// Where X and every X the walk adds up to within the next room steps lie in one binade, at
-// least one unit in the last place inside its ends, and the step is not exactly half way between
-// two multiples of that unit, each addition rounds the step to the same multiple d of the unit: the
-// X values are then X + k * d exactly, computed side by side instead of one after the other. False,
-// having written nothing, elsewhere.
+// The numbers 0 to kMostSideBySide - 1 as doubles, read from a table so that the compiler turns
+// the loop over them into vector instructions.
+constexpr int kMostSideBySide = 64;
+struct StepCounts {
+    double count[kMostSideBySide];
+};
+constexpr StepCounts MakeStepCounts() {
+    StepCounts steps{};
+    for (int k = 0; k < kMostSideBySide; ++k) {
+        steps.count[k] = k;
+    }
+    return steps;
+}
+constexpr StepCounts kSideBySideSteps = MakeStepCounts();
+
+// Where X and every X the walk adds up to within the next room (at most kMostSideBySide) steps
+// lie in one binade, at least one unit in the last place inside its ends, and the step is not
+// exactly half way between two multiples of that unit, each addition rounds the step to the same
+// multiple d of the unit: the X values are then X + k * d exactly, computed side by side instead
+// of one after the other. False, having written nothing, elsewhere.
 inline bool AddSideBySide(XWalk& walk, double* xs, int room, double step, double maxX) {
+    if (room > kMostSideBySide) {
+        return false;
+    }
     const double x = walk.x;
     uint64_t bits = 0;
     std::memcpy(&bits, &x, sizeof bits);
@@ -195,7 +213,7 @@ inline bool AddSideBySide(XWalk& walk, double* xs, int room, double step, double
         return false;
     }
     for (int k = 0; k < room; ++k) {
-        xs[k] = x + static_cast<double>(k) * d;
+        xs[k] = x + kSideBySideSteps.count[k] * d;
     }
     walk.x = end;
     return true;
