@@ -311,10 +311,10 @@ bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBloc
     const __m128d minX = _mm_set1_pd(gPrefs.MinX);
     const __m128d columnsPerUnit = _mm_set1_pd(1.0 / gScaleXFactor);
     __m128i outside = _mm_setzero_si128();
-    __m128d lowestRowPart = _mm_set1_pd(1.0);
-    __m128d lowestColumnPart = lowestRowPart;
-    __m128d highestRowPart = _mm_setzero_pd();
-    __m128d highestColumnPart = highestRowPart;
+    // The smallest and largest fractional parts of rows and columns, held in few registers so that
+    // none of the loop's values goes through memory.
+    __m128d lowestPart = _mm_set1_pd(1.0);
+    __m128d highestPart = _mm_setzero_pd();
     const auto row = [&](int i) {
         return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(minY, _mm_loadu_pd(ys + i)), rowsPerUnit), height);
     };
@@ -341,10 +341,10 @@ bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBloc
         const __m128d rowPartB = part(rowB, rowB32);
         const __m128d columnPartA = part(columnA, columnA32);
         const __m128d columnPartB = part(columnB, columnB32);
-        lowestRowPart = _mm_min_pd(lowestRowPart, _mm_min_pd(rowPartA, rowPartB));
-        highestRowPart = _mm_max_pd(highestRowPart, _mm_max_pd(rowPartA, rowPartB));
-        lowestColumnPart = _mm_min_pd(lowestColumnPart, _mm_min_pd(columnPartA, columnPartB));
-        highestColumnPart = _mm_max_pd(highestColumnPart, _mm_max_pd(columnPartA, columnPartB));
+        lowestPart = _mm_min_pd(lowestPart, _mm_min_pd(_mm_min_pd(rowPartA, rowPartB),
+                                                       _mm_min_pd(columnPartA, columnPartB)));
+        highestPart = _mm_max_pd(highestPart, _mm_max_pd(_mm_max_pd(rowPartA, rowPartB),
+                                                         _mm_max_pd(columnPartA, columnPartB)));
         const __m128i coordinates = _mm_packs_epi32(rows, columns);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels->v + i), coordinates);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels->h + i),
@@ -353,9 +353,8 @@ bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBloc
     const bool inside = _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
     const __m128d low = _mm_set1_pd(kPixelEdgeMargin);
     const __m128d high = _mm_set1_pd(1.0 - kPixelEdgeMargin);
-    const __m128d nearEdge = _mm_or_pd(
-        _mm_or_pd(_mm_cmplt_pd(lowestRowPart, low), _mm_cmpgt_pd(highestRowPart, high)),
-        _mm_or_pd(_mm_cmplt_pd(lowestColumnPart, low), _mm_cmpgt_pd(highestColumnPart, high)));
+    const __m128d nearEdge =
+        _mm_or_pd(_mm_cmplt_pd(lowestPart, low), _mm_cmpgt_pd(highestPart, high));
     return inside && _mm_movemask_pd(nearEdge) == 0;
 }
 #else
