@@ -249,15 +249,15 @@ uint64_t PixelChanges(const PixelBlock& pixels) {
 
 // The samples of a block whose coordinates (in pixels) all fit and none lies before the origin:
 // each sets its pixel unless it repeats the pixel of the sample before it.
-void ListChanges(int count, PixelBlock* pixels) {
+void MarkChanges(int count, PixelBlock* pixels) {
     static_assert(kSampleBlock == 64, "the changes of a block fill one word");
     const uint64_t changes = PixelChanges(*pixels);
     pixels->sets = count < kSampleBlock ? changes & ((uint64_t{1} << count) - 1) : changes;
 }
 
-// Lists the samples of a block that set their pixel by the rules of MapAndDraw, sample after
+// Marks the samples of a block that set their pixel by the rules of MapAndDraw, sample after
 // sample, from their rows (whether each fits, and where) and column positions.
-void ListFromRows(const SampleBlock& block, const bool* rowFits, const int16_t* vs,
+void MarkFromRows(const SampleBlock& block, const bool* rowFits, const int16_t* vs,
                   const double* columns, PixelBlock* pixels) {
     int16_t lastH = OldH;
     int16_t lastV = OldV;
@@ -273,10 +273,13 @@ void ListFromRows(const SampleBlock& block, const bool* rowFits, const int16_t* 
         lastV = setsPixel ? vs[i] : lastV;
     }
     pixels->sets = sets;
+    // Past count, the block repeats its last sample.
+    std::fill(pixels->h + block.count, pixels->h + kSampleBlock, pixels->h[block.count - 1]);
+    std::fill(pixels->v + block.count, pixels->v + kSampleBlock, pixels->v[block.count - 1]);
 }
 
 // Any other block, sample after sample by the rules of MapAndDraw.
-void ListEachSample(const SampleBlock& block, const double* ys, const double* rows,
+void MarkEachSample(const SampleBlock& block, const double* ys, const double* rows,
                     const double* columns, PixelBlock* pixels) {
     bool rowFits[kSampleBlock];
     int16_t vs[kSampleBlock];
@@ -284,7 +287,7 @@ void ListEachSample(const SampleBlock& block, const double* ys, const double* ro
         vs[i] = 0;
         rowFits[i] = RowOf(ys[i], rows[i], &vs[i]);
     }
-    ListFromRows(block, rowFits, vs, columns, pixels);
+    MarkFromRows(block, rowFits, vs, columns, pixels);
 }
 
 // The Y values a block is mapped with: 0.0 for an undefined sample.
@@ -386,7 +389,7 @@ void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
     double columns[kSampleBlock];
     const bool bothScaled = gPrefs.bAutoScaleY && gPrefs.bAutoScaleX;
     if (bothScaled && ReciprocalCoordinates(block, ys, pixels)) {
-        ListChanges(block.count, pixels);
+        MarkChanges(block.count, pixels);
         return;
     }
     // A position near a pixel edge or outside the plain range: the whole block by division.
@@ -394,9 +397,9 @@ void MapBlock(const SampleBlock& block, PixelBlock* pixels) {
     const bool plainRows = PlainCoordinates(rows, pixels->v, 0.0);
     const bool plainColumns = PlainCoordinates(columns, pixels->h, 0.0);
     if (bothScaled && plainRows && plainColumns) {
-        ListChanges(block.count, pixels);
+        MarkChanges(block.count, pixels);
     } else {
-        ListEachSample(block, ys, rows, columns, pixels);
+        MarkEachSample(block, ys, rows, columns, pixels);
     }
 }
 
@@ -443,8 +446,8 @@ bool PlainCoordinate(double position, int16_t* coordinate) {
 
 // A block whose samples are all defined, with Y values from lowest to highest, drawn with both
 // axes scaled: true when every sample falls on one pixel inside the device, which the ends settle
-// (rows fall as Y grows, columns grow with X, which the walk makes grow), and pixels then lists
-// the first sample alone, or none when it repeats the pixel last set.
+// (rows fall as Y grows, columns grow with X, which the walk makes grow), and pixels then has the
+// first sample alone set its pixel, or none when it repeats the pixel last set.
 bool MapOnOnePixel(const SampleBlock& block, double lowest, double highest, PixelBlock* pixels) {
     int16_t top = 0;
     int16_t bottom = 0;
@@ -456,8 +459,8 @@ bool MapOnOnePixel(const SampleBlock& block, double lowest, double highest, Pixe
         PlainCoordinate(ColumnPosition(block.x[0]), &left) &&
         PlainCoordinate(ColumnPosition(block.x[kSampleBlock - 1]), &right) && left == right;
     if (onePixel) {
-        pixels->h[0] = left;
-        pixels->v[0] = top;
+        std::fill(pixels->h, pixels->h + kSampleBlock, left);
+        std::fill(pixels->v, pixels->v + kSampleBlock, top);
         pixels->sets = left != OldH || top != OldV ? 1 : 0;
     }
     return onePixel;
@@ -511,7 +514,7 @@ bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels
     }
     if (gPrefs.bAutoScaleY && gPrefs.bAutoScaleX && plainLow && plainHigh && plainColumns &&
         differ == 0) {
-        ListChanges(block.count, pixels);
+        MarkChanges(block.count, pixels);
         return true;
     }
     bool rowFits[kSampleBlock];
@@ -521,14 +524,23 @@ bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels
             return false;
         }
     }
-    ListFromRows(block, rowFits, vs, columns, pixels);
+    MarkFromRows(block, rowFits, vs, columns, pixels);
     return true;
 }
 
+// A block that sets one pixel (mostly, where many samples fall on each pixel) sets it alone.
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
     const uint64_t sets =
         end < kSampleBlock ? pixels.sets & ((uint64_t{1} << end) - 1) : pixels.sets;
     if (sets == 0) {
+        return;
+    }
+    int last = kSampleBlock - 1;
+    while (((sets >> last) & 1) == 0) {
+        --last;
+    }
+    if ((sets & (sets - 1)) == 0) {
+        SetPixelOf(pixels.h[last], pixels.v[last], block.undefined[last]);
         return;
     }
     QColor colors[kSampleBlock];
@@ -537,10 +549,6 @@ void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
         colors[i] = block.undefined[i] ? OutofRangeColor : pixelColor;
     }
     DestHdc->SetPixels(pixels.h, pixels.v, colors, sets);
-    int last = kSampleBlock - 1;
-    while (((sets >> last) & 1) == 0) {
-        --last;
-    }
     OldH = pixels.h[last];
     OldV = pixels.v[last];
 }
