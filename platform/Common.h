@@ -50,16 +50,20 @@ constexpr uint32_t kDtSingleLine = 0x20;
 constexpr int16_t kMbOk = 0x00;
 constexpr int16_t kMbIconInformation = 0x40;
 
+// How many places SetPixels takes at once: a block of samples of the passes.
+constexpr int kPixelsAtOnce = 64;
+
 // A device to draw on: a window or printer device context, or a raster canvas in memory.
 class DrawSurface {
   public:
     virtual ~DrawSurface() = default;
     virtual void SetPixel(int32_t x, int32_t y, QColor color) = 0;
-    // Of 64 places: for each bit i of which, lowest first, the pixel (xs[i], ys[i]) in colors[i].
+    // Of kPixelsAtOnce places: for each bit i of which, lowest first, the pixel (xs[i], ys[i]) in
+    // colors[i].
     // A plot sets many pixels at once; a surface in memory sets them without a call each.
     virtual void SetPixels(const int16_t* xs, const int16_t* ys, const QColor* colors,
                            uint64_t which) {
-        for (int i = 0; i < 64; ++i) {
+        for (int i = 0; i < kPixelsAtOnce; ++i) {
             if ((which >> i) & 1) {
                 SetPixel(xs[i], ys[i], colors[i]);
             }

@@ -65,8 +65,12 @@ bool SetsPixel(bool fits, int16_t h, int16_t v, int16_t lastH, int16_t lastV) {
     return fits & ((h != lastH) | (v != lastV)) & (h >= 0) & (v >= 0);
 }
 
+QColor SampleColor(bool invalid) {
+    return invalid ? OutofRangeColor : pixelColor;
+}
+
 void SetPixelOf(int16_t h, int16_t v, bool invalid) {
-    DestHdc->SetPixel(h, v, invalid ? OutofRangeColor : pixelColor);
+    DestHdc->SetPixel(h, v, SampleColor(invalid));
     OldH = h;
     OldV = v;
 }
@@ -543,10 +547,13 @@ void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
         SetPixelOf(pixels.h[last], pixels.v[last], block.undefined[last]);
         return;
     }
+    static_assert(kSampleBlock == kPixelsAtOnce, "a block's pixels are set at once");
     QColor colors[kSampleBlock];
     std::fill(colors, colors + kSampleBlock, pixelColor);
-    for (int i = 0; AnyUndefined(block) && i < kSampleBlock; ++i) {
-        colors[i] = block.undefined[i] ? OutofRangeColor : pixelColor;
+    if (AnyUndefined(block)) {
+        for (int i = 0; i < kSampleBlock; ++i) {
+            colors[i] = SampleColor(block.undefined[i]);
+        }
     }
     DestHdc->SetPixels(pixels.h, pixels.v, colors, sets);
     OldH = pixels.h[last];

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kPixelsAtOnce = 64;
-
 void WriteRgb(QColor c, FILE* file) {
     const unsigned char rgb[3] = {static_cast<unsigned char>(c & 0xFF),
                                   static_cast<unsigned char>((c >> 8) & 0xFF),
@@ -61,19 +59,9 @@ void RasterCanvas::SetPixel(int32_t x, int32_t y, QColor color) {
 
 namespace {
 
-// The place in a column-by-column raster of width by height of each of 64 pixels, or spare for
-// a pixel not in which or outside the raster.
-void PlacesOfPixels(const int16_t* xs, const int16_t* ys, uint64_t which, int width, int height,
-                    int32_t spare, int32_t* places) {
-    for (int i = 0; i < kPixelsAtOnce; ++i) {
-        const bool inside = xs[i] >= 0 && ys[i] >= 0 && xs[i] < width && ys[i] < height;
-        places[i] = ((which >> i) & 1) && inside ? xs[i] * height + ys[i] : spare;
-    }
-}
-
 #if defined(__SSE2__)
-// The same, eight pixels at a time, for a height below 32768: a column times the height plus the
-// row is one multiply-add of a pair of 16-bit numbers.
+// RasterCanvas::PlacesOf eight pixels at a time, for a height below 32768: a column times the
+// height plus the row is one multiply-add of a pair of 16-bit numbers.
 void PlacesEightAtATime(const int16_t* xs, const int16_t* ys, uint64_t which, int width, int height,
                         int32_t spare, int32_t* places) {
     const __m128i lastColumn = _mm_set1_epi16(static_cast<int16_t>(std::min(width - 1, INT16_MAX)));
@@ -105,6 +93,14 @@ void PlacesEightAtATime(const int16_t* xs, const int16_t* ys, uint64_t which, in
 
 }  // namespace
 
+void RasterCanvas::PlacesOf(const int16_t* xs, const int16_t* ys, uint64_t which, int32_t spare,
+                            int32_t* places) const {
+    for (int i = 0; i < kPixelsAtOnce; ++i) {
+        const bool chosen = ((which >> i) & 1) != 0 && Inside(xs[i], ys[i]);
+        places[i] = chosen ? static_cast<int32_t>(Index(xs[i], ys[i])) : spare;
+    }
+}
+
 // Every place is written, in order, without a branch on which (the pixels set follow the curve
 // and are hard to predict): the pixels left out and those clipped go to the spare pixel.
 void RasterCanvas::SetPixels(const int16_t* xs, const int16_t* ys, const QColor* colors,
@@ -115,10 +111,10 @@ void RasterCanvas::SetPixels(const int16_t* xs, const int16_t* ys, const QColor*
     if (height_ <= INT16_MAX) {
         PlacesEightAtATime(xs, ys, which, width_, height_, spare, places);
     } else {
-        PlacesOfPixels(xs, ys, which, width_, height_, spare, places);
+        PlacesOf(xs, ys, which, spare, places);
     }
 #else
-    PlacesOfPixels(xs, ys, which, width_, height_, spare, places);
+    PlacesOf(xs, ys, which, spare, places);
 #endif
     QColor* const pixels = pixels_.data();
     for (int i = 0; i < kPixelsAtOnce; ++i) {

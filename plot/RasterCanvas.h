@@ -45,6 +45,10 @@ class RasterCanvas : public DrawSurface {
     bool Inside(int32_t x, int32_t y) const;
     size_t Index(int32_t x, int32_t y) const;
     void Plot(int32_t x, int32_t y, QColor color);
+    // The place in pixels_ of each of kPixelsAtOnce pixels, or spare for a pixel not in which or
+    // outside the picture.
+    void PlacesOf(const int16_t* xs, const int16_t* ys, uint64_t which, int32_t spare,
+                  int32_t* places) const;
 
     int width_;
     int height_;
