@@ -63,8 +63,9 @@ std::vector<std::string> ReplacedValues(const std::string& shown, const CliOptio
         }
         const std::string put =
             d.kind == PrefKind::DecimalChar ? QuotedText(found.put) : EscapedText(found.put);
-        lines.push_back(shown + ": " + d.key + "=" + EscapedText(found.text) + " replaced by " +
-                        put + " (" + ReplacedReason(found.why) + ")");
+        lines.push_back(
+            shown + ": " +
+            ReplacedValueLine(d.key, EscapedText(found.text), put, ReplacedReason(found.why)));
     }
     return lines;
 }
@@ -73,7 +74,7 @@ std::vector<std::string> ReplacedValues(const std::string& shown, const CliOptio
 std::vector<std::string> PassedOver(const std::string& content, const std::string& shown) {
     std::vector<std::string> lines;
     for (const PassedOverKey& key : PassedOverKeys(content)) {
-        lines.push_back(shown + ": " + EscapedText(key.line) + " ignored (" + key.why + ")");
+        lines.push_back(shown + ": " + IgnoredKeyLine(EscapedText(key.line), key.why));
     }
     return lines;
 }

@@ -31,6 +31,15 @@ std::string ReplacedReason(PrefReplaced why) {
     return "";
 }
 
+std::string ReplacedValueLine(const char* key, const std::string& text, const std::string& put,
+                              const std::string& reason) {
+    return std::string(key) + "=" + text + " replaced by " + put + " (" + reason + ")";
+}
+
+std::string IgnoredKeyLine(const std::string& line, const char* why) {
+    return line + " ignored (" + why + ")";
+}
+
 namespace {
 
 // The row of kPrefTable for a key named in any case; -1 for none.

@@ -81,7 +81,7 @@ std::string LinkReport(const std::string& ini, const PrefsReport& report) {
         said.append(said.empty() ? "" : "; ").append(part);
     };
     for (const PassedOverKey& key : PassedOverKeys(ini)) {
-        add(key.line + " ignored (" + key.why + ")");
+        add(IgnoredKeyLine(key.line, key.why));
     }
     for (int i = 0; i < kPrefCount; ++i) {
         const PrefFound& found = report.keys[i];
@@ -92,8 +92,7 @@ std::string LinkReport(const std::string& ini, const PrefsReport& report) {
                                        ? "longer than " + std::to_string(kFormulaMaxLength) +
                                              " characters: its start is kept"
                                        : ReplacedReason(found.why);
-        add(std::string(kPrefTable[i].key) + "=" + found.text.c_str() + " replaced by " +
-            found.put + " (" + reason + ")");
+        add(ReplacedValueLine(kPrefTable[i].key, found.text.c_str(), found.put, reason));
     }
     return said;
 }
