@@ -324,14 +324,28 @@ class WineSession:
     def wait_started(self):
         """The main window, waited for as long as the program lives (Wine can take minutes to
         start it on a busy machine); fails at once, with the program's words, once it has
-        ended, or after STARTUP_LIMIT, which only a hang reaches."""
-        def shown():
-            main = self.find(MAIN_TITLE)
-            if main is None and self.process.poll() is not None and not self.running():
+        ended, or after STARTUP_LIMIT, which only a hang reaches.
+
+        The probe is started only once Quorvy.exe shows among the prefix's processes: until
+        then the program's launcher must be the one that makes the desktop. A probe that made
+        it first would turn that launcher into one that hands Quorvy.exe over and ends at once,
+        and the program would look ended in the instant before its process takes its name."""
+        def fail_if_ended():
+            if self.process.poll() is not None and not self.running():
                 raise RuntimeError("Quorvy ended before its main window showed; it said:\n"
                                    + self.program_words())
+
+        def launched():
+            fail_if_ended()
+            return self.running()
+
+        def shown():
+            main = self.find(MAIN_TITLE)
+            if main is None:
+                fail_if_ended()
             return main
         try:
+            wait_until(launched, timeout=STARTUP_LIMIT, what="Quorvy.exe to start")
             return wait_until(shown, timeout=STARTUP_LIMIT, what="the main window")
         except TimeoutError as timeout:
             raise TimeoutError("%s; Quorvy said:\n%s" % (timeout, self.program_words())) from None
