@@ -58,6 +58,12 @@ inline bool AnyUndefined(const SampleBlock& block) {
     return undefined != 0;
 }
 
+// A word with its count lowest bits set (count from 0 to 64): the bits of samples 0 to count - 1
+// where bit i stands for sample i.
+inline uint64_t LowBits(int count) {
+    return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+}
+
 // True when the passes may evaluate samples ahead in blocks: the trace is off (each traced
 // sample shows its boxes just before the pass handles it) and the tree compiles.
 bool BlockEvaluationReady();

@@ -88,10 +88,6 @@ bool TakeRoom(uint64_t samples) {
 // of the walk is one word, but a block after a stop may straddle two.
 static_assert(kSampleBlock <= kMarkBits, "the marks of a block fit a word");
 
-uint64_t LowBits(int count) {
-    return count >= static_cast<int>(kMarkBits) ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
-}
-
 void PutMarks(uint64_t* marks, uint64_t first, int count, uint64_t bits) {
     const uint64_t shift = first % kMarkBits;
     uint64_t* word = marks + first / kMarkBits;

@@ -256,7 +256,7 @@ uint64_t PixelChanges(const PixelBlock& pixels) {
 void MarkChanges(int count, PixelBlock* pixels) {
     static_assert(kSampleBlock == 64, "the changes of a block fill one word");
     const uint64_t changes = PixelChanges(*pixels);
-    pixels->sets = count < kSampleBlock ? changes & ((uint64_t{1} << count) - 1) : changes;
+    pixels->sets = changes & LowBits(count);
 }
 
 // Marks the samples of a block that set their pixel by the rules of MapAndDraw, sample after
@@ -534,8 +534,7 @@ bool MapNarrowBlock(const SampleBlock& block, const float* y, PixelBlock* pixels
 
 // A block that sets one pixel (mostly, where many samples fall on each pixel) sets it alone.
 void DrawMapped(const PixelBlock& pixels, const SampleBlock& block, int end) {
-    const uint64_t sets =
-        end < kSampleBlock ? pixels.sets & ((uint64_t{1} << end) - 1) : pixels.sets;
+    const uint64_t sets = pixels.sets & LowBits(end);
     if (sets == 0) {
         return;
     }
