@@ -163,6 +163,21 @@ void BlockPositions(const SampleBlock& block, const double* ys, double* rows, do
 // bound so that extended precision or a fused multiply-add cannot cross it either.
 constexpr double kPixelEdgeMargin = 1.0 / (1 << 20);
 
+#if defined(__SSE2__)
+namespace {
+
+// The verdict of a loop over truncated positions: none had a bit past bit 14 (each lay from 0 to
+// 32767), and every fractional part lay at least margin away from 0 and from 1.
+bool PlainWithMargin(__m128i outside, __m128d lowestPart, __m128d highestPart, double margin) {
+    const bool inside = _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+    const __m128d nearEdge = _mm_or_pd(_mm_cmplt_pd(lowestPart, _mm_set1_pd(margin)),
+                                       _mm_cmpgt_pd(highestPart, _mm_set1_pd(1.0 - margin)));
+    return inside && _mm_movemask_pd(nearEdge) == 0;
+}
+
+}  // namespace
+#endif
+
 // ToCoordinate of every position when all of them fall on coordinates from 0 to 32767 (inside
 // its first case), and each lies at least margin away from its coordinate and the next one, in
 // vector instructions; false when some position does not. Without SSE2 the compiler vectorizes
@@ -189,10 +204,7 @@ bool PlainCoordinates(const double* positions, int16_t* coordinates, double marg
         highestPart = _mm_max_pd(highestPart, _mm_max_pd(firstPart, secondPart));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(coordinates + i), _mm_packs_epi32(four, four));
     }
-    const bool inside = _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
-    const __m128d nearEdge = _mm_or_pd(_mm_cmplt_pd(lowestPart, _mm_set1_pd(margin)),
-                                       _mm_cmpgt_pd(highestPart, _mm_set1_pd(1.0 - margin)));
-    return inside && _mm_movemask_pd(nearEdge) == 0;
+    return PlainWithMargin(outside, lowestPart, highestPart, margin);
 #else
     constexpr double kBound = 40000.0;
     int32_t truncated[kSampleBlock];
@@ -357,12 +369,7 @@ bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBloc
         _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels->h + i),
                          _mm_unpackhi_epi64(coordinates, coordinates));
     }
-    const bool inside = _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
-    const __m128d low = _mm_set1_pd(kPixelEdgeMargin);
-    const __m128d high = _mm_set1_pd(1.0 - kPixelEdgeMargin);
-    const __m128d nearEdge =
-        _mm_or_pd(_mm_cmplt_pd(lowestPart, low), _mm_cmpgt_pd(highestPart, high));
-    return inside && _mm_movemask_pd(nearEdge) == 0;
+    return PlainWithMargin(outside, lowestPart, highestPart, kPixelEdgeMargin);
 }
 #else
 bool ReciprocalCoordinates(const SampleBlock& block, const double* ys, PixelBlock* pixels) {
